@@ -1,0 +1,77 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "decoder/bit_reader.h"
+
+namespace tavik {
+
+// The stream's decoding variables, named as in ISO/IEC 13818-2. The header parser writes them;
+// the picture, block and motion layers and the display read them.
+struct DecodingVariables {
+  int horizontal_size = 0;
+  int vertical_size = 0;
+  int full_forw = 0;
+  int forw_r_size = 0;
+  int full_back = 0;
+  int back_r_size = 0;
+  int progressive_sequence = 0;
+  int chroma_format = 1;  // 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4
+  int matrix_coefficients = 5;
+  int forw_hor_r_size = 0;
+  int forw_vert_r_size = 0;
+  int back_hor_r_size = 0;
+  int back_vert_r_size = 0;
+  int intra_dc_precision = 0;
+  int picture_structure = 3;  // 1 top field, 2 bottom field, 3 frame
+  int top_field_first = 0;
+  int frame_pred_frame_dct = 1;
+  int concealment_motion_vectors = 0;
+  int intra_vlc_format = 0;
+  int repeat_first_field = 0;
+  int progressive_frame = 0;
+  int temporal_reference = 0;
+  int picture_coding_type = 0;  // 1 I, 2 P, 3 B, 4 D
+  // Spatial scalability headers, parsed and kept for the trace.
+  int lower_layer_prediction_horizontal_size = 0;
+  int lower_layer_prediction_vertical_size = 0;
+  int horizontal_subsampling_factor_m = 0;
+  int horizontal_subsampling_factor_n = 0;
+  int vertical_subsampling_factor_m = 0;
+  int vertical_subsampling_factor_n = 0;
+  int lower_layer_temporal_reference = 0;
+  int lower_layer_horizontal_offset = 0;
+  int lower_layer_vertical_offset = 0;
+  int spatial_temporal_weight_code_table_index = 0;
+  int lower_layer_progressive_frame = 0;
+  int lower_layer_deinterlaced_field_select = 0;
+};
+
+enum ScalableMode : int {
+  kNotScalable = 0,
+  kDataPartitioning = 1,
+  kSpatialScalability = 2,
+  kSnrScalability = 3,
+  kTemporalScalability = 4,
+};
+
+// The decoded layer: its bit reader, quantiser matrices, layer flags and block area.
+struct LayerState {
+  BitReader reader;
+  std::array<int, 64> intra_quantiser_matrix{};  // raster order
+  std::array<int, 64> non_intra_quantiser_matrix{};
+  std::array<int, 64> chroma_intra_quantiser_matrix{};
+  std::array<int, 64> chroma_non_intra_quantiser_matrix{};
+  int mpeg2 = 0;  // 1 once a sequence extension has been read
+  int scalable_mode = kNotScalable;
+  int q_scale_type = 0;
+  int alternate_scan = 0;
+  int picture_spatial_scalable = 0;
+  int priority_breakpoint = 0;
+  int quantiser_scale = 0;
+  // 12 blocks of 64 dequantised coefficients, raster order (row * 8 + column).
+  alignas(32) int16_t block[12][64]{};
+};
+
+}  // namespace tavik
