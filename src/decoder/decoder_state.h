@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "analysis/messages.h"
 #include "decoder/bit_reader.h"
 
 namespace tavik {
@@ -72,6 +73,43 @@ struct LayerState {
   int quantiser_scale = 0;
   // 12 blocks of 64 dequantised coefficients, raster order (row * 8 + column).
   alignas(32) int16_t block[12][64]{};
+};
+
+// Sizes of the frame store, derived from the headers when a session's first picture is decoded.
+struct FrameGeometry {
+  int mb_columns = 0;
+  int mb_rows = 0;
+  int coded_width = 0;
+  int coded_height = 0;
+  int chroma_width = 0;
+  int chroma_height = 0;
+  int blocks_per_macroblock = 6;
+  int chroma_format = 1;
+};
+
+// The three planes of one frame set: Y, Cb, Cr, row-major, no padding.
+struct FramePlanes {
+  uint8_t* plane[3] = {nullptr, nullptr, nullptr};
+};
+
+// The state shared by the picture, macroblock, block and motion layers of one session.
+struct DecoderContext {
+  explicit DecoderContext(Messages& sink) : messages(&sink) {}
+
+  LayerState layer;
+  DecodingVariables vars;
+  FrameGeometry geometry;
+  Messages* messages;
+  // Set by a variable-length decoder that meets an invalid code; the picture layer then
+  // resynchronises at the next slice.
+  bool decode_fault = false;
+  bool trace_enabled = false;
+  bool quiet = false;
+
+  // Warnings of the variable-length decoders ("Invalid ... code\n").
+  void warn(const char* text) {
+    if (!quiet) messages->err(text);
+  }
 };
 
 }  // namespace tavik

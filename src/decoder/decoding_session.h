@@ -1,0 +1,66 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "analysis/analysis_store.h"
+#include "analysis/messages.h"
+
+namespace tavik {
+
+struct SessionOptions {
+  // false: the headers-only walk; each picture's slices are passed over, not decoded.
+  bool decode_pictures = true;
+  int verbose_level = 0;       // header trace, 0 = off
+  bool trace_enabled = false;  // macroblock trace
+};
+
+struct FrameGeometry;
+struct DecodingVariables;
+struct FramePlanes;
+struct PaletteImage;
+
+// What a session tells the outside. Called on the decoding thread.
+class SessionListener {
+ public:
+  virtual ~SessionListener() = default;
+  // A decoded frame, in display order, at the coded size (planes as the frame store holds them).
+  virtual void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
+                           const DecodingVariables& vars) {}
+  // A dithered image to show (a frame, or one field image of interlaced material).
+  virtual void picture_ready(const PaletteImage& image) {}
+  // The stream is over: the inputs are closed, playback goes back to idle, and the summary
+  // text is handed over to be shown.
+  virtual void session_ended(const std::string& summary) {}
+};
+
+// Opens a stream, decodes (or walks) it one picture per step, measures it through the scanner
+// and ends with the summary. Fatal stream errors are thrown as FatalError; the session is then
+// closed.
+class DecodingSession {
+ public:
+  DecodingSession(AnalysisStore& store, Messages& messages, SessionListener& listener,
+                  SessionOptions options = {});
+  ~DecodingSession();
+
+  // Opens and checks the file. Throws FatalError ("Input file %s not found\n", or
+  // "This not a valid MPEG system or video stream\n").
+  void open_stream(const std::string& path);
+  // The same on bytes in memory that outlive the session (tests, fuzzing).
+  void open_memory(std::span<const uint8_t> bytes);
+
+  // Decodes the next picture and returns true, or ends the session and returns false.
+  bool decode_step();
+
+  [[nodiscard]] bool is_open() const;
+  // Frames completed in this session (a pair of field pictures counts once).
+  [[nodiscard]] int picture_counter() const;
+
+ private:
+  class Impl;
+  std::unique_ptr<Impl> impl_;
+};
+
+}  // namespace tavik
