@@ -1,0 +1,69 @@
+// Dithering cost of one 1920x1088 4:2:0 frame, progressive (one image) and interlaced (two
+// field images), with the fastest kernels and with the plain look-up ones. Decoding such a
+// frame takes several milliseconds; dithering should stay far below that.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include "decoder/decoder_state.h"
+#include "display/dither.h"
+
+namespace {
+
+constexpr int kWidth = 1920;
+constexpr int kHeight = 1088;
+
+void dither_hd_frame(benchmark::State& state, int progressive_sequence,
+                     const tavik::DitherKernels& kernels) {
+  tavik::FrameGeometry geometry;
+  geometry.coded_width = kWidth;
+  geometry.coded_height = kHeight;
+  geometry.chroma_width = kWidth / 2;
+  geometry.chroma_height = kHeight / 2;
+  geometry.chroma_format = 1;
+  std::mt19937 random(7);
+  std::vector<uint8_t> planes[3] = {
+      std::vector<uint8_t>(static_cast<size_t>(kWidth) * kHeight),
+      std::vector<uint8_t>(static_cast<size_t>(kWidth) * kHeight / 4),
+      std::vector<uint8_t>(static_cast<size_t>(kWidth) * kHeight / 4)};
+  tavik::FramePlanes frame;
+  for (int p = 0; p < 3; ++p) {
+    for (uint8_t& sample : planes[p]) sample = static_cast<uint8_t>(random());
+    frame.plane[p] = planes[p].data();
+  }
+  tavik::DecodingVariables vars;
+  vars.progressive_sequence = progressive_sequence;
+  vars.picture_structure = 3;
+  vars.top_field_first = 1;
+  tavik::Ditherer ditherer(kernels);
+  ditherer.init_display(8, kWidth, kHeight);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(ditherer.display_picture(frame, geometry, vars).pixels.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
+}
+
+void BM_DitherProgressive1080(benchmark::State& state) {
+  dither_hd_frame(state, 1, tavik::fastest_dither_kernels());
+}
+void BM_DitherInterlaced1080(benchmark::State& state) {
+  dither_hd_frame(state, 0, tavik::fastest_dither_kernels());
+}
+void BM_DitherProgressive1080Plain(benchmark::State& state) {
+  dither_hd_frame(state, 1, tavik::plain_dither_kernels());
+}
+void BM_DitherInterlaced1080Plain(benchmark::State& state) {
+  dither_hd_frame(state, 0, tavik::plain_dither_kernels());
+}
+
+BENCHMARK(BM_DitherProgressive1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DitherInterlaced1080)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DitherProgressive1080Plain)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DitherInterlaced1080Plain)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,441 @@
+#include "display/dither.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "decoder/fatal_error.h"
+#include "display/dither_row.h"
+
+namespace tavik {
+namespace {
+
+constexpr int kMatrix[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+// The palette index of one pixel, straight from the level formulas.
+int expected_index(int y, int cb, int cr, int d) {
+  const int luma_level = std::clamp((y + d - 8) >> 4, 1, 14);
+  const int cb_level = std::clamp(((cb >> 1) + d - 40) >> 4, 0, 3);
+  const int cr_level = std::clamp(((cr >> 1) + d - 40) >> 4, 0, 3);
+  return luma_level << 4 | cb_level << 2 | cr_level;
+}
+
+int luma_level(int index) {
+  return index >> 4;
+}
+int cb_level(int index) {
+  return (index >> 2) & 3;
+}
+int cr_level(int index) {
+  return index & 3;
+}
+
+// A frame with planes of exactly the sizes the decoder hands over.
+struct TestFrame {
+  FrameGeometry geometry;
+  std::vector<uint8_t> plane[3];
+
+  TestFrame(int width, int height, int chroma_format) {
+    geometry.coded_width = width;
+    geometry.coded_height = height;
+    geometry.chroma_format = chroma_format;
+    geometry.chroma_width = chroma_format == 3 ? width : std::max(1, width / 2);
+    geometry.chroma_height = chroma_format == 1 ? std::max(1, height / 2) : height;
+    plane[0].resize(static_cast<size_t>(width) * height);
+    for (int p = 1; p < 3; ++p) {
+      plane[p].resize(static_cast<size_t>(geometry.chroma_width) * geometry.chroma_height);
+    }
+  }
+
+  [[nodiscard]] FramePlanes planes() {
+    return FramePlanes{{plane[0].data(), plane[1].data(), plane[2].data()}};
+  }
+  [[nodiscard]] int y(int line, int x) const { return plane[0][line * geometry.coded_width + x]; }
+  [[nodiscard]] int chroma(int p, int line, int x) const {
+    return plane[p][line * geometry.chroma_width + x];
+  }
+  void fill(int p, uint8_t value) { std::fill(plane[p].begin(), plane[p].end(), value); }
+  void randomise(uint32_t seed) {
+    std::mt19937 random(seed);
+    for (auto& samples : plane) {
+      for (uint8_t& sample : samples) sample = static_cast<uint8_t>(random());
+    }
+  }
+};
+
+enum class Routine { kFrame, kTopField, kBottomField };
+
+const char* name(Routine routine) {
+  switch (routine) {
+    case Routine::kFrame:
+      return "frame";
+    case Routine::kTopField:
+      return "top field";
+    default:
+      return "bottom field";
+  }
+}
+
+// The last line of the given parity among `count` lines (0 when there is none).
+int last_of_parity(int count, int parity) {
+  int last = count - 1;
+  if ((last & 1) != parity) --last;
+  return std::max(last, 0);
+}
+
+// The image written row by row from the rules: frame rows show their own line; field rows
+// show their field's line or the floored average of the field lines around them.
+std::vector<uint8_t> reference_image(const TestFrame& f, Routine routine) {
+  const int w = f.geometry.coded_width;
+  const int h = f.geometry.coded_height;
+  const int cw = f.geometry.chroma_width;
+  const int ch = f.geometry.chroma_height;
+  const bool half_width = f.geometry.chroma_format != 3;
+  const bool half_height = f.geometry.chroma_format == 1;
+  std::vector<uint8_t> image(static_cast<size_t>(w) * h);
+  for (int r = 0; r < h; ++r) {
+    int above = r;
+    int below = r;
+    int chroma_line = 0;
+    if (routine == Routine::kFrame) {
+      chroma_line = std::min(half_height ? r / 2 : r, ch - 1);
+    } else {
+      const int parity = routine == Routine::kTopField ? 0 : 1;
+      if ((r & 1) != parity) {
+        above = r == 0 ? 1 : r - 1;
+        below = r + 1;
+        above = std::min(above, last_of_parity(h, parity));
+        below = std::min(below, last_of_parity(h, parity));
+      }
+      chroma_line = (half_height ? 2 * (r / 4) : 2 * (r / 2)) + parity;
+      chroma_line = std::min(chroma_line, last_of_parity(ch, parity));
+    }
+    for (int x = 0; x < w; ++x) {
+      const int y = (f.y(above, x) + f.y(below, x)) / 2;
+      const int cx = std::min(half_width ? x / 2 : x, cw - 1);
+      image[(h - 1 - r) * w + x] = static_cast<uint8_t>(expected_index(
+          y, f.chroma(1, chroma_line, cx), f.chroma(2, chroma_line, cx), kMatrix[r % 4][x % 4]));
+    }
+  }
+  return image;
+}
+
+DecodingVariables progressive() {
+  DecodingVariables vars;
+  vars.progressive_sequence = 1;
+  return vars;
+}
+
+DecodingVariables interlaced(int picture_structure, int top_field_first) {
+  DecodingVariables vars;
+  vars.progressive_sequence = 0;
+  vars.picture_structure = picture_structure;
+  vars.top_field_first = top_field_first;
+  return vars;
+}
+
+// Dithers `frame` with one routine and returns the image it made.
+std::vector<uint8_t> dither(TestFrame& frame, Routine routine,
+                            const DitherKernels& kernels = fastest_dither_kernels()) {
+  Ditherer ditherer(kernels);
+  ditherer.init_display(8, frame.geometry.coded_width, frame.geometry.coded_height);
+  switch (routine) {
+    case Routine::kFrame:
+      return ditherer.display_picture(frame.planes(), frame.geometry, progressive()).pixels;
+    case Routine::kTopField:
+      return ditherer.display_picture(frame.planes(), frame.geometry, interlaced(3, 1)).pixels;
+    default:
+      ditherer.display_picture(frame.planes(), frame.geometry, interlaced(3, 1));
+      return ditherer.second_display_image().pixels;
+  }
+}
+
+constexpr Routine kRoutines[] = {Routine::kFrame, Routine::kTopField, Routine::kBottomField};
+constexpr int kChromaFormats[] = {1, 2, 3};
+
+// Calls `check(picture row, column, index)` for every pixel of a bottom-up image.
+template <typename Check>
+void for_each_pixel(const std::vector<uint8_t>& image, int width, int height, Check check) {
+  for (int r = 0; r < height; ++r) {
+    for (int x = 0; x < width; ++x) check(r, x, image[(height - 1 - r) * width + x]);
+  }
+}
+
+TEST(DitherLevels, EndLumaValuesGiveTheEndLevelsEverywhere) {
+  for (const int format : kChromaFormats) {
+    for (const Routine routine : kRoutines) {
+      SCOPED_TRACE(std::string(name(routine)) + ", chroma format " + std::to_string(format));
+      TestFrame frame(32, 16, format);
+      frame.randomise(11);
+      for (const auto& [y, level] : {std::pair{16, 1}, std::pair{255, 14}}) {
+        frame.fill(0, static_cast<uint8_t>(y));
+        for_each_pixel(dither(frame, routine), 32, 16, [&](int r, int x, int index) {
+          ASSERT_EQ(luma_level(index), level) << "Y " << y << " row " << r << " column " << x;
+        });
+      }
+    }
+  }
+}
+
+TEST(DitherLevels, NeutralChromaAlternatesBetweenLevelsOneAndTwo) {
+  for (const int format : kChromaFormats) {
+    for (const Routine routine : kRoutines) {
+      SCOPED_TRACE(std::string(name(routine)) + ", chroma format " + std::to_string(format));
+      TestFrame frame(32, 16, format);
+      frame.randomise(12);
+      frame.fill(1, 128);
+      frame.fill(2, 128);
+      for_each_pixel(dither(frame, routine), 32, 16, [&](int r, int x, int index) {
+        const int level = kMatrix[r % 4][x % 4] < 8 ? 1 : 2;
+        ASSERT_EQ(cb_level(index), level) << "row " << r << " column " << x;
+        ASSERT_EQ(cr_level(index), level) << "row " << r << " column " << x;
+      });
+    }
+  }
+}
+
+TEST(DitherLevels, EveryIndexIsAnImageColour) {
+  for (const int format : kChromaFormats) {
+    for (const Routine routine : kRoutines) {
+      SCOPED_TRACE(std::string(name(routine)) + ", chroma format " + std::to_string(format));
+      TestFrame frame(48, 20, format);
+      for (const int fill : {0, 255, -1}) {
+        if (fill < 0) {
+          frame.randomise(13);
+        } else {
+          for (int p = 0; p < 3; ++p) frame.fill(p, static_cast<uint8_t>(fill));
+        }
+        for (const uint8_t index : dither(frame, routine)) {
+          ASSERT_GE(index, 16);
+          ASSERT_LE(index, 239);
+        }
+      }
+    }
+  }
+}
+
+TEST(DitherRows, PictureRowsAreStoredBottomUp) {
+  TestFrame frame(8, 12, 1);
+  frame.fill(1, 128);
+  frame.fill(2, 128);
+  // Picture row r gets luma level r + 1 whatever the offset.
+  for (int r = 0; r < 12; ++r) {
+    std::fill_n(frame.plane[0].begin() + r * 8, 8, static_cast<uint8_t>(16 * (r + 1) + 8));
+  }
+  const std::vector<uint8_t> image = dither(frame, Routine::kFrame);
+  for (int stored = 0; stored < 12; ++stored) {
+    EXPECT_EQ(luma_level(image[stored * 8]), 12 - stored) << "stored row " << stored;
+  }
+}
+
+TEST(DitherFields, LastRowOfTopFieldRepeatsTheLastTopLineWithItsOwnOffsets) {
+  for (const int format : {1, 2}) {
+    SCOPED_TRACE("chroma format " + std::to_string(format));
+    TestFrame frame(16, 16, format);
+    frame.randomise(21);
+    const std::vector<uint8_t> image = dither(frame, Routine::kTopField);
+    // Picture row 15 is stored first; it shows line 14 with the offsets of matrix row 3 and
+    // the chroma line of the pair 14, 15 (4:2:0: line 6, 4:2:2: line 14).
+    const int chroma_line = format == 1 ? 6 : 14;
+    for (int x = 0; x < 16; ++x) {
+      EXPECT_EQ(image[x], expected_index(frame.y(14, x), frame.chroma(1, chroma_line, x / 2),
+                                         frame.chroma(2, chroma_line, x / 2), kMatrix[3][x % 4]))
+          << "column " << x;
+    }
+  }
+}
+
+TEST(DitherFields, FirstRowOfBottomFieldShowsLineOne) {
+  TestFrame frame(16, 8, 1);
+  frame.randomise(22);
+  const std::vector<uint8_t> image = dither(frame, Routine::kBottomField);
+  for (int x = 0; x < 16; ++x) {
+    EXPECT_EQ(image[7 * 16 + x], expected_index(frame.y(1, x), frame.chroma(1, 1, x / 2),
+                                                frame.chroma(2, 1, x / 2), kMatrix[0][x % 4]))
+        << "column " << x;
+  }
+}
+
+TEST(DitherFields, FieldShownFirstFollowsStructureAndTopFieldFirst) {
+  TestFrame frame(32, 16, 1);
+  frame.randomise(23);
+  const std::vector<uint8_t> top = reference_image(frame, Routine::kTopField);
+  const std::vector<uint8_t> bottom = reference_image(frame, Routine::kBottomField);
+  struct Case {
+    int picture_structure;
+    int top_field_first;
+    bool top_first;
+  };
+  for (const Case c : {Case{3, 1, true}, Case{3, 0, false}, Case{2, 0, true}, Case{1, 0, false},
+                       Case{1, 1, false}, Case{2, 1, true}}) {
+    SCOPED_TRACE("picture_structure " + std::to_string(c.picture_structure) + ", top_field_first " +
+                 std::to_string(c.top_field_first));
+    Ditherer ditherer;
+    ditherer.init_display(8, 32, 16);
+    const PaletteImage& shown = ditherer.display_picture(
+        frame.planes(), frame.geometry, interlaced(c.picture_structure, c.top_field_first));
+    EXPECT_EQ(&shown, &ditherer.display_image());
+    EXPECT_EQ(shown.pixels, c.top_first ? top : bottom);
+    EXPECT_EQ(ditherer.second_display_image().pixels, c.top_first ? bottom : top);
+  }
+}
+
+TEST(DitherFields, ProgressiveSequenceFillsOnlyTheFirstImage) {
+  TestFrame frame(32, 16, 1);
+  frame.randomise(24);
+  Ditherer ditherer;
+  ditherer.init_display(8, 32, 16);
+  DecodingVariables vars = progressive();
+  vars.picture_structure = 1;  // ignored for progressive sequences
+  EXPECT_EQ(ditherer.display_picture(frame.planes(), frame.geometry, vars).pixels,
+            reference_image(frame, Routine::kFrame));
+  EXPECT_EQ(ditherer.second_display_image().pixels, std::vector<uint8_t>(32 * 16, 0));
+}
+
+TEST(DitherChroma, FourFourFourReadsOneChromaSamplePerPixel) {
+  for (const Routine routine : kRoutines) {
+    SCOPED_TRACE(name(routine));
+    TestFrame frame(16, 8, 3);
+    frame.fill(0, 128);
+    // Cb low on even columns, high on odd ones; Cr the other way round.
+    for (int i = 0; i < 16 * 8; ++i) {
+      frame.plane[1][i] = (i % 2) ? 255 : 0;
+      frame.plane[2][i] = (i % 2) ? 0 : 255;
+    }
+    for_each_pixel(dither(frame, routine), 16, 8, [&](int r, int x, int index) {
+      ASSERT_EQ(cb_level(index), x % 2 ? 3 : 0) << "row " << r << " column " << x;
+      ASSERT_EQ(cr_level(index), x % 2 ? 0 : 3) << "row " << r << " column " << x;
+    });
+  }
+}
+
+TEST(DitherChroma, FourTwoZeroSharesEachChromaSampleBetweenTwoPixels) {
+  TestFrame frame(16, 8, 1);
+  frame.fill(0, 128);
+  // Chroma alternating per sample, so each pair of pixels sees one level.
+  for (size_t i = 0; i < frame.plane[1].size(); ++i) {
+    frame.plane[1][i] = (i % 2) ? 255 : 0;
+    frame.plane[2][i] = (i % 2) ? 255 : 0;
+  }
+  for_each_pixel(dither(frame, Routine::kFrame), 16, 8, [&](int r, int x, int index) {
+    ASSERT_EQ(cb_level(index), (x / 2) % 2 ? 3 : 0) << "row " << r << " column " << x;
+  });
+}
+
+// Every routine, chroma format and kernel set against the formulas, on sizes with and
+// without whole groups of 4 and 16 pixels and rows (sizes valid streams never have included:
+// every pixel still follows the formulas, with the nearest line or sample for missing ones).
+TEST(DitherReference, EveryRoutineMatchesThePerPixelFormulas) {
+  const std::pair<int, int> sizes[] = {{32, 16}, {48, 20}, {40, 12}, {64, 8}, {6, 5}, {7, 3},
+                                       {1, 1},   {5, 2},   {18, 6},  {35, 9}, {2, 1}, {3, 7}};
+  const std::pair<const char*, const DitherKernels*> kernel_sets[] = {
+      {"plain", &plain_dither_kernels()}, {"fastest", &fastest_dither_kernels()}};
+  uint32_t seed = 100;
+  for (const auto& [kernel_name, kernels] : kernel_sets) {
+    for (const auto& [width, height] : sizes) {
+      for (const int format : kChromaFormats) {
+        TestFrame frame(width, height, format);
+        frame.randomise(++seed);
+        for (const Routine routine : kRoutines) {
+          SCOPED_TRACE(std::string(kernel_name) + " " + name(routine) + ", " +
+                       std::to_string(width) + "x" + std::to_string(height) + ", chroma format " +
+                       std::to_string(format));
+          EXPECT_EQ(dither(frame, routine, *kernels), reference_image(frame, routine));
+        }
+      }
+    }
+  }
+}
+
+// The fast kernels against the plain ones, row by row, with guard bytes around the row.
+TEST(DitherKernels, FastKernelsMatchThePlainOnesAndWriteOnlyTheirRow) {
+  constexpr int kGuard = 32;
+  constexpr uint8_t kGuardValue = 0xA5;
+  const DitherTables tables = make_dither_tables();
+  std::mt19937 random(31);
+  for (int width = 0; width <= 80; ++width) {
+    std::vector<uint8_t> luma_a(width), luma_b(width);
+    for (int i = 0; i < width; ++i) {
+      luma_a[i] = static_cast<uint8_t>(random());
+      luma_b[i] = static_cast<uint8_t>(random());
+    }
+    for (int shift = 0; shift < 2; ++shift) {
+      const int chroma_width = std::max(1, width >> shift);
+      std::vector<uint8_t> cb(chroma_width), cr(chroma_width);
+      for (int i = 0; i < chroma_width; ++i) {
+        cb[i] = static_cast<uint8_t>(random());
+        cr[i] = static_cast<uint8_t>(random());
+      }
+      for (int interpolated = 0; interpolated < 2; ++interpolated) {
+        for (int matrix_row = 0; matrix_row < 4; ++matrix_row) {
+          SCOPED_TRACE("width " + std::to_string(width) + ", shift " + std::to_string(shift) +
+                       ", interpolated " + std::to_string(interpolated) + ", matrix row " +
+                       std::to_string(matrix_row));
+          std::vector<uint8_t> plain(width + 2 * kGuard, kGuardValue);
+          std::vector<uint8_t> fast(width + 2 * kGuard, kGuardValue);
+          const DitherRow row{luma_a.data(), interpolated ? luma_b.data() : luma_a.data(),
+                              cb.data(),     cr.data(),
+                              nullptr,       width,
+                              chroma_width,  matrix_row};
+          DitherRow plain_row = row;
+          plain_row.out = plain.data() + kGuard;
+          DitherRow fast_row = row;
+          fast_row.out = fast.data() + kGuard;
+          plain_dither_kernels().row[interpolated][shift](tables, plain_row);
+          fastest_dither_kernels().row[interpolated][shift](tables, fast_row);
+          ASSERT_EQ(fast, plain);
+          for (int i = 0; i < kGuard; ++i) {
+            ASSERT_EQ(plain[i], kGuardValue);
+            ASSERT_EQ(plain[kGuard + width + i], kGuardValue);
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(InitDisplay, RejectsEveryDepthButEight) {
+  Ditherer ditherer;
+  for (const int depth : {0, 1, 4, 15, 16, 24, 32}) {
+    try {
+      ditherer.init_display(depth, 32, 16);
+      ADD_FAILURE() << "depth " << depth << " accepted";
+    } catch (const FatalError& error) {
+      EXPECT_STREQ(error.what(), "unsuported dither type");
+    }
+  }
+}
+
+TEST(InitDisplay, SizesBothImagesPerSessionAndKeepsThemAcrossPictures) {
+  Ditherer ditherer;
+  ditherer.init_display(8, 32, 16);
+  for (const PaletteImage* image : {&ditherer.display_image(), &ditherer.second_display_image()}) {
+    EXPECT_EQ(image->width, 32);
+    EXPECT_EQ(image->height, 16);
+    EXPECT_EQ(image->pixels.size(), 32u * 16u);
+  }
+  // A new session with another size replaces both images.
+  ditherer.init_display(8, 48, 32);
+  TestFrame frame(48, 32, 1);
+  frame.randomise(41);
+  const uint8_t* first = ditherer.display_image().pixels.data();
+  const uint8_t* second = ditherer.second_display_image().pixels.data();
+  for (int picture = 0; picture < 3; ++picture) {
+    ditherer.display_picture(frame.planes(), frame.geometry, interlaced(3, picture % 2));
+  }
+  EXPECT_EQ(ditherer.display_image().pixels.data(), first);
+  EXPECT_EQ(ditherer.second_display_image().pixels.data(), second);
+  EXPECT_EQ(ditherer.second_display_image().pixels.size(), 48u * 32u);
+
+  // A frame of another size than the session's is refused, not written out of bounds.
+  TestFrame other(64, 32, 1);
+  EXPECT_THROW(ditherer.display_picture(other.planes(), other.geometry, progressive()),
+               std::invalid_argument);
+}
+
+}  // namespace
+}  // namespace tavik
