@@ -1,0 +1,237 @@
+#include "decoder/prediction.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+#include "decoder/dsp.h"
+#include "decoder/motion_vectors.h"
+
+namespace tavik {
+
+namespace {
+
+// A predicted area in luminance terms: lx is the distance to the vertical interpolation
+// neighbour, lx2 the distance between the area's rows, w by h its size at column x, row y (in
+// units of lx).
+struct Area {
+  int lx;
+  int lx2;
+  int w;
+  int h;
+  int x;
+  int y;
+};
+
+// Local copy of a reference area that reaches outside the plane: at most 16 rows plus the
+// interpolation line, 16 samples plus the interpolation column.
+constexpr int kEdgeStride = 17;
+constexpr int kEdgeLines = 17;
+
+// One plane. A field (src_field, dst_field 1 = bottom) starts one line further. Reference areas
+// that leave the plane are fetched with their coordinates clamped to the plane, keeping the
+// field parity of the lines.
+void predict_component(const uint8_t* src, int src_field, uint8_t* dst, int dst_field, int width,
+                       int height, const Area& a, int dx, int dy, bool average) {
+  const int h_half = dx & 1;
+  const int v_half = dy & 1;
+  const PredictFn kernel = dsp_kernels().predict[average][a.w == 16][v_half][h_half];
+  const int pitch = a.lx / width;  // plane lines between vertical neighbours
+  const int step = a.lx2 / a.lx;   // neighbour spacings between the area's rows
+  const int row0 = src_field + pitch * (a.y + (dy >> 1));
+  const int col0 = a.x + (dx >> 1);
+  const int lines = step * (a.h - 1) + 1 + v_half;
+  uint8_t* out = dst + dst_field * width + a.lx * a.y + a.x;
+  if (row0 >= 0 && row0 + pitch * (lines - 1) < height && col0 >= 0 &&
+      col0 + a.w + h_half <= width) {
+    kernel(out, src + row0 * width + col0, a.lx, a.lx2, a.h);
+    return;
+  }
+  // The kernel advances source and destination rows alike, so it runs on local copies of both.
+  const int first_line = ((row0 % pitch) + pitch) % pitch;
+  const int last_line = first_line + pitch * ((height - 1 - first_line) / pitch);
+  const int row_step = step * kEdgeStride;
+  uint8_t edge[kEdgeLines * kEdgeStride];
+  uint8_t predicted[kEdgeLines * kEdgeStride];
+  for (int m = 0; m < lines; ++m) {
+    const uint8_t* line = src + std::clamp(row0 + pitch * m, first_line, last_line) * width;
+    for (int c = 0; c < a.w + h_half; ++c) {
+      edge[m * kEdgeStride + c] = line[std::clamp(col0 + c, 0, width - 1)];
+    }
+  }
+  if (average) {
+    for (int i = 0; i < a.h; ++i) std::memcpy(predicted + i * row_step, out + i * a.lx2, a.w);
+  }
+  kernel(predicted, edge, kEdgeStride, row_step, a.h);
+  for (int i = 0; i < a.h; ++i) std::memcpy(out + i * a.lx2, predicted + i * row_step, a.w);
+}
+
+// All three planes; the chrominance area and vector follow from the luminance ones by the
+// chroma format, the vector divided with truncation toward zero.
+void predict_area(const FrameGeometry& g, const FramePlanes& src, int src_field,
+                  const FramePlanes& dst, int dst_field, Area a, int dx, int dy, bool average) {
+  predict_component(src.plane[0], src_field, dst.plane[0], dst_field, g.coded_width, g.coded_height,
+                    a, dx, dy, average);
+  if (g.chroma_format != 3) {
+    a.lx /= 2;
+    a.lx2 /= 2;
+    a.w /= 2;
+    a.x /= 2;
+    dx /= 2;
+    if (g.chroma_format == 1) {
+      a.h /= 2;
+      a.y /= 2;
+      dy /= 2;
+    }
+  }
+  for (int c = 1; c < 3; ++c) {
+    predict_component(src.plane[c], src_field, dst.plane[c], dst_field, g.chroma_width,
+                      g.chroma_height, a, dx, dy, average);
+  }
+}
+
+// What one direction of a macroblock's prediction needs.
+struct Direction {
+  const FramePlanes* reference;
+  // Field pictures: the reference of the fields with the other parity than the current field
+  // (the frame decoded, for the second field of a P frame).
+  const FramePlanes* opposite_parity;
+  int s;
+  int motion_type;
+  bool dual_prime_allowed;
+};
+
+class MacroblockPrediction {
+ public:
+  MacroblockPrediction(const DecoderContext& ctx, const PredictionFrames& frames, int bx, int by,
+                       const int (*PMV)[2][2], const int (*select)[2], const int* dmvector)
+      : geometry_(ctx.geometry),
+        vars_(ctx.vars),
+        current_(frames.current),
+        bx_(bx),
+        by_(by),
+        PMV_(PMV),
+        select_(select),
+        dmvector_(dmvector) {}
+
+  // Returns false when the motion type is not one the picture structure allows.
+  bool frame_picture(const Direction& d, int top, int bottom) const {
+    const int W = geometry_.coded_width;
+    const int* mv0 = PMV_[0][d.s];
+    const int* mv1 = PMV_[1][d.s];
+    if (d.motion_type == kMotionFrame) {
+      // Both fields of a frame vector, interpolated between frame lines.
+      const Area half{W, 2 * W, 16, 8, bx_, by_};
+      if (top < 2) area(*d.reference, 0, 0, half, mv0[0], mv0[1], top);
+      if (bottom < 2) area(*d.reference, 1, 1, half, mv0[0], mv0[1], bottom);
+      return true;
+    }
+    const Area field{2 * W, 2 * W, 16, 8, bx_, by_ >> 1};
+    if (d.motion_type == kMotionField) {
+      if (top < 2) area(*d.reference, select_[0][d.s], 0, field, mv0[0], mv0[1] >> 1, top);
+      if (bottom < 2) area(*d.reference, select_[1][d.s], 1, field, mv1[0], mv1[1] >> 1, bottom);
+      return true;
+    }
+    if (d.motion_type == kMotionDualPrime && d.dual_prime_allowed) {
+      const int mvx = mv0[0];
+      const int mvy = mv0[1] >> 1;
+      int DMV[2][2];
+      dual_prime_vectors(DMV, dmvector_, mvx, mvy, 3, vars_.top_field_first);
+      if (top < 2) {
+        area(*d.reference, 0, 0, field, mvx, mvy, false);
+        area(*d.reference, 1, 0, field, DMV[0][0], DMV[0][1], true);
+      }
+      if (bottom < 2) {
+        area(*d.reference, 1, 1, field, mvx, mvy, false);
+        area(*d.reference, 0, 1, field, DMV[1][0], DMV[1][1], true);
+      }
+      return true;
+    }
+    return false;
+  }
+
+  bool field_picture(const Direction& d, int top) const {
+    const int W = geometry_.coded_width;
+    const int field = vars_.picture_structure == 2 ? 1 : 0;
+    const int* mv0 = PMV_[0][d.s];
+    const int* mv1 = PMV_[1][d.s];
+    const auto source = [&](int select) -> const FramePlanes& {
+      return select != field ? *d.opposite_parity : *d.reference;
+    };
+    if (d.motion_type == kMotionField) {
+      const int sel = select_[0][d.s];
+      if (top < 2)
+        area(source(sel), sel, field, {2 * W, 2 * W, 16, 16, bx_, by_}, mv0[0], mv0[1], top);
+      return true;
+    }
+    if (d.motion_type == kMotion16x8) {
+      if (top < 2) {
+        const int upper = select_[0][d.s];
+        const int lower = select_[1][d.s];
+        area(source(upper), upper, field, {2 * W, 2 * W, 16, 8, bx_, by_}, mv0[0], mv0[1], top);
+        area(source(lower), lower, field, {2 * W, 2 * W, 16, 8, bx_, by_ + 8}, mv1[0], mv1[1], top);
+      }
+      return true;
+    }
+    if (d.motion_type == kMotionDualPrime && d.dual_prime_allowed) {
+      const Area full{2 * W, 2 * W, 16, 16, bx_, by_};
+      int DMV[2][2];
+      dual_prime_vectors(DMV, dmvector_, mv0[0], mv0[1], vars_.picture_structure,
+                         vars_.top_field_first);
+      area(*d.reference, field, field, full, mv0[0], mv0[1], false);
+      area(source(1 - field), 1 - field, field, full, DMV[0][0], DMV[0][1], true);
+      return true;
+    }
+    return false;
+  }
+
+ private:
+  void area(const FramePlanes& src, int src_field, int dst_field, const Area& a, int dx, int dy,
+            int average) const {
+    predict_area(geometry_, src, src_field, current_, dst_field, a, dx, dy, average != 0);
+  }
+
+  const FrameGeometry& geometry_;
+  const DecodingVariables& vars_;
+  const FramePlanes& current_;
+  int bx_;
+  int by_;
+  const int (*PMV_)[2][2];
+  const int (*select_)[2];
+  const int* dmvector_;
+};
+
+}  // namespace
+
+void predict_macroblock(DecoderContext& ctx, const PredictionFrames& frames, int bx, int by,
+                        int mb_type, int motion_type, const int PMV[2][2][2],
+                        const int motion_vertical_field_select[2][2], const int dmvector[2],
+                        int stwtype) {
+  // Spatial-temporal weights per field: 0 write, 1 average with the destination, 2 no
+  // temporal prediction.
+  int top = stwtype % 3;
+  int bottom = stwtype / 3;
+  const bool frame_picture = ctx.vars.picture_structure == 3;
+  const bool p_picture = ctx.vars.picture_coding_type == 2;
+  const MacroblockPrediction mb(ctx, frames, bx, by, PMV, motion_vertical_field_select, dmvector);
+  const auto predict = [&](const Direction& d) {
+    const bool valid = frame_picture ? mb.frame_picture(d, top, bottom) : mb.field_picture(d, top);
+    if (!valid) ctx.messages->out("invalid motion_type\n");
+  };
+  if ((mb_type & kMbForward) || p_picture) {
+    // A P macroblock without a forward vector is predicted from the same place (zero vector).
+    const int forward_type =
+        (frame_picture && !(mb_type & kMbForward)) ? static_cast<int>(kMotionFrame) : motion_type;
+    const bool from_first_field = p_picture && frames.second_field;
+    predict({&frames.older_reference,
+             from_first_field ? &frames.newer_reference : &frames.older_reference, 0, forward_type,
+             true});
+    // A backward prediction is averaged with the forward one.
+    top = bottom = 1;
+  }
+  if (mb_type & kMbBackward) {
+    predict({&frames.newer_reference, &frames.newer_reference, 1, motion_type, false});
+  }
+}
+
+}  // namespace tavik
