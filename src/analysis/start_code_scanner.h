@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -27,7 +28,39 @@ class StartCodeScanner {
   void measure_picture();
 
  private:
-  // ... implementation state
+  void prime();
+  void measure();
+  [[nodiscard]] bool fill_block();
+  [[nodiscard]] bool next_run();
+  [[nodiscard]] size_t find_code();
+  void count(uint64_t n);
+  [[nodiscard]] bool take_code_byte(uint8_t code);
+  void close_gop();
+  void record_slice();
+  void record_frame();
+  void flush_counts(StoreData& data);
+
+  AnalysisStore& store_;
+  Messages& messages_;
+  ByteInput* input_ = nullptr;
+  bool system_stream_ = false;
+  SystemDemux demux_;
+
+  // The block read last: [block_pos_, block_end_) not yet walked; [run_pos_, run_end_) walked
+  // pattern bytes (video payload in a system stream) not yet searched.
+  std::vector<uint8_t> block_;
+  size_t block_pos_ = 0;
+  size_t block_end_ = 0;
+  size_t run_pos_ = 0;
+  size_t run_end_ = 0;
+  bool at_end_ = false;
+  bool priming_pending_ = false;
+
+  uint32_t window_ = 0;  // the last four pattern bytes, oldest in the top byte
+
+  uint64_t picture_bytes_ = 0;  // bytes of this call
+  uint64_t slice_bytes_ = 0;    // bytes since the last slice start code or the start of the call
+  uint64_t unflushed_ = 0;      // bytes counted but not yet added to the store
 };
 
 }  // namespace tavik
