@@ -1,0 +1,166 @@
+#include <CLI/CLI.hpp>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/analysis_run.h"
+#include "cli/commands.h"
+#include "cli/measurement_output.h"
+#include "decoder/fatal_error.h"
+#include "results/report_files.h"
+
+namespace tavik::cli {
+
+namespace {
+
+constexpr std::array kReportFiles = {ReportFile::kGop, ReportFile::kFrame, ReportFile::kSlice,
+                                     ReportFile::kSummary};
+
+struct AnalyzeOptions {
+  std::string input;
+  bool filter_i = false;
+  bool filter_p = false;
+  bool filter_b = false;
+  bool decode = false;
+  int trace = 0;
+  std::string format = "summary";
+  bool bare = false;
+  bool save_all = false;
+  // Per report file: the name given (empty: the default name) and the option that asks for it.
+  std::array<std::string, kReportFiles.size()> report_names;
+  std::array<CLI::Option*, kReportFiles.size()> report_options{};
+  std::string frame_list;
+  std::string gop_list;
+};
+
+void print(std::string_view text, std::FILE* stream) {
+  std::fwrite(text.data(), 1, text.size(), stream);
+}
+
+// A message naming the input when it cannot be read, or empty when it can.
+std::string input_problem(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return path + ": is a directory";
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return path + ": " + std::strerror(errno);
+  std::fclose(file);
+  return {};
+}
+
+std::string measurements_text(const AnalyzeOptions& options, const StoreData& data,
+                              const std::string& summary) {
+  if (options.format == "json") return measurements_json(data, options.input, summary);
+  if (options.format == "csv") return measurements_csv(data);
+  if (options.format == "table") return measurements_table(data);
+  return summary;
+}
+
+// Writes every file asked for; each failure is reported and the others are still written.
+bool write_files(const AnalyzeOptions& options, const StoreData& data) {
+  bool all_written = true;
+  const ReportNames defaults = default_report_names(options.input);
+  const OutputFormat format = options.bare ? OutputFormat::kBare : OutputFormat::kDescriptive;
+  for (size_t i = 0; i < kReportFiles.size(); ++i) {
+    if (!options.save_all && options.report_options[i]->count() == 0) continue;
+    const ReportFile file = kReportFiles[i];
+    const std::string& name =
+        options.report_names[i].empty() ? defaults[file] : options.report_names[i];
+    if (!write_text_file(name, report_file_text(file, data, options.input, format))) {
+      print(std::string(open_error_message(file)) + ": " + name + "\n", stderr);
+      all_written = false;
+    }
+  }
+  const std::array<std::pair<const std::string*, DocumentKind>, 2> lists = {
+      {{&options.frame_list, DocumentKind::kFrames}, {&options.gop_list, DocumentKind::kGops}}};
+  for (const auto& [name, kind] : lists) {
+    if (name->empty()) continue;
+    if (!write_text_file(*name, document_list_text(kind, data, options.input))) {
+      print(std::string(kDocumentListError) + ": " + *name + "\n", stderr);
+      all_written = false;
+    }
+  }
+  return all_written;
+}
+
+int run_analyze(const AnalyzeOptions& options) {
+  if (const std::string problem = input_problem(options.input); !problem.empty()) {
+    print("tavik-cli: cannot open " + problem + "\n", stderr);
+    return 1;
+  }
+  AnalysisStore store;
+  store.set_filters(options.filter_i, options.filter_p, options.filter_b);
+  SessionOptions session_options;
+  session_options.decode_pictures = options.decode;
+  session_options.verbose_level = options.trace;
+  std::string summary;
+  try {
+    summary = run_analysis(store, options.input, session_options);
+  } catch (const FatalError& error) {
+    print(error.what(), stderr);
+    return 1;
+  }
+  const StoreData data = store.snapshot();
+  print(measurements_text(options, data, summary), stdout);
+  std::fflush(stdout);
+  return write_files(options, data) ? 0 : 1;
+}
+
+}  // namespace
+
+void add_analyze_command(CLI::App& app, int& exit_status) {
+  auto options = std::make_shared<AnalyzeOptions>();
+  CLI::App* command = app.add_subcommand(
+      "analyze",
+      "Measure the GOPs, frames and slices of a stream, print the summary or the measurements, "
+      "and write the report files asked for.");
+  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
+      ->required();
+
+  command->add_flag("--filter-i", options->filter_i, "Leave I frames out of the measurements");
+  command->add_flag("--filter-p", options->filter_p, "Leave P frames out of the measurements");
+  command->add_flag("--filter-b", options->filter_b, "Leave B frames out of the measurements");
+  command->add_flag("--decode", options->decode,
+                    "Measure during a full decode instead of the headers-only walk");
+  command->add_option("--trace", options->trace, "Header trace level (0 = off)")
+      ->check(CLI::NonNegativeNumber);
+  command
+      ->add_option("--format", options->format,
+                   "What to print: summary (the summary report), table, csv (one row per "
+                   "frame) or json (counters, maxima, arrays and summary)")
+      ->check(CLI::IsMember({"summary", "table", "csv", "json"}))
+      ->capture_default_str();
+
+  const std::array<const char*, kReportFiles.size()> flags = {"--gop-file", "--frame-file",
+                                                              "--slice-file", "--summary-file"};
+  const std::array<const char*, kReportFiles.size()> helps = {
+      "Write the GOP file (default name: the input's stem + .gop)",
+      "Write the frame file (default name: the input's stem + .frm)",
+      "Write the slice file (default name: the input's stem + .slc)",
+      "Write the summary file (default name: the input's stem + .sum)"};
+  for (size_t i = 0; i < kReportFiles.size(); ++i) {
+    options->report_options[i] = command->add_option(flags[i], options->report_names[i], helps[i])
+                                     ->expected(0, 1)
+                                     ->type_name("[NAME]");
+  }
+  command->add_flag("--save-all", options->save_all,
+                    "Write the GOP, frame, slice and summary files (default names unless named "
+                    "one by one)");
+  command->add_flag("--bare", options->bare,
+                    "Write the GOP, frame and slice files as bare byte counts, without help text");
+  command
+      ->add_option("--frame-list", options->frame_list,
+                   "Write the frame list in the information windows' format (CR LF lines)")
+      ->type_name("NAME");
+  command
+      ->add_option("--gop-list", options->gop_list,
+                   "Write the GOP list in the information windows' format (CR LF lines)")
+      ->type_name("NAME");
+
+  command->callback([options, &exit_status] { exit_status = run_analyze(*options); });
+}
+
+}  // namespace tavik::cli

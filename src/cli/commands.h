@@ -1,0 +1,13 @@
+#pragma once
+
+namespace CLI {
+class App;
+}
+
+namespace tavik::cli {
+
+// Each command adds its subcommand to the application; when the subcommand runs, its exit
+// status is written to exit_status.
+void add_analyze_command(CLI::App& app, int& exit_status);
+
+}  // namespace tavik::cli

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+
+#include "analysis/analysis_store.h"
+
+namespace tavik::cli {
+
+// A one-line progress indication on the standard error stream: frames measured and the share
+// of the file scanned. It appears only after the first second and only on a terminal, and is
+// wiped when the meter goes away. A file size of 0 leaves the share out.
+class ProgressMeter {
+ public:
+  explicit ProgressMeter(uint64_t file_size);
+  ~ProgressMeter();
+  ProgressMeter(const ProgressMeter&) = delete;
+  ProgressMeter& operator=(const ProgressMeter&) = delete;
+
+  void update(const AnalysisStore& store);
+
+ private:
+  using Clock = std::chrono::steady_clock;
+
+  uint64_t file_size_;
+  bool enabled_;
+  bool shown_ = false;
+  Clock::time_point next_update_;
+};
+
+}  // namespace tavik::cli

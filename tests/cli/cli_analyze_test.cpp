@@ -1,0 +1,247 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/stream_tools.h"
+
+namespace tavik {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string file_text(const fs::path& path) {
+  const std::vector<uint8_t> bytes = test::read_file(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+std::string quoted(const fs::path& path) {
+  return "'" + path.string() + "'";
+}
+
+CliResult run_cli(const std::string& args) {
+  const fs::path out = test::scratch_dir() / "cli.out";
+  const fs::path err = test::scratch_dir() / "cli.err";
+  CliResult result;
+  result.status = test::run_command(std::string("'") + TAVIK_CLI_PATH + "' " + args + " >" +
+                                    quoted(out) + " 2>" + quoted(err));
+  result.out = file_text(out);
+  result.err = file_text(err);
+  return result;
+}
+
+// 25 pictures in GOPs of 12 with two B pictures between references.
+fs::path elementary_stream() {
+  return test::make_ffmpeg_stream("clip.m2v", "-c:v mpeg2video -g 12 -bf 2 -f mpeg2video");
+}
+
+fs::path system_stream() {
+  return test::make_ffmpeg_stream("clip.mpg", "-c:v mpeg1video -g 12 -bf 2 -f mpeg");
+}
+
+nlohmann::json analyze_json(const fs::path& stream, const std::string& options = "") {
+  const CliResult result = run_cli("analyze --format json " + options + " " + quoted(stream));
+  EXPECT_EQ(result.status, 0) << result.err;
+  return nlohmann::json::parse(result.out);
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+TEST(CliAnalyze, PrintsTheSummary) {
+  const CliResult result = run_cli("analyze " + quoted(elementary_stream()));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out.rfind("SUMMARY:\n\n- Total number of Bytes read: ", 0), 0u) << result.out;
+  EXPECT_NE(result.out.find("- Total number of Frames: 25 frames.\n"), std::string::npos)
+      << result.out;
+  EXPECT_NE(result.out.find("- 3 I Frames, average size: "), std::string::npos) << result.out;
+}
+
+TEST(CliAnalyze, JsonCountersAgreeWithArrays) {
+  const fs::path stream = elementary_stream();
+  const nlohmann::json json = analyze_json(stream);
+  const int64_t frames = json["last_frame"].get<int64_t>() + 1;
+  const int64_t gops = json["open_gop"].get<int64_t>();
+  ASSERT_EQ(frames, 25);
+  EXPECT_EQ(json["input"], stream.string());
+  EXPECT_EQ(json["frame_bytes"].size(), size_t(frames));
+  EXPECT_EQ(json["frame_types"].size(), size_t(frames));
+  EXPECT_EQ(json["frame_first_slice"].size(), size_t(frames + 1));
+  EXPECT_EQ(json["slice_bytes"].size(), json["slice_count"].get<size_t>());
+  ASSERT_GE(gops, 0);
+  EXPECT_EQ(json["gop_bytes"].size(), size_t(gops));
+  EXPECT_EQ(json["gop_first_frame"].size(), size_t(gops + 1));
+  EXPECT_EQ(json["frame_first_slice"].back(), json["slice_count"]);
+
+  const auto frame_bytes = json["frame_bytes"].get<std::vector<uint64_t>>();
+  const auto gop_bytes = json["gop_bytes"].get<std::vector<uint64_t>>();
+  const auto bytes_scanned = json["bytes_scanned"].get<uint64_t>();
+  EXPECT_LE(std::accumulate(frame_bytes.begin(), frame_bytes.end(), uint64_t{0}), bytes_scanned);
+  EXPECT_LE(std::accumulate(gop_bytes.begin(), gop_bytes.end(), uint64_t{0}), bytes_scanned);
+  EXPECT_LE(bytes_scanned, fs::file_size(stream));
+  EXPECT_GE(json["max_frame_bytes"].get<uint64_t>(),
+            *std::max_element(frame_bytes.begin(), frame_bytes.end()));
+
+  const auto types = json["frame_types"].get<std::vector<int>>();
+  EXPECT_EQ(std::count(types.begin(), types.end(), 1), 3);
+  EXPECT_EQ(json["summary"], run_cli("analyze " + quoted(stream)).out);
+}
+
+TEST(CliAnalyze, FiltersLeaveFrameTypesOut) {
+  const fs::path stream = elementary_stream();
+  const auto all_types = analyze_json(stream)["frame_types"].get<std::vector<int>>();
+  const auto without_b = analyze_json(stream, "--filter-b")["frame_types"].get<std::vector<int>>();
+  std::vector<int> expected;
+  std::copy_if(all_types.begin(), all_types.end(), std::back_inserter(expected),
+               [](int type) { return type != 3; });
+  EXPECT_EQ(without_b, expected);
+  const auto only_b = analyze_json(stream, "--filter-i --filter-p")["frame_types"];
+  EXPECT_EQ(only_b.size(), all_types.size() - expected.size());
+}
+
+TEST(CliAnalyze, CsvHasOneRowPerFrame) {
+  const fs::path stream = system_stream();
+  const nlohmann::json json = analyze_json(stream);
+  const CliResult result = run_cli("analyze --format csv " + quoted(stream));
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = lines_of(result.out);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines[0], "frame,type,bytes,first_slice,slice_entries,gop");
+  EXPECT_EQ(lines.size() - 1, json["frame_bytes"].size());
+  uint64_t bytes = 0;
+  for (size_t row = 1; row < lines.size(); ++row) {
+    std::vector<std::string> cells;
+    std::istringstream in(lines[row]);
+    for (std::string cell; std::getline(in, cell, ',');) cells.push_back(cell);
+    ASSERT_EQ(cells.size(), 6u) << lines[row];
+    EXPECT_EQ(cells[0], std::to_string(row - 1));
+    bytes += std::stoull(cells[2]);
+  }
+  const auto frame_bytes = json["frame_bytes"].get<std::vector<uint64_t>>();
+  EXPECT_EQ(bytes, std::accumulate(frame_bytes.begin(), frame_bytes.end(), uint64_t{0}));
+}
+
+TEST(CliAnalyze, TableHasAlignedRows) {
+  const CliResult result = run_cli("analyze --format table " + quoted(elementary_stream()));
+  ASSERT_EQ(result.status, 0) << result.err;
+  const std::vector<std::string> lines = lines_of(result.out);
+  ASSERT_EQ(lines.size(), 26u);
+  for (const std::string& line : lines) EXPECT_EQ(line.size(), lines[0].size()) << line;
+}
+
+TEST(CliAnalyze, SystemStreamIsMeasured) {
+  const CliResult result = run_cli("analyze " + quoted(system_stream()));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_NE(result.out.find("- Total number of Frames: 25 frames.\n"), std::string::npos)
+      << result.out;
+}
+
+TEST(CliAnalyze, DecodeMeasuresTheSameAsTheWalk) {
+  const fs::path stream = elementary_stream();
+  const CliResult walked = run_cli("analyze " + quoted(stream));
+  const CliResult decoded = run_cli("analyze --decode " + quoted(stream));
+  ASSERT_EQ(decoded.status, 0) << decoded.err;
+  EXPECT_EQ(decoded.out, walked.out);
+}
+
+TEST(CliAnalyze, WritesReportFilesWithDefaultNames) {
+  const fs::path dir = test::scratch_dir() / "copy.d";
+  fs::create_directories(dir);
+  const fs::path input = dir / "video.m2v";
+  fs::copy_file(elementary_stream(), input, fs::copy_options::overwrite_existing);
+
+  const CliResult result = run_cli("analyze --save-all " + quoted(input));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(file_text(dir / "video.sum"), result.out);
+  const std::string frames = file_text(dir / "video.frm");
+  EXPECT_EQ(frames.rfind("Analisys (FRAME) of: " + input.string() + "\n\nFrame: 0 - Type: I - ", 0),
+            0u);
+  EXPECT_EQ(lines_of(frames).size(), 27u);
+  EXPECT_EQ(file_text(dir / "video.gop").rfind("Analisys (GOP) of: ", 0), 0u);
+  EXPECT_EQ(file_text(dir / "video.slc").rfind("Analisys (SLICE) of: ", 0), 0u);
+
+  ASSERT_EQ(run_cli("analyze --bare --frame-file --gop-file " + quoted(input)).status, 0);
+  const std::string bare = file_text(dir / "video.frm");
+  EXPECT_EQ(std::count(bare.begin(), bare.end(), ' '), 25);
+  EXPECT_EQ(bare.find('\n'), std::string::npos);
+  EXPECT_EQ(bare.back(), ' ');
+}
+
+TEST(CliAnalyze, WritesNamedFilesAndDocumentLists) {
+  const fs::path stream = elementary_stream();
+  const fs::path dir = test::scratch_dir() / "named";
+  fs::create_directories(dir);
+  const CliResult result =
+      run_cli("analyze --gop-file=" + quoted(dir / "g.txt") + " --slice-file " +
+              quoted(dir / "s.txt") + " --frame-list " + quoted(dir / "list.frm") + " --gop-list " +
+              quoted(dir / "gops.frm") + " " + quoted(stream));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(fs::exists(dir / "g.txt"));
+  EXPECT_TRUE(fs::exists(dir / "s.txt"));
+  EXPECT_FALSE(fs::exists(dir / "clip.frm"));
+
+  const std::string list = file_text(dir / "list.frm");
+  EXPECT_EQ(list.rfind("An\xE1lisis Bytes/frame: " + stream.string() + "\r\n\r\nFrame: 0 - ", 0),
+            0u);
+  EXPECT_TRUE(list.ends_with("\r\nTotal number of frames: 25 ")) << list;
+  EXPECT_EQ(std::count(list.begin(), list.end(), '\n'), std::count(list.begin(), list.end(), '\r'));
+  EXPECT_NE(file_text(dir / "gops.frm").find("\r\nGop: 0 - Bytes: "), std::string::npos);
+}
+
+TEST(CliAnalyze, UnwritableFileFailsButOthersAreWritten) {
+  const fs::path dir = test::scratch_dir() / "partial";
+  fs::create_directories(dir);
+  const CliResult result =
+      run_cli("analyze --gop-file=" + quoted(dir / "missing" / "x.gop") +
+              " --summary-file=" + quoted(dir / "s.sum") + " " + quoted(elementary_stream()));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("Error occured opening the gop file"), std::string::npos) << result.err;
+  EXPECT_EQ(file_text(dir / "s.sum"), result.out);
+}
+
+TEST(CliAnalyze, MissingFileFails) {
+  const fs::path missing = test::scratch_dir() / "no-such-file.mpg";
+  const CliResult result = run_cli("analyze " + quoted(missing));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find(missing.string()), std::string::npos) << result.err;
+  EXPECT_TRUE(result.out.empty());
+}
+
+TEST(CliAnalyze, NonMpegFileFails) {
+  const fs::path text = test::scratch_dir() / "notes.txt";
+  const std::string content = "plain text, no start codes\n";
+  test::write_file(text, {content.begin(), content.end()});
+  const CliResult result = run_cli("analyze " + quoted(text));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_NE(result.err.find("This not a valid MPEG system or video stream"), std::string::npos)
+      << result.err;
+  EXPECT_TRUE(result.out.empty());
+}
+
+TEST(CliAnalyze, HelpDocumentsEveryOption) {
+  const CliResult result = run_cli("analyze --help");
+  EXPECT_EQ(result.status, 0);
+  for (const char* option : {"--filter-i", "--filter-p", "--filter-b", "--gop-file", "--frame-file",
+                             "--slice-file", "--summary-file", "--save-all", "--bare",
+                             "--frame-list", "--gop-list", "--format", "--trace", "--decode"}) {
+    EXPECT_NE(result.out.find(option), std::string::npos) << option;
+  }
+}
+
+}  // namespace
+}  // namespace tavik
