@@ -15,15 +15,20 @@ void BitReader::reset_reader(VideoSource* source) {
   if (source_) refill(w);
 }
 
-void BitReader::fill_buffer(BitWindow& window, size_t keep) {
+void BitReader::fill_buffer(BitWindow& window) {
   uint8_t* base = buffer_.data();
-  const size_t start = static_cast<size_t>(window.pos - base);
-  std::memmove(base, window.pos, keep);
-  buffer_offset_ += start;
+  // The bytes behind the cache stay in the buffer too: next_start_code hands them back.
+  const size_t cached = static_cast<size_t>(window.bits + 7) >> 3;
+  const uint8_t* from = window.pos - cached;
+  const size_t keep = static_cast<size_t>(window.end - from);
+  std::memmove(base, from, keep);
+  buffer_offset_ += static_cast<size_t>(from - base);
   size_t have = keep;
-  // The source always gives at least one byte, so this ends.
-  while (have < kBufferSize / 2) have += source_->read(base + have, kBufferSize - have);
-  window.pos = base;
+  // The source always gives at least one byte, so this ends. Only what one window refill needs
+  // is insisted on: a source that stops short (a broken system layer) is then not read beyond
+  // the video it could give, and its error comes where the stream needs the missing bytes.
+  while (have < cached + kMinFill) have += source_->read(base + have, kBufferSize - have);
+  window.pos = base + cached;
   window.end = base + have;
 }
 
@@ -33,7 +38,7 @@ void BitReader::refill_slow(BitWindow& window) {
     window.bits = 64;
     return;
   }
-  fill_buffer(window, static_cast<size_t>(window.end - window.pos));
+  fill_buffer(window);
   refill(window);
 }
 
@@ -66,7 +71,7 @@ void BitReader::next_start_code() {
       return;
     }
     w.pos = p;
-    fill_buffer(w, static_cast<size_t>(w.end - p));
+    fill_buffer(w);
   }
 }
 

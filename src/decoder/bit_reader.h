@@ -31,6 +31,7 @@ class BitReader {
   [[nodiscard]] uint32_t peek_bits(int n) const {
     return static_cast<uint32_t>(w.cache >> (64 - n));
   }
+  // 0 <= n <= 32.
   void skip_bits(int n) {
     w.cache <<= n;
     w.bits -= n;
@@ -44,9 +45,7 @@ class BitReader {
   int read_bit() { return static_cast<int>(read_bits(1)); }
   uint32_t read_bits32() {
     const uint32_t value = peek_bits(32);
-    w.cache = 0;  // a shift by 64 would be undefined
-    w.bits -= 32;
-    refill(w);
+    skip_bits(32);
     return value;
   }
 
@@ -78,9 +77,11 @@ class BitReader {
  private:
   static constexpr size_t kBufferSize = 1 << 16;
   static constexpr size_t kSlack = 8;
+  static constexpr size_t kMinFill = 8;
 
-  // Moves the unread bytes to the front of the buffer and reads more behind them.
-  void fill_buffer(BitWindow& window, size_t keep_from_pos);
+  // Moves the unread bytes and those behind the cache to the front of the buffer and reads
+  // more behind them.
+  void fill_buffer(BitWindow& window);
   void refill_slow(BitWindow& window);
 
   VideoSource* source_ = nullptr;

@@ -1,0 +1,84 @@
+// Headers-only analysis of a 20 Mbit/s 1080i MPEG-2 elementary stream: every picture, GOP and
+// slice measured, nothing decoded. ffprobe's packet listing of the same file is timed in the
+// same run; the "x_ffprobe" counter is how many times faster the analysis is.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "analysis/analysis_store.h"
+#include "analysis/messages.h"
+#include "decoder/decoding_session.h"
+
+namespace {
+
+constexpr const char* kStream = "/tmp/tavik-1080i.m2v";
+constexpr const char* kMakeStream =
+    "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 8 "
+    "-c:v mpeg2video -b:v 20M -maxrate 20M -bufsize 10M -flags +ilme+ildct -top 1 -g 12 "
+    "-bf 2 /tmp/tavik-1080i.m2v";
+
+bool ensure_stream() {
+  if (std::filesystem::exists(kStream)) return true;
+  std::fprintf(stderr, "making %s\n", kStream);
+  return std::system(kMakeStream) == 0 && std::filesystem::exists(kStream);
+}
+
+// Wall-clock seconds of one run of a command; the best of `runs`.
+double best_wall_seconds(const std::string& command, int runs) {
+  double best = 1e30;
+  for (int i = 0; i < runs; ++i) {
+    const auto start = std::chrono::steady_clock::now();
+    if (std::system(command.c_str()) != 0) return 0;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+    best = std::min(best, elapsed.count());
+  }
+  return best;
+}
+
+void analyse_headers_only(benchmark::State& state, double ffprobe_seconds) {
+  const auto bytes = static_cast<int64_t>(std::filesystem::file_size(kStream));
+  int pictures = 0;
+  const auto start = std::chrono::steady_clock::now();
+  for (auto _ : state) {
+    tavik::AnalysisStore store;
+    tavik::CollectedMessages messages;
+    tavik::SessionListener listener;
+    tavik::DecodingSession session(store, messages, listener, {.decode_pictures = false});
+    session.open_stream(kStream);
+    pictures = 0;
+    while (session.decode_step()) ++pictures;
+    benchmark::DoNotOptimize(store.snapshot().last_frame);
+  }
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  state.SetBytesProcessed(state.iterations() * bytes);
+  state.counters["pictures"] = pictures;
+  state.counters["x_ffprobe"] =
+      ffprobe_seconds * static_cast<double>(state.iterations()) / elapsed.count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (!ensure_stream()) {
+    std::fprintf(stderr, "cannot make %s\n", kStream);
+    return 1;
+  }
+  const double ffprobe_seconds = best_wall_seconds(
+      std::string("ffprobe -v error -show_packets ") + kStream + " > /dev/null", 3);
+  const double megabytes = static_cast<double>(std::filesystem::file_size(kStream)) / 1e6;
+  std::printf("ffprobe -v error -show_packets: %.3f s (%.1f MB/s)\n", ffprobe_seconds,
+              ffprobe_seconds > 0 ? megabytes / ffprobe_seconds : 0.0);
+  benchmark::RegisterBenchmark("HeadersOnlyAnalysis/1080i_20Mbps", analyse_headers_only,
+                               ffprobe_seconds)
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime();
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

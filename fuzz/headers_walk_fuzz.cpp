@@ -1,0 +1,26 @@
+// Walks any bytes headers-only, as the analysis of an arbitrary file would: the session must
+// end or fail with a FatalError, never crash, hang or read outside a buffer.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "analysis/analysis_store.h"
+#include "analysis/messages.h"
+#include "decoder/decoding_session.h"
+#include "decoder/fatal_error.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  tavik::AnalysisStore store;
+  tavik::CollectedMessages messages;
+  tavik::SessionListener listener;
+  // The full trace runs every formatting path of the header parser.
+  tavik::DecodingSession session(store, messages, listener,
+                                 {.decode_pictures = false, .verbose_level = 4});
+  try {
+    session.open_memory(std::span<const uint8_t>(data, size));
+    while (session.decode_step()) {
+    }
+  } catch (const tavik::FatalError&) {
+  }
+  return 0;
+}

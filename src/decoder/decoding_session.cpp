@@ -1,0 +1,239 @@
+#include "decoder/decoding_session.h"
+
+#include <memory>
+#include <utility>
+
+#include "analysis/start_code_scanner.h"
+#include "decoder/byte_input.h"
+#include "decoder/decoder_state.h"
+#include "decoder/fatal_error.h"
+#include "decoder/header_parser.h"
+#include "decoder/video_source.h"
+#include "results/summary.h"
+
+namespace tavik {
+
+class DecodingSession::Impl {
+ public:
+  Impl(AnalysisStore& store, Messages& messages, SessionListener& listener, SessionOptions options)
+      : store_(store),
+        messages_(messages),
+        listener_(listener),
+        options_(options),
+        scanner_(store, messages) {}
+
+  ~Impl() { close(); }
+
+  void open_stream(const std::string& path) {
+    close();
+    auto decoder_input = open_file(path);
+    auto scanner_input = open_file(path);
+    start(std::move(decoder_input), std::move(scanner_input));
+  }
+
+  void open_memory(std::span<const uint8_t> bytes) {
+    close();
+    start(std::make_unique<MemoryInput>(bytes), std::make_unique<MemoryInput>(bytes));
+  }
+
+  bool decode_step() {
+    if (!open_) return false;
+    try {
+      if (parser_->read_headers() == 1) {
+        decode_next_picture();
+        return true;
+      }
+      end_session();
+    } catch (const FatalError&) {
+      close();
+      throw;
+    }
+    return false;
+  }
+
+  [[nodiscard]] bool is_open() const { return open_; }
+  [[nodiscard]] int picture_counter() const { return picture_counter_; }
+
+ private:
+  std::unique_ptr<FileInput> open_file(const std::string& path) {
+    auto input = FileInput::open(path);
+    if (!input) {
+      messages_.message_box("Error al abrir fichero");
+      throw FatalError("Input file " + path + " not found\n");
+    }
+    return input;
+  }
+
+  // Everything of the open after the two inputs exist. The decoding state starts afresh with
+  // every stream.
+  void start(std::unique_ptr<ByteInput> decoder_input, std::unique_ptr<ByteInput> scanner_input) {
+    decoder_input_ = std::move(decoder_input);
+    scanner_input_ = std::move(scanner_input);
+    ctx_ = std::make_unique<DecoderContext>(messages_);
+    ctx_->trace_enabled = options_.trace_enabled;
+    parser_ = std::make_unique<HeaderParser>(*ctx_, scanner_, store_, options_.verbose_level);
+    open_ = true;
+    try {
+      scanner_.attach(scanner_input_.get());
+      // A session opened before the last one ended must not label its first measurement with
+      // the type of a picture of that one.
+      store_.current_picture_type = 0;
+      store_.update([](StoreData& data) { data.scan_reset_pending = 1; });
+      scanner_.measure_picture();
+
+      const bool system_stream = detect_system_stream();
+      scanner_.set_system_stream(system_stream);
+      decoder_input_->rewind();
+      if (system_stream) {
+        source_ = std::make_unique<SystemSource>(*decoder_input_);
+      } else {
+        source_ = std::make_unique<ElementarySource>(*decoder_input_);
+      }
+      ctx_->layer.reader.reset_reader(source_.get());
+    } catch (const FatalError&) {
+      close();
+      throw;
+    }
+    needs_init_ = true;
+    picture_counter_ = 0;
+    second_field_pending_ = false;
+  }
+
+  // The first start code tells a video elementary stream from a system stream.
+  bool detect_system_stream() {
+    ElementarySource probe(*decoder_input_);
+    BitReader& reader = ctx_->layer.reader;
+    reader.reset_reader(&probe);
+    reader.next_start_code();
+    const uint32_t code = reader.peek_bits(32);
+    reader.reset_reader(nullptr);
+    if (code == kSequenceHeaderCode) return false;
+    if (code == kPackStartCode) return true;
+    throw FatalError("This not a valid MPEG system or video stream\n");
+  }
+
+  void decode_next_picture() {
+    if (needs_init_) {
+      setup_decoder();
+      needs_init_ = false;
+    }
+    process_picture(picture_counter_);
+    if (!second_field_pending_) ++picture_counter_;
+  }
+
+  // The sizes come from the headers read before the first picture; a later sequence header
+  // does not revise them.
+  void setup_decoder() {
+    DecodingVariables& vars = ctx_->vars;
+    if (!ctx_->layer.mpeg2) {
+      vars.progressive_sequence = 1;
+      vars.progressive_frame = 1;
+      vars.picture_structure = 3;
+      vars.frame_pred_frame_dct = 1;
+      vars.chroma_format = 1;
+      vars.matrix_coefficients = 5;
+    }
+    FrameGeometry& geometry = ctx_->geometry;
+    geometry.chroma_format = vars.chroma_format;
+    geometry.mb_columns = (vars.horizontal_size + 15) / 16;
+    geometry.mb_rows = ctx_->layer.mpeg2 && !vars.progressive_sequence
+                           ? 2 * ((vars.vertical_size + 31) / 32)
+                           : (vars.vertical_size + 15) / 16;
+    geometry.coded_width = 16 * geometry.mb_columns;
+    geometry.coded_height = 16 * geometry.mb_rows;
+    geometry.chroma_width =
+        vars.chroma_format == 3 ? geometry.coded_width : geometry.coded_width / 2;
+    geometry.chroma_height =
+        vars.chroma_format == 1 ? geometry.coded_height / 2 : geometry.coded_height;
+    geometry.blocks_per_macroblock =
+        vars.chroma_format == 3 ? 12 : (vars.chroma_format == 2 ? 8 : 6);
+  }
+
+  // Frame management around one picture. The picture's slice data lies between here and the
+  // next start code that is not a slice start code.
+  void process_picture(int frame_number) {
+    const int picture_structure = ctx_->vars.picture_structure;
+    if (picture_structure == 3 && second_field_pending_) {
+      messages_.out("odd number of field pictures\n");
+      second_field_pending_ = false;
+    }
+    pass_slices();
+    if (picture_structure != 3) second_field_pending_ = !second_field_pending_;
+  }
+
+  // The headers-only walk: the slices are passed over, start code by start code.
+  void pass_slices() {
+    BitReader& reader = ctx_->layer.reader;
+    for (;;) {
+      reader.next_start_code();
+      if (!is_slice_start_code(reader.peek_bits(32))) return;
+      reader.read_bits32();
+    }
+  }
+
+  void flush_last_frame() {
+    if (second_field_pending_) messages_.out("last frame incomplete, not stored\n");
+  }
+
+  void end_session() {
+    if (picture_counter_ != 0) flush_last_frame();
+    close();
+    store_.current_picture_type = 0;
+    listener_.session_ended(BuildSummary(store_));
+  }
+
+  // Releases both inputs; the session then does nothing more until the next open.
+  void close() {
+    open_ = false;
+    if (ctx_) ctx_->layer.reader.reset_reader(nullptr);
+    scanner_.attach(nullptr);
+    source_.reset();
+    decoder_input_.reset();
+    scanner_input_.reset();
+  }
+
+  AnalysisStore& store_;
+  Messages& messages_;
+  SessionListener& listener_;
+  const SessionOptions options_;
+  StartCodeScanner scanner_;
+
+  std::unique_ptr<ByteInput> decoder_input_;
+  std::unique_ptr<ByteInput> scanner_input_;
+  std::unique_ptr<VideoSource> source_;
+  std::unique_ptr<DecoderContext> ctx_;
+  std::unique_ptr<HeaderParser> parser_;
+
+  bool open_ = false;
+  bool needs_init_ = false;
+  int picture_counter_ = 0;
+  bool second_field_pending_ = false;
+};
+
+DecodingSession::DecodingSession(AnalysisStore& store, Messages& messages,
+                                 SessionListener& listener, SessionOptions options)
+    : impl_(std::make_unique<Impl>(store, messages, listener, options)) {}
+
+DecodingSession::~DecodingSession() = default;
+
+void DecodingSession::open_stream(const std::string& path) {
+  impl_->open_stream(path);
+}
+
+void DecodingSession::open_memory(std::span<const uint8_t> bytes) {
+  impl_->open_memory(bytes);
+}
+
+bool DecodingSession::decode_step() {
+  return impl_->decode_step();
+}
+
+bool DecodingSession::is_open() const {
+  return impl_->is_open();
+}
+
+int DecodingSession::picture_counter() const {
+  return impl_->picture_counter();
+}
+
+}  // namespace tavik

@@ -1,0 +1,268 @@
+#include "decoder/system_demux.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/messages.h"
+#include "decoder/bit_reader.h"
+#include "decoder/byte_input.h"
+#include "decoder/fatal_error.h"
+#include "decoder/video_source.h"
+#include "support/chunked_input.h"
+#include "support/system_stream_builder.h"
+
+namespace tavik {
+namespace {
+
+using test::ChunkedInput;
+using test::SystemStreamBuilder;
+using TimeStamps = SystemStreamBuilder::TimeStamps;
+
+struct DemuxResult {
+  std::vector<uint8_t> video;
+  bool ended = false;
+  bool failed = false;
+  std::string error;
+};
+
+// Feeds the stream to a demultiplexer in blocks of `block_size` bytes.
+DemuxResult demux_in_blocks(const std::vector<uint8_t>& bytes, size_t block_size) {
+  SystemDemux demux;
+  DemuxResult result;
+  for (size_t start = 0; start < bytes.size(); start += block_size) {
+    const std::span<const uint8_t> block(bytes.data() + start,
+                                         std::min(block_size, bytes.size() - start));
+    size_t pos = 0;
+    while (pos < block.size()) {
+      const auto step = demux.feed(block.subspan(pos));
+      EXPECT_GT(step.consumed, 0u);
+      if (step.consumed == 0) return result;
+      const auto payload = block.subspan(pos + step.payload_offset, step.payload_size);
+      result.video.insert(result.video.end(), payload.begin(), payload.end());
+      pos += step.consumed;
+    }
+  }
+  result.ended = demux.ended();
+  result.failed = demux.failed();
+  result.error = demux.error();
+  return result;
+}
+
+std::vector<uint8_t> counting_bytes(size_t n, uint8_t first) {
+  std::vector<uint8_t> bytes(n);
+  std::iota(bytes.begin(), bytes.end(), first);
+  return bytes;
+}
+
+// Packets of every header kind, packs and other streams between them, and bytes after the
+// end code that must never be read as video.
+SystemStreamBuilder mixed_stream() {
+  SystemStreamBuilder builder;
+  builder.pack()
+      .other_packet(0xBB, 12)
+      .video_packet(counting_bytes(40, 1))
+      .other_packet(0xC0, 30, 0x00)
+      .video_packet(counting_bytes(17, 50), 3, false, TimeStamps::kPts)
+      .pack()
+      .video_packet(counting_bytes(25, 80), 0, true, TimeStamps::kPtsDts)
+      .other_packet(0xBE, 0)
+      .video_packet({}, 0, true, TimeStamps::kNone)
+      .video_packet(counting_bytes(9, 120), 2, true, TimeStamps::kPts)
+      .other_packet(0xE1, 20, 0x01)
+      .video_packet(counting_bytes(33, 140), 1)
+      .end()
+      .video_packet(counting_bytes(10, 200));
+  return builder;
+}
+
+std::vector<uint8_t> first_bytes(const std::vector<uint8_t>& bytes, size_t n) {
+  return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)};
+}
+
+// Reads `n` bytes from a video source in reads of varying size.
+std::vector<uint8_t> read_source(VideoSource& source, size_t n, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> out(n);
+  size_t have = 0;
+  while (have < n) {
+    const size_t want = std::min<size_t>(n - have, 1 + random() % 97);
+    const size_t got = source.read(out.data() + have, want);
+    EXPECT_GE(got, 1u);
+    EXPECT_LE(got, want);
+    have += got;
+  }
+  return out;
+}
+
+std::vector<uint8_t> with_end_codes(std::vector<uint8_t> bytes, size_t count) {
+  for (size_t i = 0; i < count; ++i) bytes.insert(bytes.end(), {0x00, 0x00, 0x01, 0xB7});
+  return bytes;
+}
+
+TEST(SystemDemux, FindsTheVideoPayloadOfEveryPacketKind) {
+  const auto builder = mixed_stream();
+  const auto result = demux_in_blocks(builder.bytes(), builder.bytes().size());
+  EXPECT_TRUE(result.ended);
+  EXPECT_FALSE(result.failed);
+  // The packet after the end code is not video.
+  EXPECT_EQ(result.video, first_bytes(builder.video(), builder.video().size() - 10));
+}
+
+TEST(SystemDemux, BlocksOfEverySizeGiveTheWholeBufferResult) {
+  const auto builder = mixed_stream();
+  const auto& bytes = builder.bytes();
+  const auto whole = demux_in_blocks(bytes, bytes.size());
+  for (size_t block_size = 1; block_size <= bytes.size(); ++block_size) {
+    const auto result = demux_in_blocks(bytes, block_size);
+    ASSERT_EQ(result.video, whole.video) << "blocks of " << block_size;
+    ASSERT_EQ(result.ended, whole.ended) << "blocks of " << block_size;
+  }
+}
+
+TEST(SystemDemux, ReportsBrokenPacketHeaders) {
+  struct Case {
+    std::vector<uint8_t> header;
+    const char* why;
+  };
+  const std::vector<Case> cases = {
+      {{0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01}, "MPEG-2 PES header"},
+      {{0xFF, 0xFF, 0x84, 0x00}, "MPEG-2 flags after stuffing"},
+      {{0x60, 0x2E, 0x40}, "STD fields twice"},
+      {{0x60, 0x2E, 0x85}, "flag byte 0x80 or above after the STD fields"},
+      {{0x10}, "unknown flag byte"},
+      {{0x00}, "zero flag byte"},
+  };
+  for (const auto& c : cases) {
+    SystemStreamBuilder builder;
+    builder.pack()
+        .video_packet(counting_bytes(8, 1))
+        .raw_video_packet(c.header, counting_bytes(8, 9));
+    for (size_t block_size : {size_t{1}, size_t{5}, builder.bytes().size()}) {
+      const auto result = demux_in_blocks(builder.bytes(), block_size);
+      EXPECT_TRUE(result.failed) << c.why;
+      EXPECT_EQ(result.error, "Error in packet header\n") << c.why;
+      EXPECT_EQ(result.video, counting_bytes(8, 1)) << c.why;
+    }
+  }
+}
+
+TEST(SystemDemux, ReportsCodesBelowTheSystemHeaderCode) {
+  for (const uint8_t id : {uint8_t{0xB3}, uint8_t{0x00}, uint8_t{0xB8}, uint8_t{0xB7}}) {
+    SystemStreamBuilder builder;
+    const uint8_t code[] = {0x00, 0x00, 0x01, id, 0x00, 0x00};
+    builder.pack().raw(code);
+    const auto result = demux_in_blocks(builder.bytes(), 3);
+    EXPECT_TRUE(result.failed);
+    EXPECT_EQ(result.error,
+              format_text("Unexpected startcode %08x in system layer\n", 0x100u | id));
+  }
+}
+
+TEST(SystemDemux, PacketShorterThanItsHeaderHasNoPayload) {
+  SystemStreamBuilder builder;
+  // Length 2 while the header holds STD fields and a time stamp.
+  const uint8_t broken[] = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x02, 0x60,
+                            0x2E, 0x21, 0x00, 0x01, 0x00, 0x01};
+  builder.pack().raw(broken).video_packet(counting_bytes(6, 1)).end();
+  const auto result = demux_in_blocks(builder.bytes(), builder.bytes().size());
+  EXPECT_TRUE(result.ended);
+  EXPECT_EQ(result.video, counting_bytes(6, 1));
+}
+
+TEST(SystemSource, GivesThePayloadThenEndCodesAtTheEndCode) {
+  const auto builder = mixed_stream();
+  const auto& video = builder.video();
+  const auto expected = with_end_codes(first_bytes(video, video.size() - 10), 16);
+  for (size_t chunk : {size_t{1}, size_t{2}, size_t{7}, size_t{64}, size_t{1} << 20}) {
+    ChunkedInput input(builder.bytes(), chunk);
+    SystemSource source(input);
+    EXPECT_EQ(read_source(source, expected.size(), unsigned(chunk)), expected) << chunk;
+  }
+}
+
+TEST(SystemSource, EndsWithEndCodesAtEndOfFileWithoutEndCode) {
+  SystemStreamBuilder builder;
+  builder.pack().video_packet(counting_bytes(13, 1));
+  MemoryInput input(builder.bytes());
+  SystemSource source(input);
+  const auto expected = with_end_codes(counting_bytes(13, 1), 8);
+  EXPECT_EQ(read_source(source, expected.size(), 1), expected);
+}
+
+TEST(SystemSource, SkipsLongPacketsAndPacksAcrossInputBlocks) {
+  SystemStreamBuilder builder;
+  builder.pack().video_packet(counting_bytes(100, 0));
+  // Longer than one input block of the source, so the skip runs over several blocks.
+  for (int i = 0; i < 3; ++i) builder.other_packet(0xBE, 65535, 0x00).pack();
+  builder.other_packet(0xC0, 40000, 0x01);
+  std::vector<uint8_t> second(70000);
+  std::mt19937 random(7);
+  std::generate(second.begin(), second.end(), [&] { return uint8_t(random()); });
+  builder.video_packet(std::span(second).first(65000), 5, true, TimeStamps::kPtsDts)
+      .pack()
+      .video_packet(std::span(second).subspan(65000), 0, false, TimeStamps::kPts)
+      .end();
+  const auto expected = with_end_codes(builder.video(), 4);
+  for (size_t chunk : {size_t{3}, size_t{4093}, size_t{1} << 20}) {
+    ChunkedInput input(builder.bytes(), chunk);
+    SystemSource source(input);
+    EXPECT_EQ(read_source(source, expected.size(), 3), expected) << chunk;
+  }
+}
+
+TEST(SystemSource, ThrowsThePacketErrorAfterTheVideoBeforeIt) {
+  SystemStreamBuilder builder;
+  const uint8_t pes[] = {0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01};
+  builder.pack().video_packet(counting_bytes(20, 1)).raw_video_packet(pes, counting_bytes(8, 1));
+  MemoryInput input(builder.bytes());
+  SystemSource source(input);
+  EXPECT_EQ(read_source(source, 20, 5), counting_bytes(20, 1));
+  uint8_t byte = 0;
+  try {
+    (void)source.read(&byte, 1);
+    FAIL() << "no error";
+  } catch (const FatalError& error) {
+    EXPECT_STREQ(error.what(), "Error in packet header\n");
+  }
+}
+
+TEST(SystemSource, StartCodesSplitAcrossPacketsReachTheReader) {
+  // 00 00 | 01 B3 across two packets with an audio packet and a pack between them, and
+  // 00 | 00 01 | 00 over three packets.
+  SystemStreamBuilder builder;
+  const uint8_t head[] = {0x12, 0x34, 0x00, 0x00};
+  const uint8_t middle[] = {0x01, 0xB3, 0x55, 0x00};
+  const uint8_t tail1[] = {0x00, 0x01};
+  const uint8_t tail2[] = {0x00, 0x77};
+  builder.pack()
+      .video_packet(head)
+      .other_packet(0xC0, 9)
+      .pack()
+      .video_packet(middle, 1, true, TimeStamps::kPts)
+      .video_packet(tail1)
+      .other_packet(0xBE, 3)
+      .video_packet(tail2)
+      .end();
+  for (size_t chunk : {size_t{1}, size_t{5}, size_t{1} << 20}) {
+    ChunkedInput input(builder.bytes(), chunk);
+    SystemSource source(input);
+    BitReader reader;
+    reader.reset_reader(&source);
+    reader.next_start_code();
+    EXPECT_EQ(reader.consumed_bits(), 2u * 8);
+    EXPECT_EQ(reader.read_bits32(), 0x000001B3u);
+    reader.next_start_code();
+    EXPECT_EQ(reader.consumed_bits(), 7u * 8);
+    EXPECT_EQ(reader.read_bits32(), 0x00000100u);
+    reader.next_start_code();
+    EXPECT_EQ(reader.read_bits32(), 0x000001B7u);
+  }
+}
+
+}  // namespace
+}  // namespace tavik
