@@ -7,8 +7,12 @@
 #include "decoder/byte_input.h"
 #include "decoder/decoder_state.h"
 #include "decoder/fatal_error.h"
+#include "decoder/frame_store.h"
 #include "decoder/header_parser.h"
+#include "decoder/picture_decoder.h"
 #include "decoder/video_source.h"
+#include "display/dither.h"
+#include "display/palette.h"
 #include "results/summary.h"
 
 namespace tavik {
@@ -72,6 +76,7 @@ class DecodingSession::Impl {
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
     parser_ = std::make_unique<HeaderParser>(*ctx_, scanner_, store_, options_.verbose_level);
+    picture_decoder_ = std::make_unique<PictureDecoder>(*ctx_, *parser_);
     open_ = true;
     try {
       scanner_.attach(scanner_input_.get());
@@ -121,8 +126,6 @@ class DecodingSession::Impl {
     if (!second_field_pending_) ++picture_counter_;
   }
 
-  // The sizes come from the headers read before the first picture; a later sequence header
-  // does not revise them.
   void setup_decoder() {
     DecodingVariables& vars = ctx_->vars;
     if (!ctx_->layer.mpeg2) {
@@ -133,32 +136,74 @@ class DecodingSession::Impl {
       vars.chroma_format = 1;
       vars.matrix_coefficients = 5;
     }
-    FrameGeometry& geometry = ctx_->geometry;
-    geometry.chroma_format = vars.chroma_format;
-    geometry.mb_columns = (vars.horizontal_size + 15) / 16;
-    geometry.mb_rows = ctx_->layer.mpeg2 && !vars.progressive_sequence
-                           ? 2 * ((vars.vertical_size + 31) / 32)
-                           : (vars.vertical_size + 15) / 16;
-    geometry.coded_width = 16 * geometry.mb_columns;
-    geometry.coded_height = 16 * geometry.mb_rows;
-    geometry.chroma_width =
-        vars.chroma_format == 3 ? geometry.coded_width : geometry.coded_width / 2;
-    geometry.chroma_height =
-        vars.chroma_format == 1 ? geometry.coded_height / 2 : geometry.coded_height;
-    geometry.blocks_per_macroblock =
-        vars.chroma_format == 3 ? 12 : (vars.chroma_format == 2 ? 8 : 6);
+    ctx_->geometry = frame_geometry_for(vars, ctx_->layer.mpeg2);
+    if (options_.decode_pictures) allocate_frames();
+  }
+
+  // Sizes the frame store and the display images for the headers read so far. A later
+  // sequence header with another picture size sizes them again rather than being decoded
+  // into buffers of the old size.
+  void allocate_frames() {
+    frames_.allocate(ctx_->geometry);
+    if (!options_.display_disabled) {
+      ditherer_.init_display(kDisplayDepth, ctx_->geometry.coded_width,
+                             ctx_->geometry.coded_height);
+    }
+  }
+
+  [[nodiscard]] bool size_changed() const {
+    const FrameGeometry now = frame_geometry_for(ctx_->vars, ctx_->layer.mpeg2);
+    const FrameGeometry& was = frames_.geometry();
+    return now.coded_width != was.coded_width || now.coded_height != was.coded_height ||
+           now.chroma_format != was.chroma_format;
   }
 
   // Frame management around one picture. The picture's slice data lies between here and the
   // next start code that is not a slice start code.
   void process_picture(int frame_number) {
-    const int picture_structure = ctx_->vars.picture_structure;
+    const DecodingVariables& vars = ctx_->vars;
+    const int picture_structure = vars.picture_structure;
     if (picture_structure == 3 && second_field_pending_) {
       messages_.out("odd number of field pictures\n");
       second_field_pending_ = false;
     }
-    pass_slices();
+    if (!options_.decode_pictures) {
+      pass_slices();
+    } else {
+      if (!second_field_pending_ && size_changed()) {
+        ctx_->geometry = frame_geometry_for(vars, ctx_->layer.mpeg2);
+        allocate_frames();
+      }
+      const bool b_picture = vars.picture_coding_type == kBPicture;
+      if (!b_picture && !second_field_pending_) frames_.swap_references();
+      PredictionFrames prediction;
+      prediction.older_reference = frames_.older_reference;
+      prediction.newer_reference = frames_.newer_reference;
+      prediction.current = b_picture ? frames_.b_frame : frames_.newer_reference;
+      prediction.second_field = second_field_pending_;
+      picture_decoder_->decode_slices(frame_number, prediction, show_second_field_);
+
+      // Display order: a B frame at once, a reference frame when the next one is decoded.
+      if (frame_number != 0) {
+        if (picture_structure == 3 || second_field_pending_) {
+          show_frame(b_picture ? frames_.b_frame : frames_.older_reference);
+        } else {
+          show_second_field();
+        }
+      }
+    }
     if (picture_structure != 3) second_field_pending_ = !second_field_pending_;
+  }
+
+  void show_frame(const FramePlanes& frame) {
+    listener_.frame_ready(frame, ctx_->geometry, ctx_->vars);
+    if (!options_.display_disabled) {
+      listener_.picture_ready(ditherer_.display_picture(frame, ctx_->geometry, ctx_->vars));
+    }
+  }
+
+  void show_second_field() {
+    if (!options_.display_disabled) listener_.picture_ready(ditherer_.second_display_image());
   }
 
   // The headers-only walk: the slices are passed over, start code by start code.
@@ -172,7 +217,11 @@ class DecodingSession::Impl {
   }
 
   void flush_last_frame() {
-    if (second_field_pending_) messages_.out("last frame incomplete, not stored\n");
+    if (second_field_pending_) {
+      messages_.out("last frame incomplete, not stored\n");
+    } else if (options_.decode_pictures) {
+      show_frame(frames_.newer_reference);
+    }
   }
 
   void end_session() {
@@ -203,6 +252,10 @@ class DecodingSession::Impl {
   std::unique_ptr<VideoSource> source_;
   std::unique_ptr<DecoderContext> ctx_;
   std::unique_ptr<HeaderParser> parser_;
+  std::unique_ptr<PictureDecoder> picture_decoder_;
+  FrameStore frames_;
+  Ditherer ditherer_;
+  const std::function<void()> show_second_field_ = [this] { show_second_field(); };
 
   bool open_ = false;
   bool needs_init_ = false;

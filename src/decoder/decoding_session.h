@@ -15,6 +15,8 @@ struct SessionOptions {
   bool decode_pictures = true;
   int verbose_level = 0;       // header trace, 0 = off
   bool trace_enabled = false;  // macroblock trace
+  // No dithering: frames are still handed over through frame_ready.
+  bool display_disabled = false;
 };
 
 struct FrameGeometry;

@@ -1,0 +1,329 @@
+#include "decoder/picture_decoder.h"
+
+#include <cstring>
+
+#include "analysis/analysis_store.h"
+#include "decoder/block_decoder.h"
+#include "decoder/dsp.h"
+#include "decoder/header_parser.h"
+#include "decoder/macroblock_vlc.h"
+#include "decoder/motion_vectors.h"
+#include "decoder/scan_tables.h"
+
+namespace tavik {
+
+namespace {
+
+constexpr int kFramePicture = 3;
+constexpr int kBottomField = 2;
+constexpr int kDPicture = 4;
+
+}  // namespace
+
+PictureDecoder::PictureDecoder(DecoderContext& ctx, HeaderParser& headers)
+    : ctx_(ctx), headers_(headers), kernels_(dsp_kernels()) {}
+
+void PictureDecoder::reset_predictors() {
+  dc_dct_pred_[0] = dc_dct_pred_[1] = dc_dct_pred_[2] = 0;
+  std::memset(PMV_, 0, sizeof PMV_);
+}
+
+void PictureDecoder::macroblock_modes(Modes& modes) {
+  const DecodingVariables& v = ctx_.vars;
+  BitReader& reader = ctx_.layer.reader;
+  modes.mb_type = read_macroblock_type(ctx_);
+  if (ctx_.decode_fault) return;
+  // Spatial-temporal weights exist only in spatially scalable layers, which are not decoded.
+  modes.stwtype = 0;
+  modes.stwclass = 0;
+
+  const bool frame_picture = v.picture_structure == kFramePicture;
+  if (modes.mb_type & (kMbForward | kMbBackward)) {
+    if (frame_picture) {
+      modes.motion_type = v.frame_pred_frame_dct ? kMotionFrame : int(reader.read_bits(2));
+    } else {
+      modes.motion_type = int(reader.read_bits(2));
+    }
+  } else if ((modes.mb_type & kMbIntra) && v.concealment_motion_vectors) {
+    modes.motion_type = frame_picture ? kMotionFrame : kMotionField;
+  }
+
+  if (frame_picture) {
+    modes.motion_vector_count =
+        (modes.motion_type == kMotionField && modes.stwclass < 2) ? 2 : 1;
+    modes.mv_format = modes.motion_type == kMotionFrame ? kMvFormatFrame : kMvFormatField;
+  } else {
+    modes.motion_vector_count = modes.motion_type == kMotion16x8 ? 2 : 1;
+    modes.mv_format = kMvFormatField;
+  }
+  modes.dmv = modes.motion_type == kMotionDualPrime;
+  modes.mvscale = modes.mv_format == kMvFormatField && frame_picture;
+  modes.dct_type = (frame_picture && !v.frame_pred_frame_dct &&
+                    (modes.mb_type & (kMbIntra | kMbPattern)))
+                       ? int(reader.read_bits(1))
+                       : 0;
+}
+
+bool PictureDecoder::resynchronise(int& address, int& increment) {
+  BitReader& reader = ctx_.layer.reader;
+  const int mb_columns = ctx_.geometry.mb_columns;
+  for (;;) {
+    reader.next_start_code();
+    const uint32_t code = reader.peek_bits(32);
+    if (!is_slice_start_code(code)) {
+      if (!ctx_.quiet) ctx_.messages->out("Premature end of picture\n");
+      return false;
+    }
+    reader.skip_bits(32);
+    const int slice_vertical_position_extension = headers_.read_slice_header();
+    increment = read_address_increment(ctx_);
+    if (ctx_.decode_fault) {
+      ctx_.decode_fault = false;
+      continue;
+    }
+    address = ((slice_vertical_position_extension * 128) + int(code & 255) - 1) * mb_columns +
+              increment - 1;
+    increment = 1;
+    reset_predictors();
+    return true;
+  }
+}
+
+bool PictureDecoder::read_coded_macroblock(Modes& modes, int& coded_block_pattern) {
+  const DecodingVariables& v = ctx_.vars;
+  LayerState& layer = ctx_.layer;
+  BitReader& reader = layer.reader;
+
+  macroblock_modes(modes);
+  if (ctx_.decode_fault) return false;
+  const int mb_type = modes.mb_type;
+  const bool intra = mb_type & kMbIntra;
+
+  if (mb_type & kMbQuant) {
+    layer.quantiser_scale =
+        quantiser_scale_of(int(reader.read_bits(5)), layer.mpeg2, layer.q_scale_type);
+  }
+
+  if ((mb_type & kMbForward) || (intra && v.concealment_motion_vectors)) {
+    if (layer.mpeg2) {
+      read_motion_vectors(ctx_, PMV_, dmvector_, motion_vertical_field_select_, 0,
+                          modes.motion_vector_count, modes.mv_format, v.forw_hor_r_size,
+                          v.forw_vert_r_size, modes.dmv, modes.mvscale);
+    } else {
+      read_motion_vector(ctx_, PMV_[0][0], dmvector_, v.forw_r_size, v.forw_r_size, 0, 0,
+                         v.full_forw);
+    }
+  }
+  if (ctx_.decode_fault) return false;
+  if (mb_type & kMbBackward) {
+    if (layer.mpeg2) {
+      read_motion_vectors(ctx_, PMV_, dmvector_, motion_vertical_field_select_, 1,
+                          modes.motion_vector_count, modes.mv_format, v.back_hor_r_size,
+                          v.back_vert_r_size, 0, modes.mvscale);
+    } else {
+      read_motion_vector(ctx_, PMV_[0][1], dmvector_, v.back_r_size, v.back_r_size, 0, 0,
+                         v.full_back);
+    }
+  }
+  if (ctx_.decode_fault) return false;
+  if (intra && v.concealment_motion_vectors) reader.skip_bits(1);  // marker bit
+
+  const int blocks = ctx_.geometry.blocks_per_macroblock;
+  if (mb_type & kMbPattern) {
+    coded_block_pattern = read_coded_block_pattern(ctx_);
+    if (ctx_.decode_fault) return false;
+    if (ctx_.geometry.chroma_format == 2) {
+      coded_block_pattern = (coded_block_pattern << 2) | int(reader.read_bits(2));
+    } else if (ctx_.geometry.chroma_format == 3) {
+      coded_block_pattern = (coded_block_pattern << 6) | int(reader.read_bits(6));
+    }
+  } else {
+    coded_block_pattern = intra ? (1 << blocks) - 1 : 0;
+  }
+
+  read_blocks(modes, coded_block_pattern);
+  if (ctx_.decode_fault) return false;
+
+  if (!intra) dc_dct_pred_[0] = dc_dct_pred_[1] = dc_dct_pred_[2] = 0;
+  if (intra && !v.concealment_motion_vectors) std::memset(PMV_, 0, sizeof PMV_);
+  if (v.picture_coding_type == kPPicture && !(mb_type & (kMbIntra | kMbForward))) {
+    // No motion vector in a P picture means a zero forward vector.
+    PMV_[0][0][0] = PMV_[0][0][1] = PMV_[1][0][0] = PMV_[1][0][1] = 0;
+    if (v.picture_structure == kFramePicture) {
+      modes.motion_type = kMotionFrame;
+    } else {
+      modes.motion_type = kMotionField;
+      motion_vertical_field_select_[0][0] = v.picture_structure == kBottomField;
+    }
+  }
+  if (modes.stwclass == 4) std::memset(PMV_, 0, sizeof PMV_);
+  return true;
+}
+
+void PictureDecoder::read_blocks(const Modes& modes, int coded_block_pattern) {
+  LayerState& layer = ctx_.layer;
+  const int blocks = ctx_.geometry.blocks_per_macroblock;
+  const bool intra = modes.mb_type & kMbIntra;
+  const bool d_picture = ctx_.vars.picture_coding_type == kDPicture;
+  for (int comp = 0; comp < blocks; ++comp) {
+    std::memset(layer.block[comp], 0, sizeof layer.block[comp]);
+    if (!(coded_block_pattern & (1 << (blocks - 1 - comp)))) continue;
+    if (d_picture) {
+      getdcblock(ctx_, comp, dc_dct_pred_);
+    } else if (intra) {
+      if (layer.mpeg2) {
+        getmpg2intrablock(ctx_, comp, dc_dct_pred_);
+      } else {
+        getintrablock(ctx_, comp, dc_dct_pred_);
+      }
+    } else if (layer.mpeg2) {
+      getmpg2interblock(ctx_, comp);
+    } else {
+      getinterblock(ctx_, comp);
+    }
+    if (ctx_.decode_fault) return;
+  }
+  if (d_picture) layer.reader.skip_bits(1);  // end_of_macroblock
+}
+
+void PictureDecoder::store_block(int comp, uint8_t* const frame[3], int bx, int by,
+                                 int dct_type, bool add) {
+  const FrameGeometry& g = ctx_.geometry;
+  const bool field_picture = ctx_.vars.picture_structure != kFramePicture;
+  int16_t* block = ctx_.layer.block[comp];
+  uint8_t* dst;
+  int stride;
+  if (comp < 4) {
+    const int width = g.coded_width;
+    const int x = bx + 8 * (comp & 1);
+    if (field_picture) {
+      stride = 2 * width;
+      dst = frame[0] + (by + 8 * ((comp & 2) >> 1)) * stride + x;
+    } else if (dct_type) {
+      stride = 2 * width;
+      dst = frame[0] + (by + ((comp & 2) >> 1)) * width + x;
+    } else {
+      stride = width;
+      dst = frame[0] + (by + 8 * ((comp & 2) >> 1)) * width + x;
+    }
+  } else {
+    const int width = g.chroma_width;
+    const int cx = (g.chroma_format == 3 ? bx : bx >> 1) + ((comp & 8) ? 8 : 0);
+    const int cy = g.chroma_format == 1 ? by >> 1 : by;
+    uint8_t* plane = frame[(comp & 1) ? 2 : 1];
+    if (field_picture) {
+      stride = 2 * width;
+      dst = plane + (cy + ((comp & 2) ? 8 : 0)) * stride + cx;
+    } else if (dct_type && g.chroma_format != 1) {
+      stride = 2 * width;
+      dst = plane + (cy + ((comp & 2) >> 1)) * width + cx;
+    } else {
+      stride = width;
+      dst = plane + (cy + ((comp & 2) ? 8 : 0)) * width + cx;
+    }
+  }
+  kernels_.idct(block);
+  if (add) {
+    kernels_.add_block(block, dst, stride);
+  } else {
+    kernels_.put_block(block, dst, stride);
+  }
+}
+
+int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& frames,
+                                  const std::function<void()>& second_field) {
+  const DecodingVariables& v = ctx_.vars;
+  const FrameGeometry& g = ctx_.geometry;
+  BitReader& reader = ctx_.layer.reader;
+  const bool frame_picture = v.picture_structure == kFramePicture;
+  const int last_address = frame_picture ? g.mb_columns * g.mb_rows
+                                         : g.mb_columns * g.mb_rows / 2;
+
+  // Where the blocks go: a bottom field starts one line down and writes every second line.
+  uint8_t* current[3] = {frames.current.plane[0], frames.current.plane[1],
+                         frames.current.plane[2]};
+  if (v.picture_structure == kBottomField) {
+    current[0] += g.coded_width;
+    current[1] += g.chroma_width;
+    current[2] += g.chroma_width;
+  }
+
+  Modes modes;
+  int address = 0;
+  int increment = 0;
+  int coded_block_pattern = 0;
+  bool second_field_shown = false;
+  ctx_.decode_fault = false;
+  reset_predictors();
+
+  for (;;) {
+    if (!v.progressive_sequence && frame_picture && address == last_address / 2 &&
+        frame_number != 0 && second_field && !second_field_shown) {
+      second_field();
+      second_field_shown = true;
+    }
+
+    if (increment == 0) {
+      if (reader.peek_bits(23) == 0 || ctx_.decode_fault) {
+        ctx_.decode_fault = false;
+        if (address >= last_address) return address;
+        if (!resynchronise(address, increment)) return address;
+      } else {
+        if (address >= last_address) {
+          if (!ctx_.quiet) ctx_.messages->out("Too many macroblocks in picture\n");
+          return address;
+        }
+        increment = read_address_increment(ctx_);
+        if (ctx_.decode_fault) {
+          increment = 0;
+          continue;
+        }
+      }
+    }
+    if (address >= last_address) {
+      if (!ctx_.quiet) ctx_.messages->out("Too many macroblocks in picture\n");
+      return address;
+    }
+
+    if (increment == 1) {
+      if (!read_coded_macroblock(modes, coded_block_pattern)) {
+        increment = 0;
+        continue;  // abandoned: resynchronise at the next slice
+      }
+    } else {
+      // Skipped macroblock: no coefficients, the previous prediction modes repeated.
+      dc_dct_pred_[0] = dc_dct_pred_[1] = dc_dct_pred_[2] = 0;
+      if (v.picture_coding_type == kPPicture) {
+        PMV_[0][0][0] = PMV_[0][0][1] = PMV_[1][0][0] = PMV_[1][0][1] = 0;
+      }
+      if (frame_picture) {
+        modes.motion_type = kMotionFrame;
+      } else {
+        modes.motion_type = kMotionField;
+        motion_vertical_field_select_[0][0] = motion_vertical_field_select_[0][1] =
+            v.picture_structure == kBottomField;
+      }
+      modes.stwtype = v.picture_coding_type == kIPicture ? 8 : 0;
+      modes.mb_type &= ~kMbIntra;
+      coded_block_pattern = 0;
+    }
+
+    const int bx = 16 * (address % g.mb_columns);
+    const int by = 16 * (address / g.mb_columns);
+    const bool intra = modes.mb_type & kMbIntra;
+    if (!intra) {
+      predict_macroblock(ctx_, frames, bx, by, modes.mb_type, modes.motion_type, PMV_,
+                         motion_vertical_field_select_, dmvector_, modes.stwtype);
+    }
+    const int blocks = g.blocks_per_macroblock;
+    for (int comp = 0; comp < blocks; ++comp) {
+      if (coded_block_pattern & (1 << (blocks - 1 - comp))) {
+        store_block(comp, current, bx, by, modes.dct_type, !intra);
+      }
+    }
+    ++address;
+    --increment;
+  }
+}
+
+}  // namespace tavik

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <functional>
+
+#include "decoder/decoder_state.h"
+#include "decoder/prediction.h"
+
+namespace tavik {
+
+class HeaderParser;
+struct DspKernels;
+
+// Decodes the slices of one picture, macroblock by macroblock, into the current frame. Invalid
+// codes are reported and decoding resumes at the next slice; the picture is always completed
+// as far as the stream allows.
+class PictureDecoder {
+ public:
+  PictureDecoder(DecoderContext& ctx, HeaderParser& headers);
+
+  // Called with the window at the first slice start code. `second_field` is called once,
+  // half-way through an interlaced frame picture other than the first of the session, when
+  // the display is due to show the second field of the frame it showed last.
+  // Returns the macroblock address reached.
+  int decode_slices(int frame_number, const PredictionFrames& frames,
+                    const std::function<void()>& second_field);
+
+ private:
+  // Macroblock modes derived from macroblock_type (ISO/IEC 13818-2 6.3.17.1).
+  struct Modes {
+    int mb_type = 0;
+    int stwtype = 0;
+    int stwclass = 0;
+    int motion_type = 0;
+    int motion_vector_count = 1;
+    int mv_format = 0;
+    int dmv = 0;
+    int mvscale = 0;
+    int dct_type = 0;
+  };
+
+  // Reads the macroblock modes; `motion_type` is kept when the macroblock carries none.
+  void macroblock_modes(Modes& modes);
+  // Finds the next slice and returns true, or returns false when the picture is over.
+  bool resynchronise(int& address, int& increment);
+  // Reads a coded macroblock's vectors, pattern and blocks; false when it was abandoned.
+  bool read_coded_macroblock(Modes& modes, int& coded_block_pattern);
+  void read_blocks(const Modes& modes, int coded_block_pattern);
+  void reset_predictors();
+  void store_block(int comp, uint8_t* const frame[3], int bx, int by, int dct_type, bool add);
+
+  DecoderContext& ctx_;
+  HeaderParser& headers_;
+  const DspKernels& kernels_;
+  int dc_dct_pred_[3] = {0, 0, 0};
+  int PMV_[2][2][2] = {};
+  int motion_vertical_field_select_[2][2] = {};
+  int dmvector_[2] = {0, 0};
+};
+
+}  // namespace tavik
