@@ -1,9 +1,6 @@
 #include <CLI/CLI.hpp>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -39,16 +36,6 @@ struct AnalyzeOptions {
 
 void print(std::string_view text, std::FILE* stream) {
   std::fwrite(text.data(), 1, text.size(), stream);
-}
-
-// A message naming the input when it cannot be read, or empty when it can.
-std::string input_problem(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return path + ": is a directory";
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return path + ": " + std::strerror(errno);
-  std::fclose(file);
-  return {};
 }
 
 std::string measurements_text(const AnalyzeOptions& options, const StoreData& data,

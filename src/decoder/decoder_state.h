@@ -57,6 +57,15 @@ enum ScalableMode : int {
   kTemporalScalability = 4,
 };
 
+// Bits of macroblock_type.
+enum MacroblockTypeBits : int {
+  kMbIntra = 1,
+  kMbPattern = 2,
+  kMbBackward = 4,
+  kMbForward = 8,
+  kMbQuant = 16,
+};
+
 // The decoded layer: its bit reader, quantiser matrices, layer flags and block area.
 struct LayerState {
   BitReader reader;

@@ -5,14 +5,6 @@
 namespace tavik {
 namespace {
 
-// 2048 * sqrt(2) * cos(k * pi / 16), rounded.
-constexpr int kW1 = 2841;
-constexpr int kW2 = 2676;
-constexpr int kW3 = 2408;
-constexpr int kW5 = 1609;
-constexpr int kW6 = 1108;
-constexpr int kW7 = 565;
-
 // (181 * v + 128) >> 8, sqrt(2)/2 in 8 bits. Coefficients outside the standard's range can
 // overflow the product; it wraps as 32-bit arithmetic does, the same in every version.
 [[nodiscard]] int half_sqrt2(int v) {

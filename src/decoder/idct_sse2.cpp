@@ -9,13 +9,6 @@
 namespace tavik {
 namespace {
 
-constexpr int kW1 = 2841;
-constexpr int kW2 = 2676;
-constexpr int kW3 = 2408;
-constexpr int kW5 = 1609;
-constexpr int kW6 = 1108;
-constexpr int kW7 = 565;
-
 // Multipliers for _mm_madd_epi16 on interleaved samples (a, b): a * first + b * second.
 [[nodiscard]] inline __m128i pair(int first, int second) {
   return _mm_set1_epi32(static_cast<int>((static_cast<uint32_t>(second) << 16) |

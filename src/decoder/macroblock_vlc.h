@@ -12,7 +12,7 @@ namespace tavik {
 // skipped in MPEG-1 and MPEG-2 streams alike.
 [[nodiscard]] int read_address_increment(DecoderContext& ctx);
 
-// macroblock_type as type bits (kMacroblockIntra, ...) for ctx.vars.picture_coding_type.
+// macroblock_type as type bits (kMbIntra, ...) for ctx.vars.picture_coding_type.
 // Scalable layers (spatial or SNR) are not supported: their types are invalid codes.
 [[nodiscard]] int read_macroblock_type(DecoderContext& ctx);
 

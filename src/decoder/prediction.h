@@ -12,15 +12,6 @@ enum MotionType : int {
   kMotionDualPrime = 3,
 };
 
-// Bits of macroblock_type.
-enum MacroblockTypeBits : int {
-  kMbIntra = 1,
-  kMbPattern = 2,
-  kMbBackward = 4,
-  kMbForward = 8,
-  kMbQuant = 16,
-};
-
 // The frame sets a prediction reads and writes.
 struct PredictionFrames {
   FramePlanes older_reference;  // forward reference

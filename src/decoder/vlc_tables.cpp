@@ -84,40 +84,40 @@ constexpr std::array kAddressIncrementCodes = {
 
 // Table B-2 (I pictures).
 constexpr std::array kMacroblockTypeICodes = {
-    vlc(0b1, 1, kMacroblockIntra),
-    vlc(0b01, 2, kMacroblockQuant | kMacroblockIntra),
+    vlc(0b1, 1, kMbIntra),
+    vlc(0b01, 2, kMbQuant | kMbIntra),
 };
 
 // Table B-3 (P pictures).
 constexpr std::array kMacroblockTypePCodes = {
-    vlc(0b1, 1, kMacroblockMotionForward | kMacroblockPattern),
-    vlc(0b01, 2, kMacroblockPattern),
-    vlc(0b001, 3, kMacroblockMotionForward),
-    vlc(0b0001'1, 5, kMacroblockIntra),
-    vlc(0b0001'0, 5, kMacroblockQuant | kMacroblockMotionForward | kMacroblockPattern),
-    vlc(0b0000'1, 5, kMacroblockQuant | kMacroblockPattern),
-    vlc(0b0000'01, 6, kMacroblockQuant | kMacroblockIntra),
+    vlc(0b1, 1, kMbForward | kMbPattern),
+    vlc(0b01, 2, kMbPattern),
+    vlc(0b001, 3, kMbForward),
+    vlc(0b0001'1, 5, kMbIntra),
+    vlc(0b0001'0, 5, kMbQuant | kMbForward | kMbPattern),
+    vlc(0b0000'1, 5, kMbQuant | kMbPattern),
+    vlc(0b0000'01, 6, kMbQuant | kMbIntra),
 };
 
 // Table B-4 (B pictures).
-constexpr int kInterpolated = kMacroblockMotionForward | kMacroblockMotionBackward;
+constexpr int kInterpolated = kMbForward | kMbBackward;
 constexpr std::array kMacroblockTypeBCodes = {
     vlc(0b10, 2, kInterpolated),
-    vlc(0b11, 2, kInterpolated | kMacroblockPattern),
-    vlc(0b010, 3, kMacroblockMotionBackward),
-    vlc(0b011, 3, kMacroblockMotionBackward | kMacroblockPattern),
-    vlc(0b0010, 4, kMacroblockMotionForward),
-    vlc(0b0011, 4, kMacroblockMotionForward | kMacroblockPattern),
-    vlc(0b0001'1, 5, kMacroblockIntra),
-    vlc(0b0001'0, 5, kMacroblockQuant | kInterpolated | kMacroblockPattern),
-    vlc(0b0000'11, 6, kMacroblockQuant | kMacroblockMotionForward | kMacroblockPattern),
-    vlc(0b0000'10, 6, kMacroblockQuant | kMacroblockMotionBackward | kMacroblockPattern),
-    vlc(0b0000'01, 6, kMacroblockQuant | kMacroblockIntra),
+    vlc(0b11, 2, kInterpolated | kMbPattern),
+    vlc(0b010, 3, kMbBackward),
+    vlc(0b011, 3, kMbBackward | kMbPattern),
+    vlc(0b0010, 4, kMbForward),
+    vlc(0b0011, 4, kMbForward | kMbPattern),
+    vlc(0b0001'1, 5, kMbIntra),
+    vlc(0b0001'0, 5, kMbQuant | kInterpolated | kMbPattern),
+    vlc(0b0000'11, 6, kMbQuant | kMbForward | kMbPattern),
+    vlc(0b0000'10, 6, kMbQuant | kMbBackward | kMbPattern),
+    vlc(0b0000'01, 6, kMbQuant | kMbIntra),
 };
 
 // D pictures (ISO/IEC 11172-2): every macroblock is intra.
 constexpr std::array kMacroblockTypeDCodes = {
-    vlc(0b1, 1, kMacroblockIntra),
+    vlc(0b1, 1, kMbIntra),
 };
 
 // Table B-9.

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "decoder/decoder_state.h"
+
 namespace tavik {
 
 // Look-up tables of the variable-length codes of the macroblock and block layers
@@ -32,13 +34,6 @@ inline constexpr uint32_t kMacroblockStuffing = 0b0000'0001'111;
 inline constexpr int kMacroblockEscapeIncrement = 33;
 extern const std::array<VlcEntry, 30> kAddressIncrementShort;
 extern const std::array<VlcEntry, 104> kAddressIncrementLong;
-
-// macroblock_type bits.
-inline constexpr int kMacroblockIntra = 1;
-inline constexpr int kMacroblockPattern = 2;
-inline constexpr int kMacroblockMotionBackward = 4;
-inline constexpr int kMacroblockMotionForward = 8;
-inline constexpr int kMacroblockQuant = 16;
 
 // macroblock_type by picture_coding_type 1..4: I (Table B-2), P (B-3), B (B-4), and the one-bit
 // type of MPEG-1 D pictures.

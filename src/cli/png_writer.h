@@ -1,0 +1,17 @@
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "display/dither.h"
+#include "display/palette.h"
+
+namespace tavik::cli {
+
+// Writes a dithered image as an 8-bit palette PNG whose palette holds `palette` (at most 256
+// entries), turning the image's bottom-up rows into the file's top-down order. Returns an empty
+// string, or what went wrong; a file left half written is removed.
+[[nodiscard]] std::string write_palette_png(const std::string& path, const PaletteImage& image,
+                                            std::span<const PaletteEntry> palette);
+
+}  // namespace tavik::cli

@@ -1,0 +1,109 @@
+#include <CLI/CLI.hpp>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "cli/analysis_run.h"
+#include "cli/commands.h"
+#include "cli/png_writer.h"
+#include "decoder/decoder_state.h"
+#include "decoder/fatal_error.h"
+#include "display/dither.h"
+#include "display/palette.h"
+
+namespace tavik::cli {
+
+namespace {
+
+struct SnapshotOptions {
+  std::string input;
+  std::string output;
+  int64_t frame = 0;
+};
+
+// Keeps the dithered image of one frame. The session hands a frame's image over right after
+// the frame itself; the images of second fields come on their own and are passed by.
+class FrameSnapshot final : public SessionListener {
+ public:
+  explicit FrameSnapshot(int64_t frame) : frame_(frame) {}
+
+  void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
+                   const DecodingVariables& vars) override {
+    awaiting_image_ = frame_count_ == frame_;
+    if (awaiting_image_) matrix_coefficients_ = vars.matrix_coefficients;
+    ++frame_count_;
+  }
+
+  void picture_ready(const PaletteImage& image) override {
+    if (!awaiting_image_) return;
+    image_ = image;
+    awaiting_image_ = false;
+    taken_ = true;
+  }
+
+  [[nodiscard]] bool taken() const { return taken_; }
+  [[nodiscard]] int64_t frame_count() const { return frame_count_; }
+  [[nodiscard]] const PaletteImage& image() const { return image_; }
+  [[nodiscard]] int matrix_coefficients() const { return matrix_coefficients_; }
+
+ private:
+  const int64_t frame_;
+  int64_t frame_count_ = 0;
+  bool awaiting_image_ = false;
+  bool taken_ = false;
+  PaletteImage image_;
+  int matrix_coefficients_ = 5;
+};
+
+int run_snapshot(const SnapshotOptions& options) {
+  if (const std::string problem = input_problem(options.input); !problem.empty()) {
+    std::fprintf(stderr, "tavik-cli: cannot open %s\n", problem.c_str());
+    return 1;
+  }
+  FrameSnapshot snapshot(options.frame);
+  AnalysisStore store;
+  try {
+    run_session(store, options.input, snapshot, SessionOptions{},
+                [&snapshot] { return snapshot.taken(); });
+  } catch (const FatalError& error) {
+    std::fputs(error.what(), stderr);
+    return 1;
+  }
+  if (!snapshot.taken()) {
+    std::fprintf(stderr, "tavik-cli: frame %lld is beyond the end of the stream (%lld frames)\n",
+                 static_cast<long long>(options.frame),
+                 static_cast<long long>(snapshot.frame_count()));
+    return 1;
+  }
+  const auto palette = make_palette_entries(snapshot.matrix_coefficients());
+  if (const std::string error = write_palette_png(options.output, snapshot.image(), palette);
+      !error.empty()) {
+    std::fprintf(stderr, "tavik-cli: cannot write %s: %s\n", options.output.c_str(), error.c_str());
+    return 1;
+  }
+  std::printf("frame %lld, %dx%d\n", static_cast<long long>(options.frame), snapshot.image().width,
+              snapshot.image().height);
+  return 0;
+}
+
+}  // namespace
+
+void add_snapshot_command(CLI::App& app, int& exit_status) {
+  auto options = std::make_shared<SnapshotOptions>();
+  CLI::App* command = app.add_subcommand(
+      "snapshot",
+      "Write the dithered image of one frame (display order, counted from 0) as an 8-bit "
+      "palette PNG at the coded size, as the video window shows it.");
+  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
+      ->required();
+  command->add_option("--frame", options->frame, "The frame to write, counted from 0")
+      ->required()
+      ->check(CLI::NonNegativeNumber);
+  command->add_option("-o,--output", options->output, "The PNG file to write")
+      ->required()
+      ->type_name("OUT.png");
+  command->callback([options, &exit_status] { exit_status = run_snapshot(*options); });
+}
+
+}  // namespace tavik::cli
