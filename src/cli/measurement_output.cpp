@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "results/report_files.h"
 #include "results/store_entries.h"
 
 namespace tavik::cli {
@@ -19,19 +20,6 @@ constexpr std::array<std::string_view, kColumns> kTableHeader = {"Frame",       
 
 using Row = std::array<std::string, kColumns>;
 
-std::string type_name(uint32_t type) {
-  switch (type) {
-    case kIPicture:
-      return "I";
-    case kPPicture:
-      return "P";
-    case kBPicture:
-      return "B";
-    default:
-      return "non detected";
-  }
-}
-
 // The frame rows; a frame belongs to the last GOP whose first frame is not after it.
 std::vector<Row> frame_rows(const StoreData& data) {
   const int64_t frames = readable_frames(data);
@@ -45,7 +33,7 @@ std::vector<Row> frame_rows(const StoreData& data) {
     while (size_t(gop + 1) < gop_first.size() && gop_first[size_t(gop + 1)] <= f) ++gop;
     const int64_t first = i < first_slice.size() ? int64_t{first_slice[i]} : -1;
     const int64_t entries = i + 1 < first_slice.size() ? int64_t{first_slice[i + 1]} - first : 0;
-    rows.push_back({std::to_string(f), type_name(data.frame_types[i]),
+    rows.push_back({std::to_string(f), std::string(type_letter(data.frame_types[i], "non detected")),
                     std::to_string(data.frame_bytes[i]), std::to_string(first),
                     std::to_string(entries), std::to_string(gop)});
   }

@@ -9,8 +9,6 @@
 
 namespace tavik {
 
-namespace {
-
 std::string_view type_letter(uint32_t type, std::string_view other) {
   switch (type) {
     case kIPicture:
@@ -23,6 +21,9 @@ std::string_view type_letter(uint32_t type, std::string_view other) {
       return other;
   }
 }
+
+namespace {
+
 
 // One listing line: label, index, the frame type when given, the byte count, the line end.
 void append_entry(std::string& text, std::string_view label, int64_t index, std::string_view type,

@@ -7,6 +7,10 @@
 
 namespace tavik {
 
+// "I", "P" or "B" for the picture types 1, 2 and 3, else `other` ("Non detected" in the dialog's
+// files, "non detected" in the windows' lists).
+[[nodiscard]] std::string_view type_letter(uint32_t type, std::string_view other);
+
 // The four files of the Save information dialog.
 enum class ReportFile { kGop, kFrame, kSlice, kSummary };
 
