@@ -1,6 +1,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdint>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -19,7 +20,7 @@ namespace {
 struct SnapshotOptions {
   std::string input;
   std::string output;
-  int64_t frame = 0;
+  int frame = 0;
 };
 
 // Keeps the dithered image of one frame. The session hands a frame's image over right after
@@ -71,9 +72,8 @@ int run_snapshot(const SnapshotOptions& options) {
     return 1;
   }
   if (!snapshot.taken()) {
-    std::fprintf(stderr, "tavik-cli: frame %lld is beyond the end of the stream (%lld frames)\n",
-                 static_cast<long long>(options.frame),
-                 static_cast<long long>(snapshot.frame_count()));
+    std::fprintf(stderr, "tavik-cli: frame %d is beyond the end of the stream (%lld frames)\n",
+                 options.frame, static_cast<long long>(snapshot.frame_count()));
     return 1;
   }
   const auto palette = make_palette_entries(snapshot.matrix_coefficients());
@@ -82,8 +82,7 @@ int run_snapshot(const SnapshotOptions& options) {
     std::fprintf(stderr, "tavik-cli: cannot write %s: %s\n", options.output.c_str(), error.c_str());
     return 1;
   }
-  std::printf("frame %lld, %dx%d\n", static_cast<long long>(options.frame), snapshot.image().width,
-              snapshot.image().height);
+  std::printf("frame %d, %dx%d\n", options.frame, snapshot.image().width, snapshot.image().height);
   return 0;
 }
 
@@ -99,7 +98,7 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
       ->required();
   command->add_option("--frame", options->frame, "The frame to write, counted from 0")
       ->required()
-      ->check(CLI::NonNegativeNumber);
+      ->check(CLI::Range(0, std::numeric_limits<int>::max()));
   command->add_option("-o,--output", options->output, "The PNG file to write")
       ->required()
       ->type_name("OUT.png");

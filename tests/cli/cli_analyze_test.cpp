@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/cli_run.h"
 #include "support/stream_tools.h"
 
 namespace tavik {
@@ -15,31 +16,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string file_text(const fs::path& path) {
-  const std::vector<uint8_t> bytes = test::read_file(path);
-  return {bytes.begin(), bytes.end()};
-}
-
-std::string quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
-}
-
-CliResult run_cli(const std::string& args) {
-  const fs::path out = test::scratch_dir() / "cli.out";
-  const fs::path err = test::scratch_dir() / "cli.err";
-  CliResult result;
-  result.status = test::run_command(std::string("'") + TAVIK_CLI_PATH + "' " + args + " >" +
-                                    quoted(out) + " 2>" + quoted(err));
-  result.out = file_text(out);
-  result.err = file_text(err);
-  return result;
-}
+using test::CliResult;
+using test::file_text;
+using test::quoted;
+using test::run_cli;
 
 // 25 pictures in GOPs of 12 with two B pictures between references.
 fs::path elementary_stream() {

@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_store.h"
+#include "analysis/messages.h"
+#include "decoder/decoder_state.h"
+#include "decoder/decoding_session.h"
+#include "display/dither.h"
+#include "display/palette.h"
+#include "support/cli_run.h"
+#include "support/reference_decode.h"
+#include "support/stream_tools.h"
+
+namespace tavik {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::CliResult;
+using test::DecodedVideo;
+using test::quoted;
+using test::run_cli;
+
+constexpr size_t kFrames = 25;
+
+struct StreamCase {
+  const char* name;
+  const char* file;
+  const char* args;
+  const char* source;
+  int width, height, chroma_format;
+  int coded_width, coded_height;
+  const char* summary;        // what decode prints
+  const char* coded_summary;  // what decode --coded-size prints
+};
+
+constexpr const char* kSource176 = "-f lavfi -i testsrc2=size=176x144:rate=25 -t 1";
+constexpr const char* kSource170 = "-f lavfi -i testsrc2=size=170x130:rate=25 -t 1";
+
+// Each has 25 frames in GOPs of 12 with two B frames between references.
+const StreamCase kCases[] = {
+    {"Mpeg2", "clip.m2v", "-c:v mpeg2video -g 12 -bf 2 -f mpeg2video", kSource176, 176, 144, 1, 176,
+     144, "25 frames, 176x144, 4:2:0\n", "25 frames, 176x144, 4:2:0\n"},
+    {"Mpeg1System", "clip.mpg", "-c:v mpeg1video -g 12 -bf 2 -f mpeg", kSource176, 176, 144, 1, 176,
+     144, "25 frames, 176x144, 4:2:0\n", "25 frames, 176x144, 4:2:0\n"},
+    {"Mpeg2Chroma422", "clip422.m2v", "-c:v mpeg2video -pix_fmt yuv422p -g 12 -bf 2 -f mpeg2video",
+     kSource176, 176, 144, 2, 176, 144, "25 frames, 176x144, 4:2:2\n",
+     "25 frames, 176x144, 4:2:2\n"},
+    {"ProgressiveCropped", "cropped.m2v", "-c:v mpeg2video -g 12 -bf 2 -f mpeg2video", kSource170,
+     170, 130, 1, 176, 144, "25 frames, 170x130, 4:2:0 (coded size 176x144)\n",
+     "25 frames, 176x144, 4:2:0 (picture size 170x130)\n"},
+    // Interlaced frames are coded in whole macroblock pairs: 130 lines take 160.
+    {"InterlacedCropped", "interlaced.m2v",
+     "-c:v mpeg2video -flags +ildct+ilme -top 1 -g 12 -bf 2 -f mpeg2video", kSource170, 170, 130, 1,
+     176, 160, "25 frames, 170x130, 4:2:0 (coded size 176x160)\n",
+     "25 frames, 176x160, 4:2:0 (picture size 170x130)\n"},
+};
+
+void PrintTo(const StreamCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+fs::path make_stream(const StreamCase& c) {
+  return test::make_ffmpeg_stream(c.file, c.args, c.source);
+}
+
+DecodedVideo video_shape(int width, int height, int chroma_format) {
+  DecodedVideo video;
+  video.width = width;
+  video.height = height;
+  video.chroma_format = chroma_format;
+  return video;
+}
+
+size_t frame_bytes(const DecodedVideo& video) {
+  return size_t(video.width) * size_t(video.height) +
+         2 * size_t(video.chroma_width()) * size_t(video.chroma_height());
+}
+
+// Splits a raw planar file into the frames of `video`; a partial frame at the end is kept as
+// it is, so that a size mismatch shows.
+void split_frames(DecodedVideo& video, const std::vector<uint8_t>& bytes) {
+  const size_t size = frame_bytes(video);
+  for (size_t at = 0; at < bytes.size(); at += size) {
+    const size_t end = std::min(bytes.size(), at + size);
+    video.frames.emplace_back(bytes.begin() + std::ptrdiff_t(at),
+                              bytes.begin() + std::ptrdiff_t(end));
+  }
+}
+
+DecodedVideo decode_with_cli(const StreamCase& c, bool coded_size, CliResult& result) {
+  const fs::path out = test::scratch_dir() / (std::string(c.name) + ".yuv");
+  fs::remove(out);
+  result = run_cli(std::string("decode ") + quoted(make_stream(c)) + " -o " + quoted(out) +
+                   (coded_size ? " --coded-size" : ""));
+  DecodedVideo video = coded_size ? video_shape(c.coded_width, c.coded_height, c.chroma_format)
+                                  : video_shape(c.width, c.height, c.chroma_format);
+  split_frames(video, test::read_file(out));
+  return video;
+}
+
+// The top-left width x height corner of one plane of a frame.
+std::vector<uint8_t> plane_corner(const DecodedVideo& video, const std::vector<uint8_t>& frame,
+                                  int plane, int width, int height) {
+  const size_t luma = size_t(video.width) * size_t(video.height);
+  const size_t chroma = size_t(video.chroma_width()) * size_t(video.chroma_height());
+  const size_t begin = plane == 0 ? 0 : plane == 1 ? luma : luma + chroma;
+  const int stride = plane == 0 ? video.width : video.chroma_width();
+  std::vector<uint8_t> corner;
+  for (int y = 0; y < height; ++y) {
+    const auto row = frame.begin() + std::ptrdiff_t(begin + size_t(y) * size_t(stride));
+    corner.insert(corner.end(), row, row + width);
+  }
+  return corner;
+}
+
+class CliDecode : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(CliDecode, WritesEveryFrameAsFfmpegDecodesIt) {
+  const StreamCase& c = GetParam();
+  CliResult result;
+  const DecodedVideo video = decode_with_cli(c, false, result);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, c.summary);
+  ASSERT_EQ(video.frames.size(), kFrames);
+  EXPECT_EQ(video.frames.back().size(), frame_bytes(video));
+
+  const DecodedVideo reference =
+      test::decode_with_ffmpeg(make_stream(c), c.width, c.height, c.chroma_format);
+  ASSERT_EQ(reference.frames.size(), kFrames);
+  for (const size_t f : {size_t(0), kFrames - 1}) {
+    for (int plane = 0; plane < 3; ++plane) {
+      EXPECT_GE(test::plane_psnr(video, video.frames[f], reference.frames[f], plane), 40.0)
+          << "frame " << f << " plane " << plane;
+    }
+  }
+}
+
+TEST_P(CliDecode, CodedSizeKeepsWholeMacroblocksAroundThePicture) {
+  const StreamCase& c = GetParam();
+  CliResult result;
+  const DecodedVideo coded = decode_with_cli(c, true, result);
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_EQ(result.out, c.coded_summary);
+  ASSERT_EQ(coded.frames.size(), kFrames);
+  EXPECT_EQ(coded.frames.back().size(), frame_bytes(coded));
+
+  const DecodedVideo cropped = decode_with_cli(c, false, result);
+  ASSERT_EQ(cropped.frames.size(), kFrames);
+  for (const size_t f : {size_t(0), kFrames - 1}) {
+    for (int plane = 0; plane < 3; ++plane) {
+      const int width = plane == 0 ? cropped.width : cropped.chroma_width();
+      const int height = plane == 0 ? cropped.height : cropped.chroma_height();
+      EXPECT_EQ(plane_corner(coded, coded.frames[f], plane, width, height),
+                plane_corner(cropped, cropped.frames[f], plane, width, height))
+          << "frame " << f << " plane " << plane;
+    }
+  }
+}
+
+// The image the session hands over right after each frame, and the frame's colour matrix.
+struct FrameImage {
+  PaletteImage image;
+  int matrix_coefficients = 0;
+};
+
+class FrameImageCollector final : public SessionListener {
+ public:
+  void frame_ready(const FramePlanes&, const FrameGeometry&,
+                   const DecodingVariables& vars) override {
+    awaiting_ = true;
+    matrix_coefficients_ = vars.matrix_coefficients;
+  }
+  void picture_ready(const PaletteImage& image) override {
+    if (!awaiting_) return;
+    images.push_back({image, matrix_coefficients_});
+    awaiting_ = false;
+  }
+  std::vector<FrameImage> images;
+
+ private:
+  bool awaiting_ = false;
+  int matrix_coefficients_ = 0;
+};
+
+std::vector<FrameImage> session_images(const fs::path& stream) {
+  AnalysisStore store;
+  CollectedMessages messages;
+  FrameImageCollector collector;
+  DecodingSession session(store, messages, collector);
+  session.open_stream(stream.string());
+  while (session.decode_step()) {
+  }
+  return std::move(collector.images);
+}
+
+struct PngContents {
+  png_uint_32 width = 0;
+  png_uint_32 height = 0;
+  int bit_depth = 0;
+  int color_type = 0;
+  std::vector<png_color> palette;
+  std::vector<uint8_t> rows;  // top-down, one byte per pixel when the depth is 8
+};
+
+// Reads a PNG as stored, without transformations. False when libpng refuses it.
+bool read_png(const fs::path& path, PngContents& contents) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return false;
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  std::vector<png_bytep> row_pointers;
+  if (setjmp(png_jmpbuf(png)) != 0) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    std::fclose(file);
+    return false;
+  }
+  png_init_io(png, file);
+  png_read_info(png, info);
+  png_get_IHDR(png, info, &contents.width, &contents.height, &contents.bit_depth,
+               &contents.color_type, nullptr, nullptr, nullptr);
+  png_colorp colours = nullptr;
+  int count = 0;
+  if (png_get_PLTE(png, info, &colours, &count) != 0)
+    contents.palette.assign(colours, colours + count);
+  const size_t row_bytes = png_get_rowbytes(png, info);
+  contents.rows.resize(row_bytes * contents.height);
+  for (png_uint_32 y = 0; y < contents.height; ++y) {
+    row_pointers.push_back(contents.rows.data() + y * row_bytes);
+  }
+  png_read_image(png, row_pointers.data());
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  std::fclose(file);
+  return true;
+}
+
+TEST_P(CliDecode, SnapshotWritesTheFramesDitheredImage) {
+  const StreamCase& c = GetParam();
+  const fs::path stream = make_stream(c);
+  const std::vector<FrameImage> images = session_images(stream);
+  ASSERT_EQ(images.size(), kFrames);
+  // An I frame, a B frame and the last reference frame, flushed at the end.
+  for (const size_t f : {size_t(0), size_t(7), kFrames - 1}) {
+    SCOPED_TRACE("frame " + std::to_string(f));
+    const fs::path out = test::scratch_dir() / (std::string(c.name) + ".png");
+    fs::remove(out);
+    const CliResult result = run_cli("snapshot " + quoted(stream) + " --frame " +
+                                     std::to_string(f) + " -o " + quoted(out));
+    ASSERT_EQ(result.status, 0) << result.err;
+
+    PngContents png;
+    ASSERT_TRUE(read_png(out, png));
+    EXPECT_EQ(png.color_type, PNG_COLOR_TYPE_PALETTE);
+    EXPECT_EQ(png.bit_depth, 8);
+    ASSERT_EQ(png.width, png_uint_32(c.coded_width));
+    ASSERT_EQ(png.height, png_uint_32(c.coded_height));
+
+    const FrameImage& expected = images[f];
+    const auto entries = make_palette_entries(expected.matrix_coefficients);
+    ASSERT_EQ(png.palette.size(), size_t(kPaletteSize));
+    for (int i = 0; i < kPaletteSize; ++i) {
+      const png_color& colour = png.palette[size_t(i)];
+      EXPECT_EQ(colour.red, entries[size_t(i)].red) << "entry " << i;
+      EXPECT_EQ(colour.green, entries[size_t(i)].green) << "entry " << i;
+      EXPECT_EQ(colour.blue, entries[size_t(i)].blue) << "entry " << i;
+    }
+
+    ASSERT_EQ(expected.image.width, c.coded_width);
+    ASSERT_EQ(expected.image.height, c.coded_height);
+    const size_t width = size_t(c.coded_width);
+    size_t outside = 0;
+    size_t different = 0;
+    for (size_t y = 0; y < size_t(c.coded_height); ++y) {
+      // The file holds the rows top-down, the image bottom-up.
+      const size_t image_row = (size_t(c.coded_height) - 1 - y) * width;
+      for (size_t x = 0; x < width; ++x) {
+        const uint8_t index = png.rows[y * width + x];
+        if (index < kFirstImageColour || index >= kPaletteSize) ++outside;
+        if (index != expected.image.pixels[image_row + x]) ++different;
+      }
+    }
+    EXPECT_EQ(outside, 0u);
+    EXPECT_EQ(different, 0u);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Streams, CliDecode, ::testing::ValuesIn(kCases),
+                         [](const auto& test_info) { return std::string(test_info.param.name); });
+
+TEST(CliSnapshot, FrameBeyondTheEndFails) {
+  const fs::path out = test::scratch_dir() / "beyond.png";
+  fs::remove(out);
+  const CliResult result =
+      run_cli("snapshot " + quoted(make_stream(kCases[0])) + " --frame 25 -o " + quoted(out));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "tavik-cli: frame 25 is beyond the end of the stream (25 frames)\n");
+  EXPECT_FALSE(fs::exists(out));
+}
+
+TEST(CliDecodeErrors, MissingInputFails) {
+  const fs::path missing = test::scratch_dir() / "missing.m2v";
+  const fs::path out = test::scratch_dir() / "missing.out";
+  const std::string expected =
+      "tavik-cli: cannot open " + missing.string() + ": No such file or directory\n";
+  for (const std::string command : {"decode", "snapshot --frame 0"}) {
+    const CliResult result = run_cli(command + " " + quoted(missing) + " -o " + quoted(out));
+    EXPECT_EQ(result.status, 1) << command;
+    EXPECT_EQ(result.err, expected) << command;
+  }
+}
+
+TEST(CliDecodeErrors, StreamErrorIsPrintedAsItIs) {
+  const fs::path junk = test::scratch_dir() / "junk.bin";
+  test::write_file(junk, std::vector<uint8_t>(4096, 0x5a));
+  const CliResult result =
+      run_cli("decode " + quoted(junk) + " -o " + quoted(test::scratch_dir() / "junk.yuv"));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.err, "This not a valid MPEG system or video stream\n");
+}
+
+TEST(CliDecodeErrors, UnwritableOutputFails) {
+  const fs::path stream = make_stream(kCases[0]);
+  const fs::path out = test::scratch_dir() / "no-such-dir" / "out";
+  const std::string expected =
+      "tavik-cli: cannot write " + out.string() + ": No such file or directory\n";
+  for (const std::string command : {"decode", "snapshot --frame 0"}) {
+    const CliResult result = run_cli(command + " " + quoted(stream) + " -o " + quoted(out));
+    EXPECT_EQ(result.status, 1) << command;
+    EXPECT_EQ(result.err, expected) << command;
+  }
+  // A device that opens but takes nothing: the first frame's write fails.
+  const CliResult full = run_cli("decode " + quoted(stream) + " -o /dev/full");
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "tavik-cli: cannot write /dev/full: No space left on device\n");
+}
+
+}  // namespace
+}  // namespace tavik
