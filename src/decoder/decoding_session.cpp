@@ -101,6 +101,7 @@ class DecodingSession::Impl {
     }
     needs_init_ = true;
     picture_counter_ = 0;
+    first_frame_of_size_ = 0;
     second_field_pending_ = false;
   }
 
@@ -170,10 +171,9 @@ class DecodingSession::Impl {
     if (!options_.decode_pictures) {
       pass_slices();
     } else {
-      if (!second_field_pending_ && size_changed()) {
-        ctx_->geometry = frame_geometry_for(vars, ctx_->layer.mpeg2);
-        allocate_frames();
-      }
+      if (!second_field_pending_ && size_changed()) resize_frames(frame_number);
+      // Frames decoded at the current size before this one.
+      const int frames_before = frame_number - first_frame_of_size_;
       const bool b_picture = vars.picture_coding_type == kBPicture;
       if (!b_picture && !second_field_pending_) frames_.swap_references();
       PredictionFrames prediction;
@@ -181,24 +181,35 @@ class DecodingSession::Impl {
       prediction.newer_reference = frames_.newer_reference;
       prediction.current = b_picture ? frames_.b_frame : frames_.newer_reference;
       prediction.second_field = second_field_pending_;
-      picture_decoder_->decode_slices(frame_number, prediction, show_second_field_);
+      picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
 
       // Display order: a B frame at once, a reference frame when the next one is decoded.
-      if (frame_number != 0) {
+      if (frames_before != 0) {
         if (picture_structure == 3 || second_field_pending_) {
-          show_frame(b_picture ? frames_.b_frame : frames_.older_reference);
+          show_frame(b_picture ? frames_.b_frame : frames_.older_reference, vars);
         } else {
           show_second_field();
         }
       }
+      decoded_vars_ = vars;
     }
     if (picture_structure != 3) second_field_pending_ = !second_field_pending_;
   }
 
-  void show_frame(const FramePlanes& frame) {
-    listener_.frame_ready(frame, ctx_->geometry, ctx_->vars);
+  // A later sequence header with another picture size. The last reference frame of the old
+  // size is shown before its buffers go; the new size then starts as the first picture did.
+  void resize_frames(int frame_number) {
+    if (frame_number != first_frame_of_size_) show_frame(frames_.newer_reference, decoded_vars_);
+    first_frame_of_size_ = frame_number;
+    ctx_->geometry = frame_geometry_for(ctx_->vars, ctx_->layer.mpeg2);
+    allocate_frames();
+  }
+
+  // `vars` are those of the last picture decoded into the frame's buffers.
+  void show_frame(const FramePlanes& frame, const DecodingVariables& vars) {
+    listener_.frame_ready(frame, ctx_->geometry, vars);
     if (!options_.display_disabled) {
-      listener_.picture_ready(ditherer_.display_picture(frame, ctx_->geometry, ctx_->vars));
+      listener_.picture_ready(ditherer_.display_picture(frame, ctx_->geometry, vars));
     }
   }
 
@@ -220,7 +231,7 @@ class DecodingSession::Impl {
     if (second_field_pending_) {
       messages_.out("last frame incomplete, not stored\n");
     } else if (options_.decode_pictures) {
-      show_frame(frames_.newer_reference);
+      show_frame(frames_.newer_reference, decoded_vars_);
     }
   }
 
@@ -260,6 +271,8 @@ class DecodingSession::Impl {
   bool open_ = false;
   bool needs_init_ = false;
   int picture_counter_ = 0;
+  int first_frame_of_size_ = 0;     // picture_counter_ when the frame store took its size
+  DecodingVariables decoded_vars_;  // those of the last picture decoded
   bool second_field_pending_ = false;
 };
 
