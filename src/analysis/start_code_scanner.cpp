@@ -1,8 +1,9 @@
 #include "analysis/start_code_scanner.h"
 
 #include <algorithm>
-#include <cstring>
 #include <limits>
+
+#include "decoder/start_code_search.h"
 
 namespace tavik {
 
@@ -34,52 +35,17 @@ constexpr uint32_t kEmptyWindow = 0xFFFFFFFF;
   return uint32_t{last[-3]} << 24 | uint32_t{last[-2]} << 16 | uint32_t{last[-1]} << 8 | last[0];
 }
 
-// Sixteen bytes compared at once with the compiler's vector extensions (SSE2, NEON).
-using Lanes = uint8_t __attribute__((vector_size(16)));
-using LaneMask = decltype(Lanes{} == 0);
-constexpr size_t kLaneCount = sizeof(Lanes);
-constexpr size_t kStride = 4 * kLaneCount;
-
-[[nodiscard]] Lanes load_lanes(const uint8_t* bytes) {
-  Lanes lanes;
-  std::memcpy(&lanes, bytes, sizeof lanes);
-  return lanes;
-}
-
-// Lanes whose byte is the 01 of a 00 00 01 prefix.
-[[nodiscard]] LaneMask prefix_ends(const uint8_t* one) {
-  return (load_lanes(one - 2) == 0) & (load_lanes(one - 1) == 0) & (load_lanes(one) == 1);
-}
-
-[[nodiscard]] bool any_lane(const LaneMask& mask) {
-  uint64_t halves[2];
-  std::memcpy(halves, &mask, sizeof halves);
-  return (halves[0] | halves[1]) != 0;
-}
-
-// True when `one` holds the 01 of a 00 00 01 prefix followed by a measured code.
-[[nodiscard]] bool ends_prefix(const uint8_t* one) {
-  return one[-2] == 0 && one[-1] == 0 && one[0] == 1 && is_measured_code(one[1]);
-}
-
 // The first byte in [from, end) that ends a measured pattern, or end. The three bytes before
-// `from` belong to the same run of pattern bytes. Coded data is dense in 00 and 01 bytes, so
-// whole prefixes are looked for, 64 places at a time.
+// `from` belong to the same run of pattern bytes.
 [[nodiscard]] const uint8_t* find_in_block(const uint8_t* from, const uint8_t* end) {
-  const uint8_t* one = from - 1;  // where the 01 of the prefix would lie
-  const uint8_t* const last_one = end - 1;
-  for (; one + kStride <= last_one; one += kStride) {
-    const LaneMask found = prefix_ends(one) | prefix_ends(one + kLaneCount) |
-                           prefix_ends(one + 2 * kLaneCount) | prefix_ends(one + 3 * kLaneCount);
-    if (!any_lane(found)) continue;
-    for (const uint8_t* place = one; place < one + kStride; ++place) {
-      if (ends_prefix(place)) return place + 1;
-    }
+  // A prefix counts when its code byte lies before `end` too.
+  const uint8_t* const prefix_end = end - 1;
+  for (const uint8_t* search = from - 3;;) {
+    const uint8_t* prefix = find_start_code(search, prefix_end);
+    if (prefix == prefix_end) return end;
+    if (is_measured_code(prefix[3])) return prefix + 3;
+    search = prefix + 1;
   }
-  for (; one < last_one; ++one) {
-    if (ends_prefix(one)) return one + 1;
-  }
-  return end;
 }
 
 // Counts above the range of a store field keep its largest value.

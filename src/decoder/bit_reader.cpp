@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "decoder/start_code_search.h"
+
 namespace tavik {
 
 BitReader::BitReader() : buffer_(kBufferSize + kSlack) {}
@@ -32,14 +34,15 @@ void BitReader::fill_buffer(BitWindow& window) {
   window.end = base + have;
 }
 
-void BitReader::refill_slow(BitWindow& window) {
+BitWindow BitReader::refilled_slowly(BitWindow window) {
   if (!source_) {
     // Detached: the stream reads as zeros.
     window.bits = 64;
-    return;
+    return window;
   }
   fill_buffer(window);
   refill(window);
+  return window;
 }
 
 void BitReader::next_start_code() {
@@ -49,28 +52,19 @@ void BitReader::next_start_code() {
   w.cache = 0;
   w.bits = 0;
   for (;;) {
-    const uint8_t* p = w.pos;
-    const uint8_t* end = w.end;
-    while (end - p >= 3) {
-      const auto* one =
-          static_cast<const uint8_t*>(std::memchr(p + 2, 0x01, static_cast<size_t>(end - p - 2)));
-      if (!one) {
-        p = end - 2;
-        break;
-      }
-      if (one[-1] == 0 && one[-2] == 0) {
-        w.pos = one - 2;
-        refill(w);
-        return;
-      }
-      p = one - 1;
+    const uint8_t* found = find_start_code(w.pos, w.end);
+    if (found != w.end) {
+      w.pos = found;
+      refill(w);
+      return;
     }
     if (!source_) {
       w.pos = w.end;
       w.bits = 64;
       return;
     }
-    w.pos = p;
+    // The last two bytes may begin a prefix that the next bytes complete.
+    w.pos = std::max(w.pos, w.end - 2);
     fill_buffer(w);
   }
 }

@@ -58,7 +58,8 @@ class BitReader {
            static_cast<uint64_t>(w.bits);
   }
 
-  // Tops the window up to at least 32 valid bits.
+  // Tops the window up to at least 32 valid bits. The window goes out by value when the buffer
+  // needs more bytes, so that a window kept in registers stays there.
   void refill(BitWindow& window) {
     if (window.bits >= 32) return;
     if (window.end - window.pos >= 8) {
@@ -68,7 +69,7 @@ class BitReader {
       window.pos += (63 - window.bits) >> 3;
       window.bits |= 56;
     } else {
-      refill_slow(window);
+      window = refilled_slowly(window);
     }
   }
 
@@ -82,7 +83,7 @@ class BitReader {
   // Moves the unread bytes and those behind the cache to the front of the buffer and reads
   // more behind them.
   void fill_buffer(BitWindow& window);
-  void refill_slow(BitWindow& window);
+  [[nodiscard]] BitWindow refilled_slowly(BitWindow window);
 
   VideoSource* source_ = nullptr;
   std::vector<uint8_t> buffer_;

@@ -27,15 +27,6 @@ inline void drop_bits(BitWindow& w, int n) {
   w.bits -= n;
 }
 
-// Tops the window up to 32 bits. The reader sees a copy, so that the caller's window never
-// leaves the registers.
-inline void refill(BitReader& reader, BitWindow& w) {
-  if (w.bits >= 32) return;
-  BitWindow copy = w;
-  reader.refill(copy);
-  w = copy;
-}
-
 // dct_dc_size (Tables B-12, B-13) from the leading bits.
 inline VlcEntry dc_size(uint64_t cache, bool luminance) {
   const auto prefix = static_cast<uint32_t>(cache >> 59);
@@ -68,19 +59,30 @@ inline int intra_dc(BitWindow& w, int comp, int dc_dct_pred[3], int shift) {
       std::clamp<int64_t>(static_cast<int64_t>(pred) << shift, kCoefficientMin, kCoefficientMax));
 }
 
+// A level as its magnitude and a sign mask (0, or -1 for a negative level).
+struct Level {
+  int magnitude;
+  int sign;
+};
+
+[[nodiscard]] inline Level split_level(int level) {
+  return {level < 0 ? -level : level, level < 0 ? -1 : 0};
+}
+
 // Inverse quantisation of one AC (or non-intra) level; scale is quantiser_scale times the
-// matrix entry.
+// matrix entry. Saturated to -2048..2047.
 template <bool kMpeg2, bool kIntra>
-inline int dequantise(int level, int scale) {
-  const int magnitude = level < 0 ? -level : level;
-  int value = kIntra ? (magnitude * scale) >> (kMpeg2 ? 4 : 3)
-                     : ((2 * magnitude + 1) * scale) >> (kMpeg2 ? 5 : 4);
+inline int dequantise(Level level, int scale) {
+  int value = kIntra ? (level.magnitude * scale) >> (kMpeg2 ? 4 : 3)
+                     : ((2 * level.magnitude + 1) * scale) >> (kMpeg2 ? 5 : 4);
   // MPEG-1 oddification: an even value moves one toward zero; a value that computes to 0
   // stays 0 (ISO/IEC 11172-2 2.4.4), where a plain (v - 1) | 1 would give the wrong sign.
   if constexpr (!kMpeg2) {
     if (value != 0) value = (value - 1) | 1;
   }
-  return std::clamp(level < 0 ? -value : value, kCoefficientMin, kCoefficientMax);
+  // A negative value may reach -2048, a positive one 2047.
+  value = std::min(value, kCoefficientMax - level.sign);
+  return (value ^ level.sign) - level.sign;
 }
 
 template <bool kMpeg2, bool kIntra>
@@ -96,6 +98,96 @@ const int* block_matrix(const DecoderContext& ctx, int comp) {
   }
 }
 
+// A DCT coefficient code of at most 8 bits together with its sign bit, looked up by the next 9
+// bits of the window: the common codes then cost one look-up. The level comes with its sign,
+// the length counts the sign bit. End of block and escape have no sign bit; kLongerCode marks bits
+// that begin a longer code (or none).
+struct SignedDctCode {
+  uint8_t run = 0;
+  uint8_t length = 0;
+  uint8_t magnitude = 0;
+  int8_t sign = 0;  // 0, or -1 for a negative level
+};
+constexpr uint8_t kLongerCode = kUnlistedCode + 1;
+using SignedDctTable = std::array<SignedDctCode, 512>;
+
+SignedDctTable with_signs(const DctCoefficientTable& table) {
+  SignedDctTable signed_codes;
+  for (uint32_t bits = 0; bits < signed_codes.size(); ++bits) {
+    SignedDctCode& entry = signed_codes[bits];
+    if ((bits << 23) < kDctShortBound) {
+      entry.run = kLongerCode;
+      continue;
+    }
+    const DctCode& code = table.short_codes[(bits >> 1) - kDctShortFirst];
+    entry.run = code.run;
+    entry.length = code.length;
+    if (code.run < kEndOfBlock) {
+      const bool negative = (bits >> (8 - code.length)) & 1;
+      entry.magnitude = code.level;
+      entry.sign = static_cast<int8_t>(negative ? -1 : 0);
+      ++entry.length;
+    }
+  }
+  return signed_codes;
+}
+
+// Table B-14 and Table B-15 with their sign bits.
+struct SignedDctTables {
+  SignedDctTable zero = with_signs(kDctCoefficientsZero);
+  SignedDctTable one = with_signs(kDctCoefficientsOne);
+};
+
+const SignedDctTables& signed_dct_tables() {
+  static const SignedDctTables tables;
+  return tables;
+}
+
+// A code that the signed table does not resolve: a code longer than 8 bits, an escape, or bits
+// that begin no code. Sets run and level and returns null, or returns the warning of the
+// invalid code met. Inlined, so that the window stays in registers.
+template <bool kMpeg2>
+[[gnu::always_inline]] inline const char* read_rare_code(BitWindow& w,
+                                                         const DctCoefficientTable& table, int& run,
+                                                         int& level,
+                                                         const char* invalid_code_text) {
+  const auto top = static_cast<uint32_t>(w.cache >> 32);
+  const DctCode* code;
+  if (top >= kDctShortBound) {
+    code = &table.short_codes[(top >> 24) - kDctShortFirst];
+  } else if (top >= kDctMediumBound) {
+    code = &table.medium_codes[(top >> 19) - kDctMediumFirst];
+  } else if (top >= kDctLongBound) {
+    code = &kDctLongCodes[(top >> 16) - kDctLongFirst];
+  } else {
+    return invalid_code_text;
+  }
+  drop_bits(w, code->length);
+  run = code->run;
+  if (run < kEndOfBlock) {
+    level = take_bits(w, 1) ? -code->level : code->level;
+    return nullptr;
+  }
+  if (run != kEscape) return invalid_code_text;
+  run = static_cast<int>(take_bits(w, 6));
+  if constexpr (kMpeg2) {
+    level = static_cast<int>(static_cast<int64_t>(w.cache) >> 52);
+    drop_bits(w, 12);
+    if ((level & 2047) == 0) return kInvalidEscapeLevel;
+  } else {
+    // ISO/IEC 11172-2: 8 bits, or 0 / 128 followed by 8 more for the larger magnitudes.
+    level = static_cast<int>(take_bits(w, 8));
+    if (level == 0) {
+      level = static_cast<int>(take_bits(w, 8));
+    } else if (level == 128) {
+      level = static_cast<int>(take_bits(w, 8)) - 256;
+    } else if (level > 128) {
+      level -= 256;
+    }
+  }
+  return nullptr;
+}
+
 // Decodes the coefficients of one block. Returns null at the end of block, or the warning of
 // the invalid code met.
 template <bool kMpeg2, bool kIntra>
@@ -108,11 +200,13 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
       kMpeg2 && layer.alternate_scan ? kAlternateScan.data() : kZigzagScan.data();
   const int* const matrix = block_matrix<kMpeg2, kIntra>(ctx, comp);
   const int quantiser_scale = layer.quantiser_scale;
-  const DctCoefficientTable& table =
-      kMpeg2 && kIntra && ctx.vars.intra_vlc_format ? kDctCoefficientsOne : kDctCoefficientsZero;
+  const bool table_one = kMpeg2 && kIntra && ctx.vars.intra_vlc_format;
+  const DctCoefficientTable& table = table_one ? kDctCoefficientsOne : kDctCoefficientsZero;
+  const SignedDctCode* const signed_codes =
+      table_one ? signed_dct_tables().one.data() : signed_dct_tables().zero.data();
   int parity = 0;  // of the sum of the coefficients, for the mismatch control
   int i = 0;
-  auto store = [&](int level) {
+  auto store = [&](Level level) {
     const int j = scan[i];
     const int value = dequantise<kMpeg2, kIntra>(level, quantiser_scale * matrix[j]);
     block[j] = static_cast<int16_t>(value);
@@ -127,49 +221,27 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   } else if (static_cast<int64_t>(w.cache) < 0) {
     // The first coefficient of a non-intra block: "1s" is run 0, level 1.
     drop_bits(w, 1);
-    store(take_bits(w, 1) ? -1 : 1);
+    store({1, take_bits(w, 1) ? -1 : 0});
     i = 1;
   }
 
   for (;;) {
-    refill(reader, w);
-    const auto top = static_cast<uint32_t>(w.cache >> 32);
-    const DctCode* code;
-    if (top >= kDctShortBound) {
-      code = &table.short_codes[(top >> 24) - kDctShortFirst];
-    } else if (top >= kDctMediumBound) {
-      code = &table.medium_codes[(top >> 19) - kDctMediumFirst];
-    } else if (top >= kDctLongBound) {
-      code = &kDctLongCodes[(top >> 16) - kDctLongFirst];
-    } else {
-      return invalid_code_text;
-    }
-    drop_bits(w, code->length);
-    int run = code->run;
-    int level;
+    reader.refill(w);
+    const SignedDctCode code = signed_codes[w.cache >> 55];
+    int run = code.run;
+    Level level{code.magnitude, code.sign};
     if (run < kEndOfBlock) {
-      level = take_bits(w, 1) ? -code->level : code->level;
+      drop_bits(w, code.length);
     } else if (run == kEndOfBlock) {
+      drop_bits(w, code.length);
       break;
-    } else if (run == kEscape) {
-      run = static_cast<int>(take_bits(w, 6));
-      if constexpr (kMpeg2) {
-        level = static_cast<int>(static_cast<int64_t>(w.cache) >> 52);
-        drop_bits(w, 12);
-        if ((level & 2047) == 0) return kInvalidEscapeLevel;
-      } else {
-        // ISO/IEC 11172-2: 8 bits, or 0 / 128 followed by 8 more for the larger magnitudes.
-        level = static_cast<int>(take_bits(w, 8));
-        if (level == 0) {
-          level = static_cast<int>(take_bits(w, 8));
-        } else if (level == 128) {
-          level = static_cast<int>(take_bits(w, 8)) - 256;
-        } else if (level > 128) {
-          level -= 256;
-        }
-      }
     } else {
-      return invalid_code_text;
+      int signed_level = 0;
+      if (const char* fault =
+              read_rare_code<kMpeg2>(w, table, run, signed_level, invalid_code_text)) {
+        return fault;
+      }
+      level = split_level(signed_level);
     }
     i += run;
     if (i > 63) return invalid_code_text;
@@ -187,7 +259,7 @@ void read_block(DecoderContext& ctx, int comp, int dc_dct_pred[3], const char* i
   BitWindow w = reader.w;
   const char* fault =
       decode_coefficients<kMpeg2, kIntra>(ctx, w, comp, dc_dct_pred, invalid_code_text);
-  refill(reader, w);
+  reader.refill(w);
   reader.w = w;
   if (fault) {
     ctx.warn(fault);

@@ -30,6 +30,9 @@ DspKernels make_dsp_kernels(unsigned cpu_features) {
     set_sse2_prediction_kernels(kernels.predict);
   }
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+  if (cpu_features & kCpuAvx2) kernels.idct = inverse_dct_avx2;
+#endif
   return kernels;
 }
 

@@ -10,15 +10,17 @@ namespace tavik {
 
 FrameGeometry frame_geometry_for(const DecodingVariables& vars, int mpeg2) {
   FrameGeometry g;
-  g.chroma_format = vars.chroma_format;
+  // chroma_format 0 is reserved: a damaged sequence extension's 0 is decoded as 4:2:0, so that
+  // the blocks of a macroblock always match the planes sized for them.
+  g.chroma_format = vars.chroma_format == 0 ? 1 : vars.chroma_format;
   g.mb_columns = (vars.horizontal_size + 15) / 16;
   g.mb_rows = (mpeg2 && !vars.progressive_sequence) ? 2 * ((vars.vertical_size + 31) / 32)
                                                      : (vars.vertical_size + 15) / 16;
   g.coded_width = 16 * g.mb_columns;
   g.coded_height = 16 * g.mb_rows;
-  g.chroma_width = vars.chroma_format == 3 ? g.coded_width : g.coded_width / 2;
-  g.chroma_height = vars.chroma_format == 1 ? g.coded_height / 2 : g.coded_height;
-  g.blocks_per_macroblock = vars.chroma_format == 1 ? 6 : vars.chroma_format == 2 ? 8 : 12;
+  g.chroma_width = g.chroma_format == 3 ? g.coded_width : g.coded_width / 2;
+  g.chroma_height = g.chroma_format == 1 ? g.coded_height / 2 : g.coded_height;
+  g.blocks_per_macroblock = g.chroma_format == 1 ? 6 : g.chroma_format == 2 ? 8 : 12;
   return g;
 }
 

@@ -19,5 +19,9 @@ void inverse_dct(int16_t* block);
 #if defined(__SSE2__)
 void inverse_dct_sse2(int16_t* block);
 #endif
+#if defined(__x86_64__) || defined(__i386__)
+// Only for CPUs with AVX2.
+void inverse_dct_avx2(int16_t* block);
+#endif
 
 }  // namespace tavik

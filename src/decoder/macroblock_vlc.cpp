@@ -1,5 +1,6 @@
 #include "decoder/macroblock_vlc.h"
 
+#include "decoder/frame_store.h"
 #include "decoder/vlc_tables.h"
 
 namespace tavik {
@@ -32,6 +33,9 @@ int read_address_increment(DecoderContext& ctx) {
   uint32_t bits = reader.peek_bits(11);
   while (bits < kAddressIncrementLongFirst) {
     if (bits == kMacroblockEscape) {
+      // No picture holds more macroblocks than the largest frame store: a longer run of
+      // escapes is damage, and is stopped before its sum could overflow.
+      if (escapes > kMaxLumaSamples / 256) return invalid(ctx, kInvalidAddressIncrement, 1);
       escapes += kMacroblockEscapeIncrement;
     } else if (bits != kMacroblockStuffing) {
       return invalid(ctx, kInvalidAddressIncrement, 1);

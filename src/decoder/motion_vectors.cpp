@@ -1,5 +1,6 @@
 #include "decoder/motion_vectors.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace tavik {
@@ -24,6 +25,8 @@ constexpr MotionCodeEntry kMotionCodeLong[12] = {{16, 10}, {15, 10}, {14, 10}, {
 
 // Reads one component's motion_code and motion_residual and updates its predictor.
 void read_vector_component(DecoderContext& ctx, int& pred, int r_size, int full_pel_vector) {
+  // f_code 0 is forbidden and gives r_size -1: a damaged header's 0 is taken as 1.
+  r_size = std::max(r_size, 0);
   const int motion_code = read_motion_code(ctx);
   const int motion_residual =
       (r_size != 0 && motion_code != 0) ? static_cast<int>(ctx.layer.reader.read_bits(r_size)) : 0;

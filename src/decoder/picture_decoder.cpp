@@ -166,8 +166,8 @@ void PictureDecoder::read_blocks(const Modes& modes, int coded_block_pattern) {
   const bool intra = modes.mb_type & kMbIntra;
   const bool d_picture = ctx_.vars.picture_coding_type == kDPicture;
   for (int comp = 0; comp < blocks; ++comp) {
-    std::memset(layer.block[comp], 0, sizeof layer.block[comp]);
     if (!(coded_block_pattern & (1 << (blocks - 1 - comp)))) continue;
+    std::memset(layer.block[comp], 0, sizeof layer.block[comp]);
     if (d_picture) {
       getdcblock(ctx_, comp, dc_dct_pred_);
     } else if (intra) {
@@ -236,8 +236,9 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   const FrameGeometry& g = ctx_.geometry;
   BitReader& reader = ctx_.layer.reader;
   const bool frame_picture = v.picture_structure == kFramePicture;
-  const int last_address = frame_picture ? g.mb_columns * g.mb_rows
-                                         : g.mb_columns * g.mb_rows / 2;
+  // A field holds whole macroblock rows only: with an odd number of rows in the frame store
+  // (a progressive sequence carrying field pictures) the last half row lies outside it.
+  const int last_address = g.mb_columns * (frame_picture ? g.mb_rows : g.mb_rows / 2);
 
   // Where the blocks go: a bottom field starts one line down and writes every second line.
   uint8_t* current[3] = {frames.current.plane[0], frames.current.plane[1],

@@ -11,12 +11,13 @@ namespace tavik {
 
 namespace {
 
-// A predicted area in luminance terms: lx is the distance to the vertical interpolation
-// neighbour, lx2 the distance between the area's rows, w by h its size at column x, row y (in
-// units of lx).
+// A predicted area: w x h samples at column x, row y. Rows count in units of `pitch` plane lines
+// (1 in a frame, 2 in a field: the vertical interpolation neighbour is one unit down), and the
+// area's rows lie `step` units apart (2 when one field of a frame is predicted with a frame
+// vector).
 struct Area {
-  int lx;
-  int lx2;
+  int pitch;
+  int step;
   int w;
   int h;
   int x;
@@ -28,53 +29,85 @@ struct Area {
 constexpr int kEdgeStride = 17;
 constexpr int kEdgeLines = 17;
 
-// One plane. A field (src_field, dst_field 1 = bottom) starts one line further. Reference areas
-// that leave the plane are fetched with their coordinates clamped to the plane, keeping the
-// field parity of the lines.
-void predict_component(const uint8_t* src, int src_field, uint8_t* dst, int dst_field, int width,
-                       int height, const Area& a, int dx, int dy, bool average) {
+// How far ahead of a predicted area, in bytes, the rows are fetched into the cache.
+constexpr int kPrefetchAhead = 128;
+
+// Where a prediction reads and writes: the luminance plane, or both chrominance planes, which
+// share their size. A field (src_field, dst_field 1 = bottom) starts one line further.
+struct PlaneJob {
+  const uint8_t* src[2];
+  uint8_t* dst[2];
+  int planes;
+  int src_field;
+  int dst_field;
+  int width;
+  int height;
+};
+
+// The area in each plane of the job. Reference areas that leave the plane are fetched with
+// their coordinates clamped to the plane, keeping the field parity of the lines.
+void predict_planes(const PredictTable& kernels, const PlaneJob& p, const Area& a, int dx, int dy,
+                    bool average) {
   const int h_half = dx & 1;
   const int v_half = dy & 1;
-  const PredictFn kernel = dsp_kernels().predict[average][a.w == 16][v_half][h_half];
-  const int pitch = a.lx / width;  // plane lines between vertical neighbours
-  const int step = a.lx2 / a.lx;   // neighbour spacings between the area's rows
-  const int row0 = src_field + pitch * (a.y + (dy >> 1));
+  const PredictFn kernel = kernels[average][a.w == 16][v_half][h_half];
+  const int lx = a.pitch * p.width;
+  const int lx2 = a.step * lx;
+  const int row0 = p.src_field + a.pitch * (a.y + (dy >> 1));
   const int col0 = a.x + (dx >> 1);
-  const int lines = step * (a.h - 1) + 1 + v_half;
-  uint8_t* out = dst + dst_field * width + a.lx * a.y + a.x;
-  if (row0 >= 0 && row0 + pitch * (lines - 1) < height && col0 >= 0 &&
-      col0 + a.w + h_half <= width) {
-    kernel(out, src + row0 * width + col0, a.lx, a.lx2, a.h);
+  const int lines = a.step * (a.h - 1) + 1 + v_half;
+  const int out_offset = p.dst_field * p.width + lx * a.y + a.x;
+  if (row0 >= 0 && row0 + a.pitch * (lines - 1) < p.height && col0 >= 0 &&
+      col0 + a.w + h_half <= p.width) {
+    for (int k = 0; k < p.planes; ++k) {
+      const uint8_t* in = p.src[k] + row0 * p.width + col0;
+      uint8_t* out = p.dst[k] + out_offset;
+      kernel(out, in, lx, lx2, a.h);
+      // The macroblocks to the right will most likely read and write next to these rows, in
+      // frames that are far out of the cache by now.
+      const uint8_t* const in_end = in + a.h * lx2;
+      for (; in < in_end; in += 2 * lx2, out += 2 * lx2) {
+        __builtin_prefetch(in + kPrefetchAhead);
+        __builtin_prefetch(in + lx2 + kPrefetchAhead);
+        __builtin_prefetch(out + kPrefetchAhead, 1);
+        __builtin_prefetch(out + lx2 + kPrefetchAhead, 1);
+      }
+    }
     return;
   }
   // The kernel advances source and destination rows alike, so it runs on local copies of both.
-  const int first_line = ((row0 % pitch) + pitch) % pitch;
-  const int last_line = first_line + pitch * ((height - 1 - first_line) / pitch);
-  const int row_step = step * kEdgeStride;
-  uint8_t edge[kEdgeLines * kEdgeStride];
-  uint8_t predicted[kEdgeLines * kEdgeStride];
-  for (int m = 0; m < lines; ++m) {
-    const uint8_t* line = src + std::clamp(row0 + pitch * m, first_line, last_line) * width;
-    for (int c = 0; c < a.w + h_half; ++c) {
-      edge[m * kEdgeStride + c] = line[std::clamp(col0 + c, 0, width - 1)];
+  const int first_line = row0 & (a.pitch - 1);  // the parity kept: row0 modulo the pitch
+  const int last_line = first_line + a.pitch * ((p.height - 1 - first_line) / a.pitch);
+  const int row_step = a.step * kEdgeStride;
+  for (int k = 0; k < p.planes; ++k) {
+    uint8_t edge[kEdgeLines * kEdgeStride];
+    uint8_t predicted[kEdgeLines * kEdgeStride];
+    for (int m = 0; m < lines; ++m) {
+      const uint8_t* line =
+          p.src[k] + std::clamp(row0 + a.pitch * m, first_line, last_line) * p.width;
+      for (int c = 0; c < a.w + h_half; ++c) {
+        edge[m * kEdgeStride + c] = line[std::clamp(col0 + c, 0, p.width - 1)];
+      }
     }
+    uint8_t* out = p.dst[k] + out_offset;
+    if (average) {
+      for (int i = 0; i < a.h; ++i) std::memcpy(predicted + i * row_step, out + i * lx2, a.w);
+    }
+    kernel(predicted, edge, kEdgeStride, row_step, a.h);
+    for (int i = 0; i < a.h; ++i) std::memcpy(out + i * lx2, predicted + i * row_step, a.w);
   }
-  if (average) {
-    for (int i = 0; i < a.h; ++i) std::memcpy(predicted + i * row_step, out + i * a.lx2, a.w);
-  }
-  kernel(predicted, edge, kEdgeStride, row_step, a.h);
-  for (int i = 0; i < a.h; ++i) std::memcpy(out + i * a.lx2, predicted + i * row_step, a.w);
 }
 
 // All three planes; the chrominance area and vector follow from the luminance ones by the
 // chroma format, the vector divided with truncation toward zero.
-void predict_area(const FrameGeometry& g, const FramePlanes& src, int src_field,
-                  const FramePlanes& dst, int dst_field, Area a, int dx, int dy, bool average) {
-  predict_component(src.plane[0], src_field, dst.plane[0], dst_field, g.coded_width, g.coded_height,
-                    a, dx, dy, average);
+void predict_area(const PredictTable& kernels, const FrameGeometry& g, const FramePlanes& src,
+                  int src_field, const FramePlanes& dst, int dst_field, Area a, int dx, int dy,
+                  bool average) {
+  predict_planes(
+      kernels,
+      {{src.plane[0]}, {dst.plane[0]}, 1, src_field, dst_field, g.coded_width, g.coded_height}, a,
+      dx, dy, average);
   if (g.chroma_format != 3) {
-    a.lx /= 2;
-    a.lx2 /= 2;
     a.w /= 2;
     a.x /= 2;
     dx /= 2;
@@ -84,10 +117,15 @@ void predict_area(const FrameGeometry& g, const FramePlanes& src, int src_field,
       dy /= 2;
     }
   }
-  for (int c = 1; c < 3; ++c) {
-    predict_component(src.plane[c], src_field, dst.plane[c], dst_field, g.chroma_width,
-                      g.chroma_height, a, dx, dy, average);
-  }
+  predict_planes(kernels,
+                 {{src.plane[1], src.plane[2]},
+                  {dst.plane[1], dst.plane[2]},
+                  2,
+                  src_field,
+                  dst_field,
+                  g.chroma_width,
+                  g.chroma_height},
+                 a, dx, dy, average);
 }
 
 // What one direction of a macroblock's prediction needs.
@@ -105,7 +143,8 @@ class MacroblockPrediction {
  public:
   MacroblockPrediction(const DecoderContext& ctx, const PredictionFrames& frames, int bx, int by,
                        const int (*PMV)[2][2], const int (*select)[2], const int* dmvector)
-      : geometry_(ctx.geometry),
+      : kernels_(dsp_kernels().predict),
+        geometry_(ctx.geometry),
         vars_(ctx.vars),
         current_(frames.current),
         bx_(bx),
@@ -116,17 +155,21 @@ class MacroblockPrediction {
 
   // Returns false when the motion type is not one the picture structure allows.
   bool frame_picture(const Direction& d, int top, int bottom) const {
-    const int W = geometry_.coded_width;
     const int* mv0 = PMV_[0][d.s];
     const int* mv1 = PMV_[1][d.s];
     if (d.motion_type == kMotionFrame) {
-      // Both fields of a frame vector, interpolated between frame lines.
-      const Area half{W, 2 * W, 16, 8, bx_, by_};
+      // A frame vector, interpolated between frame lines: both fields at once when they are
+      // weighted alike.
+      if (top == bottom) {
+        if (top < 2) area(*d.reference, 0, 0, {1, 1, 16, 16, bx_, by_}, mv0[0], mv0[1], top);
+        return true;
+      }
+      const Area half{1, 2, 16, 8, bx_, by_};
       if (top < 2) area(*d.reference, 0, 0, half, mv0[0], mv0[1], top);
       if (bottom < 2) area(*d.reference, 1, 1, half, mv0[0], mv0[1], bottom);
       return true;
     }
-    const Area field{2 * W, 2 * W, 16, 8, bx_, by_ >> 1};
+    const Area field{2, 1, 16, 8, bx_, by_ >> 1};
     if (d.motion_type == kMotionField) {
       if (top < 2) area(*d.reference, select_[0][d.s], 0, field, mv0[0], mv0[1] >> 1, top);
       if (bottom < 2) area(*d.reference, select_[1][d.s], 1, field, mv1[0], mv1[1] >> 1, bottom);
@@ -151,7 +194,6 @@ class MacroblockPrediction {
   }
 
   bool field_picture(const Direction& d, int top) const {
-    const int W = geometry_.coded_width;
     const int field = vars_.picture_structure == 2 ? 1 : 0;
     const int* mv0 = PMV_[0][d.s];
     const int* mv1 = PMV_[1][d.s];
@@ -160,21 +202,20 @@ class MacroblockPrediction {
     };
     if (d.motion_type == kMotionField) {
       const int sel = select_[0][d.s];
-      if (top < 2)
-        area(source(sel), sel, field, {2 * W, 2 * W, 16, 16, bx_, by_}, mv0[0], mv0[1], top);
+      if (top < 2) area(source(sel), sel, field, {2, 1, 16, 16, bx_, by_}, mv0[0], mv0[1], top);
       return true;
     }
     if (d.motion_type == kMotion16x8) {
       if (top < 2) {
         const int upper = select_[0][d.s];
         const int lower = select_[1][d.s];
-        area(source(upper), upper, field, {2 * W, 2 * W, 16, 8, bx_, by_}, mv0[0], mv0[1], top);
-        area(source(lower), lower, field, {2 * W, 2 * W, 16, 8, bx_, by_ + 8}, mv1[0], mv1[1], top);
+        area(source(upper), upper, field, {2, 1, 16, 8, bx_, by_}, mv0[0], mv0[1], top);
+        area(source(lower), lower, field, {2, 1, 16, 8, bx_, by_ + 8}, mv1[0], mv1[1], top);
       }
       return true;
     }
     if (d.motion_type == kMotionDualPrime && d.dual_prime_allowed) {
-      const Area full{2 * W, 2 * W, 16, 16, bx_, by_};
+      const Area full{2, 1, 16, 16, bx_, by_};
       int DMV[2][2];
       dual_prime_vectors(DMV, dmvector_, mv0[0], mv0[1], vars_.picture_structure,
                          vars_.top_field_first);
@@ -188,9 +229,10 @@ class MacroblockPrediction {
  private:
   void area(const FramePlanes& src, int src_field, int dst_field, const Area& a, int dx, int dy,
             int average) const {
-    predict_area(geometry_, src, src_field, current_, dst_field, a, dx, dy, average != 0);
+    predict_area(kernels_, geometry_, src, src_field, current_, dst_field, a, dx, dy, average != 0);
   }
 
+  const PredictTable& kernels_;
   const FrameGeometry& geometry_;
   const DecodingVariables& vars_;
   const FramePlanes& current_;

@@ -11,35 +11,50 @@
 namespace tavik {
 namespace {
 
-// Every SIMD kernel against its plain twin: the same results, bit for bit, and the same bytes
-// left alone.
-class DspSimdTest : public ::testing::Test {
+// Every SIMD kernel set (the parameter: CPU features) against the plain one: the same
+// results, bit for bit, and the same bytes left alone.
+class DspSimdTest : public ::testing::TestWithParam<unsigned> {
  protected:
   void SetUp() override {
-    if (!(detect_cpu_features() & kCpuSse2)) GTEST_SKIP() << "no SIMD kernels on this CPU";
+    if ((detect_cpu_features() & GetParam()) != GetParam()) {
+      GTEST_SKIP() << "this CPU lacks the kernels' instructions";
+    }
   }
 
   const DspKernels plain = make_dsp_kernels(0);
-  const DspKernels simd = make_dsp_kernels(detect_cpu_features());
+  const DspKernels simd = make_dsp_kernels(GetParam());
   std::mt19937 random{1234};
 
   int uniform(int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); }
 };
 
-TEST_F(DspSimdTest, FeatureMasksChooseTheKernels) {
-  EXPECT_NE(plain.idct, simd.idct);
-  EXPECT_NE(plain.put_block, simd.put_block);
-  EXPECT_NE(plain.add_block, simd.add_block);
+INSTANTIATE_TEST_SUITE_P(Features, DspSimdTest, ::testing::Values(kCpuSse2, kCpuSse2 | kCpuAvx2),
+                         [](const ::testing::TestParamInfo<unsigned>& param_info) {
+                           return param_info.param & kCpuAvx2 ? "Avx2" : "Sse2";
+                         });
+
+TEST(DspKernels, FeatureMasksChooseTheKernels) {
+  if (!(detect_cpu_features() & kCpuSse2)) GTEST_SKIP() << "no SIMD kernels on this CPU";
+  const DspKernels plain = make_dsp_kernels(0);
+  const DspKernels sse2 = make_dsp_kernels(kCpuSse2);
+  const DspKernels avx2 = make_dsp_kernels(kCpuSse2 | kCpuAvx2);
+  EXPECT_NE(plain.idct, sse2.idct);
+  EXPECT_NE(plain.put_block, sse2.put_block);
+  EXPECT_NE(plain.add_block, sse2.add_block);
   for (int i = 0; i < 16; ++i) {
     EXPECT_NE(plain.predict[i >> 3][(i >> 2) & 1][(i >> 1) & 1][i & 1],
-              simd.predict[i >> 3][(i >> 2) & 1][(i >> 1) & 1][i & 1]);
+              sse2.predict[i >> 3][(i >> 2) & 1][(i >> 1) & 1][i & 1]);
   }
-  EXPECT_EQ(make_dsp_kernels(kCpuSse2).idct, simd.idct);
-  EXPECT_EQ(dsp_kernels().idct, simd.idct);
-  EXPECT_EQ(dsp_kernels().predict[1][1][1][1], simd.predict[1][1][1][1]);
+  // AVX2 brings its own inverse DCT and keeps the rest.
+  EXPECT_NE(avx2.idct, sse2.idct);
+  EXPECT_EQ(avx2.put_block, sse2.put_block);
+  EXPECT_EQ(avx2.predict[1][1][1][1], sse2.predict[1][1][1][1]);
+  const DspKernels best = make_dsp_kernels(detect_cpu_features());
+  EXPECT_EQ(dsp_kernels().idct, best.idct);
+  EXPECT_EQ(dsp_kernels().predict[1][1][1][1], best.predict[1][1][1][1]);
 }
 
-TEST_F(DspSimdTest, IdctMatchesPlain) {
+TEST_P(DspSimdTest, IdctMatchesPlain) {
   // Each shape exercises a different shortcut: DC only, lower rows zero, a few low frequencies,
   // dense blocks in the standard's range, and any 16-bit values.
   const auto fill = [&](std::array<int16_t, 64>& block, int shape) {
@@ -79,7 +94,7 @@ TEST_F(DspSimdTest, IdctMatchesPlain) {
   }
 }
 
-TEST_F(DspSimdTest, BlockStoreMatchesPlain) {
+TEST_P(DspSimdTest, BlockStoreMatchesPlain) {
   for (int n = 0; n < 2000; ++n) {
     const bool add = n & 1;
     const int stride = uniform(8, 48);
@@ -103,7 +118,7 @@ TEST_F(DspSimdTest, BlockStoreMatchesPlain) {
   }
 }
 
-TEST_F(DspSimdTest, PredictionKernelsMatchPlain) {
+TEST_P(DspSimdTest, PredictionKernelsMatchPlain) {
   for (int index = 0; index < 16; ++index) {
     const bool average = index >> 3;
     const int width = (index >> 2) & 1 ? 16 : 8;

@@ -22,9 +22,13 @@ class IdctTest : public ::testing::TestWithParam<unsigned> {
   const DspKernels kernels = make_dsp_kernels(GetParam());
 };
 
-INSTANTIATE_TEST_SUITE_P(Kernels, IdctTest, ::testing::Values(0u, detect_cpu_features()),
+INSTANTIATE_TEST_SUITE_P(Kernels, IdctTest,
+                         ::testing::Values(0u, detect_cpu_features() & kCpuSse2,
+                                           detect_cpu_features()),
                          [](const testing::TestParamInfo<unsigned>& kernel) {
-                           return kernel.index == 0 ? "Plain" : "ThisCpu";
+                           return kernel.index == 0   ? "Plain"
+                                  : kernel.index == 1 ? "Sse2"
+                                                      : "ThisCpu";
                          });
 
 TEST_P(IdctTest, DcOnlyBlockGivesItsRoundedAverage) {

@@ -1,0 +1,93 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "analysis/analysis_store.h"
+#include "analysis/messages.h"
+#include "decoder/decoder_state.h"
+#include "decoder/decoding_session.h"
+#include "decoder/fatal_error.h"
+#include "display/dither.h"
+#include "support/stream_tools.h"
+
+namespace tavik {
+namespace {
+
+// Reads the first and last sample of everything handed over, so that the sanitizer build
+// catches a buffer smaller than its announced size.
+class TouchingListener final : public SessionListener {
+ public:
+  void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
+                   const DecodingVariables& vars) override {
+    const size_t luma = size_t(geometry.coded_width) * size_t(geometry.coded_height);
+    const size_t chroma = size_t(geometry.chroma_width) * size_t(geometry.chroma_height);
+    for (int p = 0; p < 3; ++p) {
+      const size_t size = p == 0 ? luma : chroma;
+      if (size != 0) sum += frame.plane[p][0] + frame.plane[p][size - 1];
+    }
+    ++frames;
+  }
+  void picture_ready(const PaletteImage& image) override {
+    const size_t size = size_t(image.width) * size_t(image.height);
+    ASSERT_LE(size, image.pixels.size());
+    if (size != 0) sum += image.pixels[0] + image.pixels[size - 1];
+  }
+  uint64_t sum = 0;
+  int frames = 0;
+};
+
+// The inputs that once crashed, hung or misbehaved in the fuzzers, kept small in tests/data.
+std::vector<std::filesystem::path> fuzz_findings() {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::filesystem::path(TAVIK_SOURCE_DIR) / "tests/data")) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+// Runs a session over the file to its end; a FatalError is an allowed ending. The step bound
+// catches a session that never ends (each step reads at least one picture start code, and the
+// files are a few kilobytes).
+void run_session(const std::filesystem::path& path, bool decode_pictures) {
+  const std::vector<uint8_t> bytes = test::read_file(path);
+  AnalysisStore store;
+  CollectedMessages messages;
+  TouchingListener listener;
+  DecodingSession session(store, messages, listener, {.decode_pictures = decode_pictures});
+  const int step_bound = int(bytes.size()) / 4 + 2;
+  int steps = 0;
+  try {
+    session.open_memory(bytes);
+    while (session.decode_step()) {
+      ASSERT_LT(++steps, step_bound) << path;
+    }
+  } catch (const FatalError& error) {
+    EXPECT_FALSE(std::string(error.what()).empty()) << path;
+  }
+  EXPECT_FALSE(session.is_open()) << path;
+  EXPECT_LE(listener.frames, session.picture_counter() + 1) << path;
+}
+
+TEST(FuzzRegression, EveryFindingDecodesToItsEnd) {
+  const auto files = fuzz_findings();
+  ASSERT_FALSE(files.empty());
+  for (const auto& path : files) {
+    SCOPED_TRACE(path.filename().string());
+    run_session(path, true);
+  }
+}
+
+TEST(FuzzRegression, EveryFindingWalksHeadersOnlyToItsEnd) {
+  for (const auto& path : fuzz_findings()) {
+    SCOPED_TRACE(path.filename().string());
+    run_session(path, false);
+  }
+}
+
+}  // namespace
+}  // namespace tavik
