@@ -49,8 +49,7 @@ void PictureDecoder::macroblock_modes(Modes& modes) {
   }
 
   if (frame_picture) {
-    modes.motion_vector_count =
-        (modes.motion_type == kMotionField && modes.stwclass < 2) ? 2 : 1;
+    modes.motion_vector_count = (modes.motion_type == kMotionField && modes.stwclass < 2) ? 2 : 1;
     modes.mv_format = modes.motion_type == kMotionFrame ? kMvFormatFrame : kMvFormatField;
   } else {
     modes.motion_vector_count = modes.motion_type == kMotion16x8 ? 2 : 1;
@@ -58,10 +57,10 @@ void PictureDecoder::macroblock_modes(Modes& modes) {
   }
   modes.dmv = modes.motion_type == kMotionDualPrime;
   modes.mvscale = modes.mv_format == kMvFormatField && frame_picture;
-  modes.dct_type = (frame_picture && !v.frame_pred_frame_dct &&
-                    (modes.mb_type & (kMbIntra | kMbPattern)))
-                       ? int(reader.read_bits(1))
-                       : 0;
+  modes.dct_type =
+      (frame_picture && !v.frame_pred_frame_dct && (modes.mb_type & (kMbIntra | kMbPattern)))
+          ? int(reader.read_bits(1))
+          : 0;
 }
 
 bool PictureDecoder::resynchronise(int& address, int& increment) {
@@ -186,47 +185,31 @@ void PictureDecoder::read_blocks(const Modes& modes, int coded_block_pattern) {
   if (d_picture) layer.reader.skip_bits(1);  // end_of_macroblock
 }
 
-void PictureDecoder::store_block(int comp, uint8_t* const frame[3], int bx, int by,
-                                 int dct_type, bool add) {
+void PictureDecoder::place_blocks() {
   const FrameGeometry& g = ctx_.geometry;
   const bool field_picture = ctx_.vars.picture_structure != kFramePicture;
-  int16_t* block = ctx_.layer.block[comp];
-  uint8_t* dst;
-  int stride;
-  if (comp < 4) {
-    const int width = g.coded_width;
-    const int x = bx + 8 * (comp & 1);
-    if (field_picture) {
-      stride = 2 * width;
-      dst = frame[0] + (by + 8 * ((comp & 2) >> 1)) * stride + x;
-    } else if (dct_type) {
-      stride = 2 * width;
-      dst = frame[0] + (by + ((comp & 2) >> 1)) * width + x;
-    } else {
-      stride = width;
-      dst = frame[0] + (by + 8 * ((comp & 2) >> 1)) * width + x;
+  for (int dct_type = 0; dct_type < 2; ++dct_type) {
+    for (int comp = 0; comp < 12; ++comp) {
+      const bool luminance = comp < 4;
+      const int width = luminance ? g.coded_width : g.chroma_width;
+      const int x = luminance ? 8 * (comp & 1) : ((comp & 8) ? 8 : 0);
+      const int lower = (comp & 2) >> 1;  // the lower of two vertically adjacent blocks
+      // A field picture's lines lie two frame lines apart; frame DCT blocks of interlaced
+      // macroblocks take every second line, except in 4:2:0 chrominance.
+      const bool field_dct = dct_type && (luminance || g.chroma_format != 1);
+      BlockPlacement& b = placement_[dct_type][comp];
+      b.plane = luminance ? 0 : 1 + (comp & 1);
+      if (field_picture) {
+        b.stride = 2 * width;
+        b.offset = 8 * lower * b.stride + x;
+      } else if (field_dct) {
+        b.stride = 2 * width;
+        b.offset = lower * width + x;
+      } else {
+        b.stride = width;
+        b.offset = 8 * lower * width + x;
+      }
     }
-  } else {
-    const int width = g.chroma_width;
-    const int cx = (g.chroma_format == 3 ? bx : bx >> 1) + ((comp & 8) ? 8 : 0);
-    const int cy = g.chroma_format == 1 ? by >> 1 : by;
-    uint8_t* plane = frame[(comp & 1) ? 2 : 1];
-    if (field_picture) {
-      stride = 2 * width;
-      dst = plane + (cy + ((comp & 2) ? 8 : 0)) * stride + cx;
-    } else if (dct_type && g.chroma_format != 1) {
-      stride = 2 * width;
-      dst = plane + (cy + ((comp & 2) >> 1)) * width + cx;
-    } else {
-      stride = width;
-      dst = plane + (cy + ((comp & 2) ? 8 : 0)) * width + cx;
-    }
-  }
-  kernels_.idct(block);
-  if (add) {
-    kernels_.add_block(block, dst, stride);
-  } else {
-    kernels_.put_block(block, dst, stride);
   }
 }
 
@@ -241,13 +224,21 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   const int last_address = g.mb_columns * (frame_picture ? g.mb_rows : g.mb_rows / 2);
 
   // Where the blocks go: a bottom field starts one line down and writes every second line.
-  uint8_t* current[3] = {frames.current.plane[0], frames.current.plane[1],
-                         frames.current.plane[2]};
+  uint8_t* current[3] = {frames.current.plane[0], frames.current.plane[1], frames.current.plane[2]};
   if (v.picture_structure == kBottomField) {
     current[0] += g.coded_width;
     current[1] += g.chroma_width;
     current[2] += g.chroma_width;
   }
+  // Rows of macroblocks lie 16 lines of the picture apart: field lines in a field picture.
+  const int luma_pitch = frame_picture ? g.coded_width : 2 * g.coded_width;
+  const int chroma_pitch = frame_picture ? g.chroma_width : 2 * g.chroma_width;
+  place_blocks();
+  // Where the display is due to show the second field, or -1.
+  const int second_field_address =
+      (!v.progressive_sequence && frame_picture && frame_number != 0 && second_field)
+          ? last_address / 2
+          : -1;
 
   Modes modes;
   int address = 0;
@@ -258,8 +249,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   reset_predictors();
 
   for (;;) {
-    if (!v.progressive_sequence && frame_picture && address == last_address / 2 &&
-        frame_number != 0 && second_field && !second_field_shown) {
+    if (address == second_field_address && !second_field_shown) {
       second_field();
       second_field_shown = true;
     }
@@ -316,10 +306,25 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
       predict_macroblock(ctx_, frames, bx, by, modes.mb_type, modes.motion_type, PMV_,
                          motion_vertical_field_select_, dmvector_, modes.stwtype);
     }
-    const int blocks = g.blocks_per_macroblock;
-    for (int comp = 0; comp < blocks; ++comp) {
-      if (coded_block_pattern & (1 << (blocks - 1 - comp))) {
-        store_block(comp, current, bx, by, modes.dct_type, !intra);
+    if (coded_block_pattern) {
+      const int cx = g.chroma_format == 3 ? bx : bx >> 1;
+      const int cy = g.chroma_format == 1 ? by >> 1 : by;
+      uint8_t* const corner[3] = {current[0] + by * luma_pitch + bx,
+                                  current[1] + cy * chroma_pitch + cx,
+                                  current[2] + cy * chroma_pitch + cx};
+      const BlockPlacement* const placement = placement_[modes.dct_type];
+      const int blocks = g.blocks_per_macroblock;
+      for (int comp = 0; comp < blocks; ++comp) {
+        if (!(coded_block_pattern & (1 << (blocks - 1 - comp)))) continue;
+        int16_t* const block = ctx_.layer.block[comp];
+        const BlockPlacement& b = placement[comp];
+        uint8_t* const dst = corner[b.plane] + b.offset;
+        kernels_.idct(block);
+        if (intra) {
+          kernels_.put_block(block, dst, b.stride);
+        } else {
+          kernels_.add_block(block, dst, b.stride);
+        }
       }
     }
     ++address;

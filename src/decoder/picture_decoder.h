@@ -46,7 +46,16 @@ class PictureDecoder {
   bool read_coded_macroblock(Modes& modes, int& coded_block_pattern);
   void read_blocks(const Modes& modes, int coded_block_pattern);
   void reset_predictors();
-  void store_block(int comp, uint8_t* const frame[3], int bx, int by, int dct_type, bool add);
+  // Fills placement_ for the picture's structure and sizes.
+  void place_blocks();
+
+  // Where block `comp` of a macroblock goes: plane, offset from the macroblock's corner, and
+  // the distance of its rows.
+  struct BlockPlacement {
+    int plane = 0;
+    int offset = 0;
+    int stride = 0;
+  };
 
   DecoderContext& ctx_;
   HeaderParser& headers_;
@@ -55,6 +64,7 @@ class PictureDecoder {
   int PMV_[2][2][2] = {};
   int motion_vertical_field_select_[2][2] = {};
   int dmvector_[2] = {0, 0};
+  BlockPlacement placement_[2][12];  // by dct_type
 };
 
 }  // namespace tavik

@@ -29,9 +29,6 @@ struct Area {
 constexpr int kEdgeStride = 17;
 constexpr int kEdgeLines = 17;
 
-// How far ahead of a predicted area, in bytes, the rows are fetched into the cache.
-constexpr int kPrefetchAhead = 128;
-
 // Where a prediction reads and writes: the luminance plane, or both chrominance planes, which
 // share their size. A field (src_field, dst_field 1 = bottom) starts one line further.
 struct PlaneJob {
@@ -46,8 +43,9 @@ struct PlaneJob {
 
 // The area in each plane of the job. Reference areas that leave the plane are fetched with
 // their coordinates clamped to the plane, keeping the field parity of the lines.
-void predict_planes(const PredictTable& kernels, const PlaneJob& p, const Area& a, int dx, int dy,
-                    bool average) {
+// Inlined, so that each call's job is known at compile time.
+[[gnu::always_inline]] inline void predict_planes(const PredictTable& kernels, const PlaneJob& p,
+                                                  const Area& a, int dx, int dy, bool average) {
   const int h_half = dx & 1;
   const int v_half = dy & 1;
   const PredictFn kernel = kernels[average][a.w == 16][v_half][h_half];
@@ -63,15 +61,6 @@ void predict_planes(const PredictTable& kernels, const PlaneJob& p, const Area& 
       const uint8_t* in = p.src[k] + row0 * p.width + col0;
       uint8_t* out = p.dst[k] + out_offset;
       kernel(out, in, lx, lx2, a.h);
-      // The macroblocks to the right will most likely read and write next to these rows, in
-      // frames that are far out of the cache by now.
-      const uint8_t* const in_end = in + a.h * lx2;
-      for (; in < in_end; in += 2 * lx2, out += 2 * lx2) {
-        __builtin_prefetch(in + kPrefetchAhead);
-        __builtin_prefetch(in + lx2 + kPrefetchAhead);
-        __builtin_prefetch(out + kPrefetchAhead, 1);
-        __builtin_prefetch(out + lx2 + kPrefetchAhead, 1);
-      }
     }
     return;
   }
