@@ -38,24 +38,21 @@ struct FrameLayout {
   return plane + static_cast<size_t>(index) * width;
 }
 
-// The kernels and the tables they read.
-struct RowDitherer {
-  const DitherKernels& kernels;
-  const DitherTables& tables;
-
-  void operator()(bool interpolated, int chroma_shift, const DitherRow& row) const {
-    kernels.row[interpolated ? 1 : 0][chroma_shift](tables, row);
-  }
-};
-
-void dither_frame(const RowDitherer& dither, const FrameLayout& frame, PaletteImage& image) {
+// The three routines list their rows for the kernels, row r at rows[r * stride]: with stride 2
+// the two field images of a frame share one list row by row, so that the lines one reads are
+// still in cache for the other.
+void dither_frame(const FrameLayout& frame, PaletteImage& image, DitherRow* rows) {
   for (int r = 0; r < frame.height; ++r) {
     const uint8_t* luma = line(frame.y, frame.width, r);
     const int chroma_line = std::min(r >> frame.chroma_shift_y, frame.chroma_height - 1);
-    dither(false, frame.chroma_shift_x,
-           {luma, luma, line(frame.cb, frame.chroma_width, chroma_line),
-            line(frame.cr, frame.chroma_width, chroma_line), output_row(image, r), frame.width,
-            frame.chroma_width, r & 3});
+    rows[r] = {luma,
+               luma,
+               line(frame.cb, frame.chroma_width, chroma_line),
+               line(frame.cr, frame.chroma_width, chroma_line),
+               output_row(image, r),
+               frame.width,
+               frame.chroma_width,
+               r & 3};
   }
 }
 
@@ -69,8 +66,8 @@ void dither_frame(const RowDitherer& dither, const FrameLayout& frame, PaletteIm
 // are the floored average of the field lines above and below, the nearest field line standing
 // in for a missing one (above the first row, below the last). Each pair of rows takes the
 // field's chroma line of its own line: in 4:2:0 the field's chroma lines are every other one.
-void dither_field(const RowDitherer& dither, const FrameLayout& frame, int parity,
-                  PaletteImage& image) {
+void dither_field(const FrameLayout& frame, int parity, PaletteImage& image, DitherRow* rows,
+                  int stride) {
   const int last_luma = last_field_line(frame.height, parity);
   const int last_chroma = last_field_line(frame.chroma_height, parity);
   for (int r = 0; r < frame.height; ++r) {
@@ -78,20 +75,24 @@ void dither_field(const RowDitherer& dither, const FrameLayout& frame, int parit
     const int above = own_line ? r : std::min(std::max(r - 1, parity), last_luma);
     const int below = own_line ? r : std::min(r + 1, last_luma);
     const int chroma_line = std::min(2 * ((r >> 1) >> frame.chroma_shift_y) + parity, last_chroma);
-    dither(!own_line, frame.chroma_shift_x,
-           {line(frame.y, frame.width, above), line(frame.y, frame.width, below),
-            line(frame.cb, frame.chroma_width, chroma_line),
-            line(frame.cr, frame.chroma_width, chroma_line), output_row(image, r), frame.width,
-            frame.chroma_width, r & 3});
+    rows[static_cast<size_t>(r) * stride] = {line(frame.y, frame.width, above),
+                                             line(frame.y, frame.width, below),
+                                             line(frame.cb, frame.chroma_width, chroma_line),
+                                             line(frame.cr, frame.chroma_width, chroma_line),
+                                             output_row(image, r),
+                                             frame.width,
+                                             frame.chroma_width,
+                                             r & 3};
   }
 }
 
-void dither_top_field(const RowDitherer& dither, const FrameLayout& frame, PaletteImage& image) {
-  dither_field(dither, frame, 0, image);
+void dither_top_field(const FrameLayout& frame, PaletteImage& image, DitherRow* rows, int stride) {
+  dither_field(frame, 0, image, rows, stride);
 }
 
-void dither_bottom_field(const RowDitherer& dither, const FrameLayout& frame, PaletteImage& image) {
-  dither_field(dither, frame, 1, image);
+void dither_bottom_field(const FrameLayout& frame, PaletteImage& image, DitherRow* rows,
+                         int stride) {
+  dither_field(frame, 1, image, rows, stride);
 }
 
 // Checks that the frame fits the images made by init_display, so no row or column read or
@@ -137,6 +138,7 @@ void Ditherer::init_display(int depth, int coded_width, int coded_height) {
   try {
     size_image(display_image_, coded_width, coded_height);
     size_image(second_display_image_, coded_width, coded_height);
+    rows_.resize(2 * static_cast<size_t>(coded_height));
   } catch (const std::bad_alloc&) {
     throw FatalError("malloc failed");
   }
@@ -147,17 +149,21 @@ const PaletteImage& Ditherer::display_picture(const FramePlanes& frame,
                                               const FrameGeometry& geometry,
                                               const DecodingVariables& vars) {
   const FrameLayout layout = frame_layout(frame, geometry, display_image_);
-  const RowDitherer dither{*kernels_, tables_};
+  DitherRow* const rows = rows_.data();
+  size_t count = static_cast<size_t>(layout.height);
   if (vars.progressive_sequence == 1) {
-    dither_frame(dither, layout, display_image_);
+    dither_frame(layout, display_image_, rows);
   } else if ((vars.picture_structure == kFramePicture && vars.top_field_first == 1) ||
              vars.picture_structure == kBottomField) {
-    dither_top_field(dither, layout, display_image_);
-    dither_bottom_field(dither, layout, second_display_image_);
+    dither_top_field(layout, display_image_, rows, 2);
+    dither_bottom_field(layout, second_display_image_, rows + 1, 2);
+    count *= 2;
   } else {
-    dither_bottom_field(dither, layout, display_image_);
-    dither_top_field(dither, layout, second_display_image_);
+    dither_bottom_field(layout, display_image_, rows, 2);
+    dither_top_field(layout, second_display_image_, rows + 1, 2);
+    count *= 2;
   }
+  kernels_->rows[layout.chroma_shift_x](tables_, {rows, count});
   return display_image_;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 #include <vector>
 
 #include "decoder/decoder_state.h"
@@ -8,12 +10,31 @@
 
 namespace tavik {
 
+// Storage on 64-byte boundaries, so that image rows can be written in whole aligned vectors.
+template <typename T>
+struct CacheLineAllocator {
+  using value_type = T;
+  static constexpr std::align_val_t kAlignment{64};
+
+  CacheLineAllocator() = default;
+  template <typename U>
+  constexpr explicit CacheLineAllocator(const CacheLineAllocator<U>& /*other*/) noexcept {}
+
+  [[nodiscard]] T* allocate(size_t count) {
+    return static_cast<T*>(::operator new(count * sizeof(T), kAlignment));
+  }
+  void deallocate(T* p, size_t count) noexcept {
+    ::operator delete(p, count * sizeof(T), kAlignment);
+  }
+  friend bool operator==(const CacheLineAllocator&, const CacheLineAllocator&) { return true; }
+};
+
 // An 8-bit image of palette indices (16..239), ready for a bottom-up device-independent bitmap.
 struct PaletteImage {
   int width = 0;
   int height = 0;
   // width * height indices, rows bottom-up (the last picture row first).
-  std::vector<uint8_t> pixels;
+  std::vector<uint8_t, CacheLineAllocator<uint8_t>> pixels;
 };
 
 // Turns decoded frames into palette images by a 4x4 ordered dither onto 14 luma x 4 Cb x 4 Cr
@@ -42,6 +63,8 @@ class Ditherer {
   DitherTables tables_;
   PaletteImage display_image_;
   PaletteImage second_display_image_;
+  // The rows of one picture: both field images take two per picture row.
+  std::vector<DitherRow> rows_;
 };
 
 }  // namespace tavik

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decoder/dsp.h"
+#include "display/dither_row_avx2.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -10,10 +13,6 @@
 namespace tavik {
 
 namespace {
-
-// Offsets added to every table index; row = output row mod 4, column = output column mod 4.
-constexpr uint8_t kDitherMatrix[4][4] = {
-    {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
 [[nodiscard]] inline uint8_t dither_pixel(const DitherTables& tables, int d, int y, int cb,
                                           int cr) {
@@ -70,8 +69,18 @@ void plain_row(const DitherTables& tables, const DitherRow& row) {
   }
 }
 
-constexpr DitherKernels kPlainKernels = {
-    {{plain_row<false, 0>, plain_row<false, 1>}, {plain_row<true, 0>, plain_row<true, 1>}}};
+using RowKernel = void (*)(const DitherTables&, const DitherRow&);
+
+// A batch through row kernels: a row whose two luma lines are one is not interpolated.
+template <RowKernel kOwnLine, RowKernel kInterpolated>
+void each_row(const DitherTables& tables, std::span<const DitherRow> rows) {
+  for (const DitherRow& row : rows) {
+    (row.luma_a == row.luma_b ? kOwnLine : kInterpolated)(tables, row);
+  }
+}
+
+constexpr DitherKernels kPlainKernels = {{each_row<plain_row<false, 0>, plain_row<true, 0>>,
+                                          each_row<plain_row<false, 1>, plain_row<true, 1>>}};
 
 #if defined(__SSE2__)
 
@@ -137,8 +146,8 @@ void sse2_row(const DitherTables& tables, const DitherRow& row) {
   }
 }
 
-constexpr DitherKernels kSse2Kernels = {
-    {{sse2_row<false, 0>, sse2_row<false, 1>}, {sse2_row<true, 0>, sse2_row<true, 1>}}};
+constexpr DitherKernels kSse2Kernels = {{each_row<sse2_row<false, 0>, sse2_row<true, 0>>,
+                                         each_row<sse2_row<false, 1>, sse2_row<true, 1>>}};
 
 #endif
 
@@ -164,12 +173,19 @@ const DitherKernels& plain_dither_kernels() {
   return kPlainKernels;
 }
 
-const DitherKernels& fastest_dither_kernels() {
-#if defined(__SSE2__)
-  return kSse2Kernels;
-#else
-  return kPlainKernels;
+const DitherKernels& dither_kernels_for(unsigned cpu_features) {
+#if defined(__x86_64__) || defined(__i386__)
+  if (cpu_features & kCpuAvx2) return avx2_dither_kernels();
 #endif
+#if defined(__SSE2__)
+  if (cpu_features & kCpuSse2) return kSse2Kernels;
+#endif
+  return kPlainKernels;
+}
+
+const DitherKernels& fastest_dither_kernels() {
+  static const DitherKernels& kernels = dither_kernels_for(detect_cpu_features());
+  return kernels;
 }
 
 }  // namespace tavik

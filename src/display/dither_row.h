@@ -2,8 +2,13 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 
 namespace tavik {
+
+// Offsets added to every table index; row = output row mod 4, column = output column mod 4.
+inline constexpr uint8_t kDitherMatrix[4][4] = {
+    {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
 
 // Level look-ups of the ordered dither, each indexed by sample + dither offset.
 struct DitherTables {
@@ -35,17 +40,22 @@ struct DitherRow {
   int matrix_row;
 };
 
-using DitherRowKernel = void (*)(const DitherTables&, const DitherRow&);
+// Dithers a batch of rows in any order; batches spare the per-row call.
+using DitherRowsKernel = void (*)(const DitherTables&, std::span<const DitherRow>);
 
-// Row kernels by [interpolated][chroma shift]; with shift 1 a chroma sample serves two pixels.
+// Batch kernels by chroma shift; with shift 1 a chroma sample serves two pixels.
 struct DitherKernels {
-  DitherRowKernel row[2][2];
+  DitherRowsKernel rows[2];
 };
 
 // Table look-ups, four pixels per step: the reference every faster set must match.
 [[nodiscard]] const DitherKernels& plain_dither_kernels();
 
-// The fastest set the processor runs (SSE2 on x86-64: sixteen pixels per step).
+// The fastest set that `cpu_features` (detect_cpu_features) allows: AVX2, sixty-four pixels per
+// step; SSE2, sixteen; else the plain one.
+[[nodiscard]] const DitherKernels& dither_kernels_for(unsigned cpu_features);
+
+// The fastest set this processor runs, chosen once.
 [[nodiscard]] const DitherKernels& fastest_dither_kernels();
 
 }  // namespace tavik

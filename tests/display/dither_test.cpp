@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder/dsp.h"
 #include "decoder/fatal_error.h"
 #include "display/dither_row.h"
 
@@ -138,6 +139,10 @@ DecodingVariables interlaced(int picture_structure, int top_field_first) {
   return vars;
 }
 
+std::vector<uint8_t> bytes(const PaletteImage& image) {
+  return {image.pixels.begin(), image.pixels.end()};
+}
+
 // Dithers `frame` with one routine and returns the image it made.
 std::vector<uint8_t> dither(TestFrame& frame, Routine routine,
                             const DitherKernels& kernels = fastest_dither_kernels()) {
@@ -145,13 +150,36 @@ std::vector<uint8_t> dither(TestFrame& frame, Routine routine,
   ditherer.init_display(8, frame.geometry.coded_width, frame.geometry.coded_height);
   switch (routine) {
     case Routine::kFrame:
-      return ditherer.display_picture(frame.planes(), frame.geometry, progressive()).pixels;
+      return bytes(ditherer.display_picture(frame.planes(), frame.geometry, progressive()));
     case Routine::kTopField:
-      return ditherer.display_picture(frame.planes(), frame.geometry, interlaced(3, 1)).pixels;
+      return bytes(ditherer.display_picture(frame.planes(), frame.geometry, interlaced(3, 1)));
     default:
       ditherer.display_picture(frame.planes(), frame.geometry, interlaced(3, 1));
-      return ditherer.second_display_image().pixels;
+      return bytes(ditherer.second_display_image());
   }
+}
+
+// Buffers on 64-byte boundaries, as the images have.
+using ImageBytes = std::vector<uint8_t, CacheLineAllocator<uint8_t>>;
+
+struct KernelSet {
+  const char* name;
+  const DitherKernels* kernels;
+};
+
+// The plain set and every faster one this processor runs.
+std::vector<KernelSet> kernel_sets() {
+  std::vector<KernelSet> sets = {{"plain", &plain_dither_kernels()}};
+  const unsigned cpu = detect_cpu_features();
+  if (cpu & kCpuSse2) sets.push_back({"sse2", &dither_kernels_for(kCpuSse2)});
+  if (cpu & kCpuAvx2) sets.push_back({"avx2", &dither_kernels_for(kCpuSse2 | kCpuAvx2)});
+  return sets;
+}
+
+std::vector<uint8_t> random_bytes(std::mt19937& random, int count) {
+  std::vector<uint8_t> bytes(count);
+  for (uint8_t& byte : bytes) byte = static_cast<uint8_t>(random());
+  return bytes;
 }
 
 constexpr Routine kRoutines[] = {Routine::kFrame, Routine::kTopField, Routine::kBottomField};
@@ -279,8 +307,8 @@ TEST(DitherFields, FieldShownFirstFollowsStructureAndTopFieldFirst) {
     const PaletteImage& shown = ditherer.display_picture(
         frame.planes(), frame.geometry, interlaced(c.picture_structure, c.top_field_first));
     EXPECT_EQ(&shown, &ditherer.display_image());
-    EXPECT_EQ(shown.pixels, c.top_first ? top : bottom);
-    EXPECT_EQ(ditherer.second_display_image().pixels, c.top_first ? bottom : top);
+    EXPECT_EQ(bytes(shown), c.top_first ? top : bottom);
+    EXPECT_EQ(bytes(ditherer.second_display_image()), c.top_first ? bottom : top);
   }
 }
 
@@ -291,9 +319,9 @@ TEST(DitherFields, ProgressiveSequenceFillsOnlyTheFirstImage) {
   ditherer.init_display(8, 32, 16);
   DecodingVariables vars = progressive();
   vars.picture_structure = 1;  // ignored for progressive sequences
-  EXPECT_EQ(ditherer.display_picture(frame.planes(), frame.geometry, vars).pixels,
+  EXPECT_EQ(bytes(ditherer.display_picture(frame.planes(), frame.geometry, vars)),
             reference_image(frame, Routine::kFrame));
-  EXPECT_EQ(ditherer.second_display_image().pixels, std::vector<uint8_t>(32 * 16, 0));
+  EXPECT_EQ(bytes(ditherer.second_display_image()), std::vector<uint8_t>(32 * 16, 0));
 }
 
 TEST(DitherChroma, FourFourFourReadsOneChromaSamplePerPixel) {
@@ -327,15 +355,15 @@ TEST(DitherChroma, FourTwoZeroSharesEachChromaSampleBetweenTwoPixels) {
 }
 
 // Every routine, chroma format and kernel set against the formulas, on sizes with and
-// without whole groups of 4 and 16 pixels and rows (sizes valid streams never have included:
-// every pixel still follows the formulas, with the nearest line or sample for missing ones).
+// without whole groups of 4, 16, 32 and 64 pixels and rows (sizes valid streams never have
+// included: every pixel still follows the formulas, with the nearest line or sample for missing
+// ones).
 TEST(DitherReference, EveryRoutineMatchesThePerPixelFormulas) {
-  const std::pair<int, int> sizes[] = {{32, 16}, {48, 20}, {40, 12}, {64, 8}, {6, 5}, {7, 3},
-                                       {1, 1},   {5, 2},   {18, 6},  {35, 9}, {2, 1}, {3, 7}};
-  const std::pair<const char*, const DitherKernels*> kernel_sets[] = {
-      {"plain", &plain_dither_kernels()}, {"fastest", &fastest_dither_kernels()}};
+  const std::pair<int, int> sizes[] = {{32, 16}, {48, 20}, {40, 12}, {64, 8},  {6, 5},
+                                       {7, 3},   {1, 1},   {5, 2},   {18, 6},  {35, 9},
+                                       {2, 1},   {3, 7},   {128, 8}, {130, 9}, {197, 6}};
   uint32_t seed = 100;
-  for (const auto& [kernel_name, kernels] : kernel_sets) {
+  for (const auto& [kernel_name, kernels] : kernel_sets()) {
     for (const auto& [width, height] : sizes) {
       for (const int format : kChromaFormats) {
         TestFrame frame(width, height, format);
@@ -351,49 +379,93 @@ TEST(DitherReference, EveryRoutineMatchesThePerPixelFormulas) {
   }
 }
 
-// The fast kernels against the plain ones, row by row, with guard bytes around the row.
+// Every faster set against the plain one, row by row, on every width up to 200 and a few wide
+// ones, with guard bytes around the row: rows past whole vectors, chroma lines whose last sample
+// serves the columns past them, both kinds of row and every matrix row.
 TEST(DitherKernels, FastKernelsMatchThePlainOnesAndWriteOnlyTheirRow) {
-  constexpr int kGuard = 32;
+  constexpr int kGuard = 64;
   constexpr uint8_t kGuardValue = 0xA5;
   const DitherTables tables = make_dither_tables();
+  std::vector<int> widths;
+  for (int width = 0; width <= 200; ++width) widths.push_back(width);
+  for (const int width : {255, 256, 257, 703, 720, 1919, 1920}) widths.push_back(width);
   std::mt19937 random(31);
-  for (int width = 0; width <= 80; ++width) {
-    std::vector<uint8_t> luma_a(width), luma_b(width);
-    for (int i = 0; i < width; ++i) {
-      luma_a[i] = static_cast<uint8_t>(random());
-      luma_b[i] = static_cast<uint8_t>(random());
-    }
-    for (int shift = 0; shift < 2; ++shift) {
-      const int chroma_width = std::max(1, width >> shift);
-      std::vector<uint8_t> cb(chroma_width), cr(chroma_width);
-      for (int i = 0; i < chroma_width; ++i) {
-        cb[i] = static_cast<uint8_t>(random());
-        cr[i] = static_cast<uint8_t>(random());
-      }
-      for (int interpolated = 0; interpolated < 2; ++interpolated) {
-        for (int matrix_row = 0; matrix_row < 4; ++matrix_row) {
-          SCOPED_TRACE("width " + std::to_string(width) + ", shift " + std::to_string(shift) +
-                       ", interpolated " + std::to_string(interpolated) + ", matrix row " +
-                       std::to_string(matrix_row));
-          std::vector<uint8_t> plain(width + 2 * kGuard, kGuardValue);
-          std::vector<uint8_t> fast(width + 2 * kGuard, kGuardValue);
-          const DitherRow row{luma_a.data(), interpolated ? luma_b.data() : luma_a.data(),
-                              cb.data(),     cr.data(),
-                              nullptr,       width,
-                              chroma_width,  matrix_row};
-          DitherRow plain_row = row;
-          plain_row.out = plain.data() + kGuard;
-          DitherRow fast_row = row;
-          fast_row.out = fast.data() + kGuard;
-          plain_dither_kernels().row[interpolated][shift](tables, plain_row);
-          fastest_dither_kernels().row[interpolated][shift](tables, fast_row);
-          ASSERT_EQ(fast, plain);
-          for (int i = 0; i < kGuard; ++i) {
-            ASSERT_EQ(plain[i], kGuardValue);
-            ASSERT_EQ(plain[kGuard + width + i], kGuardValue);
+  for (const auto& [kernel_name, kernels] : kernel_sets()) {
+    for (const int width : widths) {
+      const std::vector<uint8_t> luma_a = random_bytes(random, width);
+      const std::vector<uint8_t> luma_b = random_bytes(random, width);
+      for (int shift = 0; shift < 2; ++shift) {
+        // Odd widths: a chroma sample for the last pixel, or none.
+        for (const int chroma_width : {std::max(1, width >> shift), (width + shift) >> shift}) {
+          const std::vector<uint8_t> cb = random_bytes(random, chroma_width);
+          const std::vector<uint8_t> cr = random_bytes(random, chroma_width);
+          for (int interpolated = 0; interpolated < 2; ++interpolated) {
+            for (int matrix_row = 0; matrix_row < 4; ++matrix_row) {
+              SCOPED_TRACE(std::string(kernel_name) + ", width " + std::to_string(width) +
+                           ", shift " + std::to_string(shift) + ", chroma width " +
+                           std::to_string(chroma_width) + ", interpolated " +
+                           std::to_string(interpolated) + ", matrix row " +
+                           std::to_string(matrix_row));
+              // Output rows on 32-byte, 16-byte and no boundaries.
+              for (const int offset : {kGuard, kGuard + 16, kGuard + 1}) {
+                ImageBytes plain(width + 2 * kGuard, kGuardValue);
+                ImageBytes fast(width + 2 * kGuard, kGuardValue);
+                const DitherRow row{luma_a.data(), interpolated ? luma_b.data() : luma_a.data(),
+                                    cb.data(),     cr.data(),
+                                    nullptr,       width,
+                                    chroma_width,  matrix_row};
+                DitherRow plain_row = row;
+                plain_row.out = plain.data() + offset;
+                DitherRow fast_row = row;
+                fast_row.out = fast.data() + offset;
+                plain_dither_kernels().rows[shift](tables, {&plain_row, 1});
+                kernels->rows[shift](tables, {&fast_row, 1});
+                ASSERT_EQ(fast, plain) << "offset " << offset;
+                for (int i = 0; i < offset; ++i) ASSERT_EQ(plain[i], kGuardValue);
+                for (int i = offset + width; i < width + 2 * kGuard; ++i) {
+                  ASSERT_EQ(plain[i], kGuardValue);
+                }
+              }
+            }
           }
         }
       }
+    }
+  }
+}
+
+// The rows of one batch are independent: a batch of rows of both kinds, every matrix row and
+// lines shared between rows gives what each row gives alone.
+TEST(DitherKernels, BatchesGiveWhatSingleRowsGive) {
+  constexpr int kWidth = 200;
+  constexpr int kRows = 24;
+  const DitherTables tables = make_dither_tables();
+  std::mt19937 random(32);
+  const std::vector<uint8_t> luma = random_bytes(random, kWidth * 4);
+  const std::vector<uint8_t> chroma = random_bytes(random, kWidth * 2);
+  for (const auto& [kernel_name, kernels] : kernel_sets()) {
+    for (int shift = 0; shift < 2; ++shift) {
+      SCOPED_TRACE(std::string(kernel_name) + ", shift " + std::to_string(shift));
+      const int chroma_width = kWidth >> shift;
+      std::vector<uint8_t> batch_image(kWidth * kRows);
+      std::vector<uint8_t> single_image(kWidth * kRows);
+      std::vector<DitherRow> rows;
+      for (int r = 0; r < kRows; ++r) {
+        const int line_a = r % 4;
+        const int line_b = (r / 4) % 4;
+        const int chroma_line = r % 2;
+        rows.push_back({luma.data() + line_a * kWidth, luma.data() + line_b * kWidth,
+                        chroma.data() + chroma_line * chroma_width,
+                        chroma.data() + (1 - chroma_line) * chroma_width,
+                        batch_image.data() + r * kWidth, kWidth, chroma_width, (r * 3) % 4});
+      }
+      kernels->rows[shift](tables, rows);
+      for (int r = 0; r < kRows; ++r) {
+        DitherRow row = rows[r];
+        row.out = single_image.data() + r * kWidth;
+        plain_dither_kernels().rows[shift](tables, {&row, 1});
+      }
+      EXPECT_EQ(batch_image, single_image);
     }
   }
 }
@@ -417,6 +489,8 @@ TEST(InitDisplay, SizesBothImagesPerSessionAndKeepsThemAcrossPictures) {
     EXPECT_EQ(image->width, 32);
     EXPECT_EQ(image->height, 16);
     EXPECT_EQ(image->pixels.size(), 32u * 16u);
+    // Rows of widths that are multiples of 32 start on vector boundaries.
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(image->pixels.data()) % 64, 0u);
   }
   // A new session with another size replaces both images.
   ditherer.init_display(8, 48, 32);
