@@ -72,28 +72,21 @@ TEST(BitReader, ReadsFieldsAcrossBufferRefills) {
       ASSERT_EQ(reader.consumed_bits(), bit);
       const int peek = 1 + int(random() % 32);
       ASSERT_EQ(reader.peek_bits(peek), bits_at(stream, bit, peek)) << "bit " << bit;
-      switch (random() % 4) {
-        case 0: {
-          const int n = 1 + int(random() % 31);
-          ASSERT_EQ(reader.read_bits(n), bits_at(stream, bit, n)) << "bit " << bit;
-          bit += uint64_t(n);
-          break;
-        }
-        case 1:
-          ASSERT_EQ(reader.read_bits32(), bits_at(stream, bit, 32)) << "bit " << bit;
-          bit += 32;
-          break;
-        case 2:
-          ASSERT_EQ(uint32_t(reader.read_bit()), bits_at(stream, bit, 1));
-          bit += 1;
-          break;
-        default: {
-          const int n = int(random() % 32);
-          reader.skip_bits(n);
-          bit += uint64_t(n);
-          break;
-        }
+      // read_bits, read_bits32, read_bit or skip_bits.
+      const int op = int(random() % 4);
+      const int n = op == 0   ? 1 + int(random() % 31)
+                    : op == 1 ? 32
+                    : op == 2 ? 1
+                              : int(random() % 32);
+      if (op == 3) {
+        reader.skip_bits(n);
+      } else {
+        const uint32_t got = op == 0   ? reader.read_bits(n)
+                             : op == 1 ? reader.read_bits32()
+                                       : uint32_t(reader.read_bit());
+        ASSERT_EQ(got, bits_at(stream, bit, n)) << "bit " << bit;
       }
+      bit += uint64_t(n);
     }
   }
 }

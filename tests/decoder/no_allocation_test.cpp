@@ -1,6 +1,6 @@
 // Decoding allocates only when a session starts and at its first picture: every later picture
 // is decoded (and dithered) without a single heap allocation. The global allocation functions
-// of this test program count the allocations.
+// of this test program count the allocations (the array forms call them).
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -36,37 +36,19 @@ void* counted_allocation(std::size_t size, std::size_t alignment) {
 void* operator new(std::size_t size) {
   return counted_allocation(size, 0);
 }
-void* operator new[](std::size_t size) {
-  return counted_allocation(size, 0);
-}
 void* operator new(std::size_t size, std::align_val_t alignment) {
-  return counted_allocation(size, static_cast<std::size_t>(alignment));
-}
-void* operator new[](std::size_t size, std::align_val_t alignment) {
   return counted_allocation(size, static_cast<std::size_t>(alignment));
 }
 void operator delete(void* p) noexcept {
   std::free(p);
 }
-void operator delete[](void* p) noexcept {
-  std::free(p);
-}
 void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
   std::free(p);
 }
 void operator delete(void* p, std::align_val_t) noexcept {
   std::free(p);
 }
-void operator delete[](void* p, std::align_val_t) noexcept {
-  std::free(p);
-}
 void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
-  std::free(p);
-}
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept {
   std::free(p);
 }
 
@@ -94,10 +76,12 @@ std::vector<long> allocations_per_picture(std::span<const uint8_t> bytes, bool d
   SessionOptions options;
   options.display_disabled = !display;
   DecodingSession session(store, messages, listener, options);
+  long before = allocation_count.load();
   session.open_memory(bytes);
+  EXPECT_GT(allocation_count.load() - before, 0) << "the counter misses allocations";
   std::vector<long> per_step;
   int steps = 0;
-  long before = allocation_count.load();
+  before = allocation_count.load();
   while (session.decode_step()) {
     if (++steps > 2) per_step.push_back(allocation_count.load() - before);
     before = allocation_count.load();  // after the push, which may allocate
@@ -130,13 +114,6 @@ TEST(NoAllocation, Mpeg1SystemStream) {
 TEST(NoAllocation, FieldPictures) {
   FieldStreamOptions options;
   expect_no_allocation(write_field_picture_stream(make_moving_frames(64, 64, 16), 64, 64, options));
-}
-
-TEST(NoAllocation, TheCounterSeesAllocations) {
-  const long before = allocation_count.load();
-  auto* bytes = new std::vector<uint8_t>(100);
-  delete bytes;
-  EXPECT_EQ(allocation_count.load() - before, 2);
 }
 
 }  // namespace

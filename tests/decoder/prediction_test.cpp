@@ -29,11 +29,34 @@ struct FrameSet {
   }
 };
 
+struct Vectors {
+  // Sets PMV[r][s] and its field select.
+  Vectors& set(int r, int s, int x, int y, int field_select = 0) {
+    PMV[r][s][0] = x;
+    PMV[r][s][1] = y;
+    select[r][s] = field_select;
+    return *this;
+  }
+  int PMV[2][2][2] = {};
+  int select[2][2] = {};
+  int dmvector[2] = {0, 0};
+};
+
+// One area of a naive prediction: the luminance area (x, y, w, h) of the destination frame
+// (parity -1) or field predicted from the source frame or field with the vector (mvx, mvy) in
+// half samples, averaged with what is there or not; the matching chrominance areas too.
+struct Area {
+  const FrameSet* src;
+  int src_parity, dst_parity, x, y, w, h, mvx, mvy;
+  bool average = false;
+};
+
 // A small decoder context with random reference frames, and a naive per-sample prediction to
 // compare with.
 class Pictures {
  public:
-  Pictures(int width, int height, int chroma_format, uint32_t seed) {
+  Pictures(int width, int height, int chroma_format, int coding_type, int structure,
+           uint32_t seed) {
     FrameGeometry& g = ctx.geometry;
     g.coded_width = width;
     g.coded_height = height;
@@ -41,6 +64,7 @@ class Pictures {
     g.chroma_width = chroma_format == 3 ? width : width / 2;
     g.chroma_height = chroma_format == 1 ? height / 2 : height;
     ctx.vars.chroma_format = chroma_format;
+    set_picture(coding_type, structure);
     std::mt19937 random(seed);
     for (FrameSet* set : {&older, &newer, &b_frame}) {
       for (int c = 0; c < 3; ++c) {
@@ -65,10 +89,6 @@ class Pictures {
   // The frame set being decoded: the B frame or the newer reference.
   [[nodiscard]] FrameSet& current() { return ctx.vars.picture_coding_type == kB ? b_frame : newer; }
 
-  [[nodiscard]] PredictionFrames frames(bool second_field = false) {
-    return PredictionFrames{older.planes(), newer.planes(), current().planes(), second_field};
-  }
-
   // Sample (x, y) of the frame (parity -1) or of one field, coordinates clamped into it.
   [[nodiscard]] static int fetch(const std::vector<uint8_t>& p, int width, int height, int parity,
                                  int x, int y) {
@@ -78,13 +98,9 @@ class Pictures {
     return p[static_cast<size_t>(line * width + x)];
   }
 
-  // The prediction of a w x h luminance area at (x, y) of the destination frame or field from
-  // the source frame or field, with vector (mvx, mvy) in half samples, and of the matching
-  // chrominance areas.
-  void naive_area(const FrameSet& src, int src_parity, FrameSet& dst, int dst_parity, int x, int y,
-                  int w, int h, int mvx, int mvy, bool average) const {
+  void naive_area(const Area& a, FrameSet& dst) const {
     for (int c = 0; c < 3; ++c) {
-      int cx = x, cy = y, cw = w, ch = h, dx = mvx, dy = mvy;
+      int cx = a.x, cy = a.y, cw = a.w, ch = a.h, dx = a.mvx, dy = a.mvy;
       if (c > 0 && ctx.geometry.chroma_format != 3) {
         cx /= 2;
         cw /= 2;
@@ -97,46 +113,47 @@ class Pictures {
       }
       const int width = plane_width(c);
       const int height = plane_height(c);
+      const auto& p = a.src->plane[c];
       for (int j = 0; j < ch; ++j) {
         for (int i = 0; i < cw; ++i) {
           // Position in half samples; floor division keeps negative positions right.
           const int hx = 2 * (cx + i) + dx;
           const int hy = 2 * (cy + j) + dy;
           const int x0 = hx >> 1, y0 = hy >> 1, x1 = x0 + (hx & 1), y1 = y0 + (hy & 1);
-          const auto& p = src.plane[c];
-          const int sum = fetch(p, width, height, src_parity, x0, y0) +
-                          fetch(p, width, height, src_parity, x1, y0) +
-                          fetch(p, width, height, src_parity, x0, y1) +
-                          fetch(p, width, height, src_parity, x1, y1);
+          const int sum = fetch(p, width, height, a.src_parity, x0, y0) +
+                          fetch(p, width, height, a.src_parity, x1, y0) +
+                          fetch(p, width, height, a.src_parity, x0, y1) +
+                          fetch(p, width, height, a.src_parity, x1, y1);
           const int prediction = (sum + 2) >> 2;
-          const int line = dst_parity < 0 ? cy + j : 2 * (cy + j) + dst_parity;
+          const int line = a.dst_parity < 0 ? cy + j : 2 * (cy + j) + a.dst_parity;
           uint8_t& out = dst.plane[c][static_cast<size_t>(line * width + cx + i)];
-          out = static_cast<uint8_t>(average ? (out + prediction + 1) >> 1 : prediction);
+          out = static_cast<uint8_t>(a.average ? (out + prediction + 1) >> 1 : prediction);
         }
       }
+    }
+  }
+
+  // Predicts the macroblock at (bx, by) and compares the whole decoded frame with a copy of it
+  // on which the naive areas were formed.
+  void expect_prediction(int bx, int by, int mb_type, int motion_type, const Vectors& v,
+                         const std::vector<Area>& areas, bool second_field = false) {
+    SCOPED_TRACE(testing::Message() << "macroblock " << bx << "," << by << " vector "
+                                    << v.PMV[0][0][0] << "," << v.PMV[0][0][1]);
+    FrameSet expected = current();
+    for (const Area& area : areas) naive_area(area, expected);
+    const PredictionFrames frames{older.planes(), newer.planes(), current().planes(), second_field};
+    predict_macroblock(ctx, frames, bx, by, mb_type, motion_type, v.PMV, v.select, v.dmvector, 0);
+    for (int c = 0; c < 3; ++c) {
+      const auto& actual = current().plane[c];
+      const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.plane[c].begin());
+      EXPECT_TRUE(mismatch.first == actual.end())
+          << "plane " << c << " differs at sample " << (mismatch.first - actual.begin());
     }
   }
 
   CollectedMessages messages;
   DecoderContext ctx{messages};
   FrameSet older, newer, b_frame;
-};
-
-// Compares every plane of the decoded frame with the expected one.
-void expect_planes_equal(const FrameSet& actual, const FrameSet& expected, const char* what) {
-  for (int c = 0; c < 3; ++c) {
-    const auto mismatch =
-        std::mismatch(actual.plane[c].begin(), actual.plane[c].end(), expected.plane[c].begin());
-    EXPECT_TRUE(mismatch.first == actual.plane[c].end())
-        << what << ": plane " << c << " differs at sample "
-        << (mismatch.first - actual.plane[c].begin());
-  }
-}
-
-struct Vectors {
-  int PMV[2][2][2] = {};
-  int select[2][2] = {};
-  int dmvector[2] = {0, 0};
 };
 
 // Vectors covering every half-sample combination, small and far outside a 64 x 64 picture.
@@ -146,251 +163,106 @@ const int kVectorSamples[][2] = {{0, 0},      {1, 0},        {0, 1},    {1, 1},
 
 TEST(PredictMacroblock, FrameMotionInFramePictures) {
   for (const int chroma_format : {1, 2, 3}) {
-    for (const auto& mv : kVectorSamples) {
-      for (const auto& [bx, by] : {std::pair{0, 0}, std::pair{16, 16}, std::pair{48, 48}}) {
-        Pictures pics(64, 64, chroma_format, 1);
-        pics.set_picture(kP, kFrame);
-        FrameSet expected = pics.current();
-        pics.naive_area(pics.older, -1, expected, -1, bx, by, 16, 16, mv[0], mv[1], false);
-        Vectors v;
-        v.PMV[0][0][0] = mv[0];
-        v.PMV[0][0][1] = mv[1];
-        predict_macroblock(pics.ctx, pics.frames(), bx, by, kMbForward, kMotionFrame, v.PMV,
-                           v.select, v.dmvector, 0);
-        expect_planes_equal(pics.current(), expected, "frame motion");
+    for (const auto& [x, y] : kVectorSamples) {
+      for (const int at : {0, 16, 48}) {
+        Pictures pics(64, 64, chroma_format, kP, kFrame, 1);
+        pics.expect_prediction(at, at, kMbForward, kMotionFrame, Vectors{}.set(0, 0, x, y),
+                               {{&pics.older, -1, -1, at, at, 16, 16, x, y}});
       }
     }
   }
+  // A P macroblock without forward vector (its predictors reset) is predicted all the same.
+  Pictures pics(48, 32, 1, kP, kFrame, 2);
+  pics.expect_prediction(16, 16, kMbPattern, kMotionFrame, Vectors{},
+                         {{&pics.older, -1, -1, 16, 16, 16, 16, 0, 0}});
 }
 
-TEST(PredictMacroblock, PMacroblockWithoutForwardVectorCopiesTheReference) {
-  Pictures pics(48, 32, 1, 2);
-  pics.set_picture(kP, kFrame);
-  FrameSet expected = pics.current();
-  pics.naive_area(pics.older, -1, expected, -1, 16, 16, 16, 16, 0, 0, false);
-  const Vectors v;
-  predict_macroblock(pics.ctx, pics.frames(), 16, 16, kMbPattern, kMotionFrame, v.PMV, v.select,
-                     v.dmvector, 0);
-  expect_planes_equal(pics.current(), expected, "no motion compensation");
-}
-
-TEST(PredictMacroblock, FieldMotionInFramePicturesWithEverySelect) {
-  for (const int chroma_format : {1, 2}) {
-    for (const auto& mv : kVectorSamples) {
-      for (int top_select = 0; top_select < 2; ++top_select) {
-        for (int bottom_select = 0; bottom_select < 2; ++bottom_select) {
-          Pictures pics(64, 64, chroma_format, 3);
-          pics.set_picture(kP, kFrame);
-          Vectors v;
-          // Field vectors are kept in frame units: the vertical component is doubled.
-          v.PMV[0][0][0] = mv[0];
-          v.PMV[0][0][1] = 2 * mv[1];
-          v.PMV[1][0][0] = mv[1];
-          v.PMV[1][0][1] = 2 * (mv[0] / 4);
-          v.select[0][0] = top_select;
-          v.select[1][0] = bottom_select;
-          FrameSet expected = pics.current();
-          pics.naive_area(pics.older, top_select, expected, 0, 32, 8, 16, 8, mv[0], mv[1], false);
-          pics.naive_area(pics.older, bottom_select, expected, 1, 32, 8, 16, 8, mv[1], mv[0] / 4,
-                          false);
-          predict_macroblock(pics.ctx, pics.frames(), 32, 16, kMbForward, kMotionField, v.PMV,
-                             v.select, v.dmvector, 0);
-          expect_planes_equal(pics.current(), expected, "field motion");
-        }
-      }
-    }
-  }
-}
-
-TEST(PredictMacroblock, FieldMotionInFieldPictures) {
+TEST(PredictMacroblock, FieldPictures) {
   for (const int structure : {kTopField, kBottomField}) {
     const int parity = structure == kBottomField ? 1 : 0;
-    for (const auto& mv : kVectorSamples) {
-      for (int select = 0; select < 2; ++select) {
+    for (const auto& [x, y] : kVectorSamples) {
+      for (const int select : {0, 1}) {
         // A B picture reads both fields of the forward reference.
-        Pictures pics(64, 64, 1, 4);
-        pics.set_picture(kB, structure);
-        Vectors v;
-        v.PMV[0][0][0] = mv[0];
-        v.PMV[0][0][1] = mv[1];
-        v.select[0][0] = select;
-        FrameSet expected = pics.current();
-        pics.naive_area(pics.older, select, expected, parity, 16, 16, 16, 16, mv[0], mv[1], false);
-        predict_macroblock(pics.ctx, pics.frames(true), 16, 16, kMbForward, kMotionField, v.PMV,
-                           v.select, v.dmvector, 0);
-        expect_planes_equal(pics.current(), expected, "field picture, field motion");
+        Pictures pics(64, 64, 1, kB, structure, 4);
+        pics.expect_prediction(16, 16, kMbForward, kMotionField, Vectors{}.set(0, 0, x, y, select),
+                               {{&pics.older, select, parity, 16, 16, 16, 16, x, y}}, true);
       }
+      // 16x8: the upper half from the first field of this frame, the lower from the older frame.
+      Pictures pics(64, 64, 1, kP, structure, 6);
+      pics.expect_prediction(32, 16, kMbForward, kMotion16x8,
+                             Vectors{}.set(0, 0, x, y, 1 - parity).set(1, 0, -y, x + 1, parity),
+                             {{&pics.newer, 1 - parity, parity, 32, 16, 16, 8, x, y},
+                              {&pics.older, parity, parity, 32, 24, 16, 8, -y, x + 1}},
+                             true);
     }
-  }
-}
-
-TEST(PredictMacroblock, SecondFieldOfPFrameUsesItsFirstFieldForTheOppositeParity) {
-  for (const int structure : {kTopField, kBottomField}) {
-    const int parity = structure == kBottomField ? 1 : 0;
-    for (int select = 0; select < 2; ++select) {
+    // The second field of a P frame reads the opposite parity from its first field.
+    for (const int select : {0, 1}) {
       for (const bool second_field : {false, true}) {
-        Pictures pics(48, 32, 1, 5);
-        pics.set_picture(kP, structure);
-        Vectors v;
-        v.PMV[0][0][0] = 3;
-        v.PMV[0][0][1] = -1;
-        v.select[0][0] = select;
-        FrameSet expected = pics.current();
+        Pictures pics(48, 32, 1, kP, structure, 5);
         const bool from_first_field = second_field && select != parity;
-        pics.naive_area(from_first_field ? pics.newer : pics.older, select, expected, parity, 16, 0,
-                        16, 16, 3, -1, false);
-        predict_macroblock(pics.ctx, pics.frames(second_field), 16, 0, kMbForward, kMotionField,
-                           v.PMV, v.select, v.dmvector, 0);
-        expect_planes_equal(pics.current(), expected, "second field");
+        pics.expect_prediction(
+            16, 0, kMbForward, kMotionField, Vectors{}.set(0, 0, 3, -1, select),
+            {{from_first_field ? &pics.newer : &pics.older, select, parity, 16, 0, 16, 16, 3, -1}},
+            second_field);
       }
     }
   }
 }
 
-TEST(PredictMacroblock, SixteenByEightInFieldPictures) {
-  for (const int structure : {kTopField, kBottomField}) {
-    const int parity = structure == kBottomField ? 1 : 0;
-    for (const auto& mv : kVectorSamples) {
-      Pictures pics(64, 64, 1, 6);
-      pics.set_picture(kP, structure);
-      Vectors v;
-      v.PMV[0][0][0] = mv[0];
-      v.PMV[0][0][1] = mv[1];
-      v.PMV[1][0][0] = -mv[1];
-      v.PMV[1][0][1] = mv[0] + 1;
-      v.select[0][0] = 1 - parity;
-      v.select[1][0] = parity;
-      FrameSet expected = pics.current();
-      // The upper half from the first field of this frame, the lower from the older frame.
-      pics.naive_area(pics.newer, 1 - parity, expected, parity, 32, 16, 16, 8, mv[0], mv[1], false);
-      pics.naive_area(pics.older, parity, expected, parity, 32, 24, 16, 8, -mv[1], mv[0] + 1,
-                      false);
-      predict_macroblock(pics.ctx, pics.frames(true), 32, 16, kMbForward, kMotion16x8, v.PMV,
-                         v.select, v.dmvector, 0);
-      expect_planes_equal(pics.current(), expected, "16x8");
-    }
-  }
-}
-
-TEST(PredictMacroblock, DualPrimeInFramePictures) {
-  for (const int top_field_first : {0, 1}) {
-    for (const auto& mv : kVectorSamples) {
-      Pictures pics(64, 64, 1, 7);
-      pics.set_picture(kP, kFrame);
+TEST(PredictMacroblock, DualPrime) {
+  int DMV[2][2];
+  for (const auto& [x, y] : kVectorSamples) {
+    // Frame pictures: each field the same-parity prediction averaged with the opposite one.
+    for (const int top_field_first : {0, 1}) {
+      Pictures pics(64, 64, 1, kP, kFrame, 7);
       pics.ctx.vars.top_field_first = top_field_first;
-      Vectors v;
-      v.PMV[0][0][0] = mv[0];
-      v.PMV[0][0][1] = 2 * mv[1];
+      Vectors v = Vectors{}.set(0, 0, x, 2 * y);
       v.dmvector[0] = 1;
       v.dmvector[1] = -1;
-      int DMV[2][2];
-      dual_prime_vectors(DMV, v.dmvector, mv[0], mv[1], kFrame, top_field_first);
-      FrameSet expected = pics.current();
-      // Each field: the same-parity prediction averaged with the opposite-parity one.
-      pics.naive_area(pics.older, 0, expected, 0, 16, 8, 16, 8, mv[0], mv[1], false);
-      pics.naive_area(pics.older, 1, expected, 0, 16, 8, 16, 8, DMV[0][0], DMV[0][1], true);
-      pics.naive_area(pics.older, 1, expected, 1, 16, 8, 16, 8, mv[0], mv[1], false);
-      pics.naive_area(pics.older, 0, expected, 1, 16, 8, 16, 8, DMV[1][0], DMV[1][1], true);
-      predict_macroblock(pics.ctx, pics.frames(), 16, 16, kMbForward, kMotionDualPrime, v.PMV,
-                         v.select, v.dmvector, 0);
-      expect_planes_equal(pics.current(), expected, "frame dual prime");
+      dual_prime_vectors(DMV, v.dmvector, x, y, kFrame, top_field_first);
+      const FrameSet* ref = &pics.older;
+      pics.expect_prediction(16, 16, kMbForward, kMotionDualPrime, v,
+                             {{ref, 0, 0, 16, 8, 16, 8, x, y},
+                              {ref, 1, 0, 16, 8, 16, 8, DMV[0][0], DMV[0][1], true},
+                              {ref, 1, 1, 16, 8, 16, 8, x, y},
+                              {ref, 0, 1, 16, 8, 16, 8, DMV[1][0], DMV[1][1], true}});
     }
-  }
-}
-
-TEST(PredictMacroblock, DualPrimeInFieldPictures) {
-  for (const int structure : {kTopField, kBottomField}) {
-    const int parity = structure == kBottomField ? 1 : 0;
-    for (const bool second_field : {false, true}) {
-      for (const auto& mv : kVectorSamples) {
-        Pictures pics(64, 64, 1, 8);
-        pics.set_picture(kP, structure);
-        Vectors v;
-        v.PMV[0][0][0] = mv[0];
-        v.PMV[0][0][1] = mv[1];
+    // Field pictures: the opposite parity from the first field when this is the second.
+    for (const int structure : {kTopField, kBottomField}) {
+      const int parity = structure == kBottomField ? 1 : 0;
+      for (const bool second_field : {false, true}) {
+        Pictures pics(64, 64, 1, kP, structure, 8);
+        Vectors v = Vectors{}.set(0, 0, x, y);
         v.dmvector[0] = -1;
         v.dmvector[1] = 1;
-        int DMV[2][2];
-        dual_prime_vectors(DMV, v.dmvector, mv[0], mv[1], structure, 0);
-        FrameSet expected = pics.current();
-        pics.naive_area(pics.older, parity, expected, parity, 0, 16, 16, 16, mv[0], mv[1], false);
-        pics.naive_area(second_field ? pics.newer : pics.older, 1 - parity, expected, parity, 0, 16,
-                        16, 16, DMV[0][0], DMV[0][1], true);
-        predict_macroblock(pics.ctx, pics.frames(second_field), 0, 16, kMbForward, kMotionDualPrime,
-                           v.PMV, v.select, v.dmvector, 0);
-        expect_planes_equal(pics.current(), expected, "field dual prime");
+        dual_prime_vectors(DMV, v.dmvector, x, y, structure, 0);
+        pics.expect_prediction(0, 16, kMbForward, kMotionDualPrime, v,
+                               {{&pics.older, parity, parity, 0, 16, 16, 16, x, y},
+                                {second_field ? &pics.newer : &pics.older, 1 - parity, parity, 0,
+                                 16, 16, 16, DMV[0][0], DMV[0][1], true}},
+                               second_field);
       }
     }
   }
 }
 
 TEST(PredictMacroblock, BidirectionalPredictionsAreAveraged) {
-  for (const auto& mv : kVectorSamples) {
-    // Frame picture, frame motion.
-    Pictures pics(64, 64, 1, 9);
-    pics.set_picture(kB, kFrame);
-    Vectors v;
-    v.PMV[0][0][0] = mv[0];
-    v.PMV[0][0][1] = mv[1];
-    v.PMV[0][1][0] = mv[1];
-    v.PMV[0][1][1] = -mv[0];
-    FrameSet expected = pics.current();
-    pics.naive_area(pics.older, -1, expected, -1, 48, 0, 16, 16, mv[0], mv[1], false);
-    pics.naive_area(pics.newer, -1, expected, -1, 48, 0, 16, 16, mv[1], -mv[0], true);
-    predict_macroblock(pics.ctx, pics.frames(), 48, 0, kMbForward | kMbBackward, kMotionFrame,
-                       v.PMV, v.select, v.dmvector, 0);
-    expect_planes_equal(pics.current(), expected, "B frame motion");
-
-    // Field picture, 16x8 motion: the backward reference's selects, never the frame decoded.
+  for (const auto& [x, y] : kVectorSamples) {
+    Pictures pics(64, 64, 1, kB, kFrame, 9);
+    Vectors v = Vectors{}.set(0, 0, x, y).set(0, 1, y, -x);
+    pics.expect_prediction(48, 0, kMbForward | kMbBackward, kMotionFrame, v,
+                           {{&pics.older, -1, -1, 48, 0, 16, 16, x, y},
+                            {&pics.newer, -1, -1, 48, 0, 16, 16, y, -x, true}});
+    // Field picture, 16x8: the backward reference's selects, never the frame decoded.
     pics.set_picture(kB, kBottomField);
-    v.PMV[1][0][0] = 2;
-    v.PMV[1][1][1] = 5;
-    v.select[0][1] = 0;
-    v.select[1][1] = 1;
-    v.select[0][0] = 1;
-    v.select[1][0] = 0;
-    expected = pics.current();
-    pics.naive_area(pics.older, 1, expected, 1, 16, 0, 16, 8, mv[0], mv[1], false);
-    pics.naive_area(pics.older, 0, expected, 1, 16, 8, 16, 8, 2, 0, false);
-    pics.naive_area(pics.newer, 0, expected, 1, 16, 0, 16, 8, mv[1], -mv[0], true);
-    pics.naive_area(pics.newer, 1, expected, 1, 16, 8, 16, 8, 0, 5, true);
-    predict_macroblock(pics.ctx, pics.frames(true), 16, 0, kMbForward | kMbBackward, kMotion16x8,
-                       v.PMV, v.select, v.dmvector, 0);
-    expect_planes_equal(pics.current(), expected, "B 16x8");
+    v.set(1, 0, 2, 0, 0).set(0, 0, x, y, 1).set(0, 1, y, -x, 0).set(1, 1, 0, 5, 1);
+    pics.expect_prediction(16, 0, kMbForward | kMbBackward, kMotion16x8, v,
+                           {{&pics.older, 1, 1, 16, 0, 16, 8, x, y},
+                            {&pics.older, 0, 1, 16, 8, 16, 8, 2, 0},
+                            {&pics.newer, 0, 1, 16, 0, 16, 8, y, -x, true},
+                            {&pics.newer, 1, 1, 16, 8, 16, 8, 0, 5, true}},
+                           true);
   }
-}
-
-TEST(PredictMacroblock, BackwardOnlyFieldMotionInFramePictures) {
-  Pictures pics(64, 64, 2, 10);
-  pics.set_picture(kB, kFrame);
-  Vectors v;
-  v.PMV[0][1][0] = -5;
-  v.PMV[0][1][1] = 6;
-  v.PMV[1][1][0] = 9;
-  v.PMV[1][1][1] = -2;
-  v.select[0][1] = 1;
-  v.select[1][1] = 0;
-  FrameSet expected = pics.current();
-  pics.naive_area(pics.newer, 1, expected, 0, 0, 24, 16, 8, -5, 3, false);
-  pics.naive_area(pics.newer, 0, expected, 1, 0, 24, 16, 8, 9, -1, false);
-  predict_macroblock(pics.ctx, pics.frames(), 0, 48, kMbBackward, kMotionField, v.PMV, v.select,
-                     v.dmvector, 0);
-  expect_planes_equal(pics.current(), expected, "backward field motion");
-}
-
-TEST(PredictMacroblock, ChromaVectorsOf420RoundTowardZero) {
-  // Chroma samples that grow by 10 per column: a chroma vector of -1 half sample predicts
-  // column c as (10 (c - 1) + 10 c + 1) / 2; -2 would give 10 (c - 1).
-  Pictures pics(32, 32, 1, 11);
-  pics.set_picture(kP, kFrame);
-  for (int y = 0; y < 16; ++y) {
-    for (int x = 0; x < 16; ++x) pics.older.plane[1][static_cast<size_t>(y * 16 + x)] = 10 * x;
-  }
-  Vectors v;
-  v.PMV[0][0][0] = -3;
-  predict_macroblock(pics.ctx, pics.frames(), 16, 0, kMbForward, kMotionFrame, v.PMV, v.select,
-                     v.dmvector, 0);
-  for (int x = 8; x < 16; ++x) EXPECT_EQ(pics.newer.plane[1][static_cast<size_t>(x)], 10 * x - 5);
 }
 
 TEST(PredictMacroblock, InvalidMotionTypesLeaveThePredictionUnformed) {
@@ -404,57 +276,39 @@ TEST(PredictMacroblock, InvalidMotionTypesLeaveThePredictionUnformed) {
       {kB, kBottomField, kMbBackward, kMotionDualPrime},
   };
   for (const Case& c : cases) {
-    Pictures pics(32, 32, 1, 12);
-    pics.set_picture(c.coding_type, c.structure);
-    const FrameSet before = pics.current();
-    const Vectors v;
-    predict_macroblock(pics.ctx, pics.frames(), 0, 0, c.mb_type, c.motion_type, v.PMV, v.select,
-                       v.dmvector, 0);
+    Pictures pics(32, 32, 1, c.coding_type, c.structure, 12);
+    pics.expect_prediction(0, 0, c.mb_type, c.motion_type, Vectors{}, {});
     EXPECT_EQ(pics.messages.out_text, "invalid motion_type\n");
     EXPECT_EQ(pics.messages.err_text, "");
-    expect_planes_equal(pics.current(), before, "invalid motion type");
   }
 }
 
-TEST(PredictMacroblock, RandomVectorsMatchTheNaivePrediction) {
+// Field vectors in frame pictures and 16x8 in field pictures: forward ones of P pictures and
+// backward ones of B pictures, every chroma format, picture structure and select.
+TEST(PredictMacroblock, RandomFieldVectorsMatchTheNaivePrediction) {
   std::mt19937 random(13);
   std::uniform_int_distribution<int> vector(-90, 90);
-  for (int round = 0; round < 300; ++round) {
-    Pictures pics(48, 48, 1 + round % 3, static_cast<uint32_t>(round));
+  for (int round = 0; round < 300 && !HasFailure(); ++round) {
     const int structure = round % 2 ? kFrame : (round % 4 == 0 ? kTopField : kBottomField);
+    const bool frame = structure == kFrame;
     const int parity = structure == kBottomField ? 1 : 0;
-    pics.set_picture(kB, structure);
+    const int s = (round / 4) % 2;
+    Pictures pics(48, 48, 1 + round % 3, s ? kB : kP, structure, static_cast<uint32_t>(round));
     const int bx = 16 * static_cast<int>(random() % 3);
-    const int by = structure == kFrame ? 16 * static_cast<int>(random() % 3)
-                                       : 8 * static_cast<int>(random() % 2);
+    const int by = frame ? 16 * static_cast<int>(random() % 3) : 8 * static_cast<int>(random() % 2);
     Vectors v;
-    for (auto& vectors : v.PMV) {
-      for (auto& direction : vectors) {
-        direction[0] = vector(random);
-        direction[1] = vector(random) * (structure == kFrame ? 2 : 1);
-      }
+    std::vector<Area> areas;
+    for (int r = 0; r < 2; ++r) {
+      const int x = vector(random);
+      const int y = vector(random);
+      // Field vectors of frame pictures are kept in frame units: the vertical one doubled.
+      v.set(r, s, x, frame ? 2 * y : y, static_cast<int>(random() % 2));
+      // Frame pictures: a field each; field pictures: the upper and lower halves.
+      areas.push_back({s ? &pics.newer : &pics.older, v.select[r][s], frame ? r : parity, bx,
+                       frame ? by / 2 : by + 8 * r, 16, 8, x, y});
     }
-    v.select[0][1] = static_cast<int>(random() % 2);
-    v.select[1][1] = static_cast<int>(random() % 2);
-    FrameSet expected = pics.current();
-    int motion_type;
-    if (structure == kFrame) {
-      motion_type = kMotionField;
-      pics.naive_area(pics.newer, v.select[0][1], expected, 0, bx, by / 2, 16, 8, v.PMV[0][1][0],
-                      v.PMV[0][1][1] / 2, false);
-      pics.naive_area(pics.newer, v.select[1][1], expected, 1, bx, by / 2, 16, 8, v.PMV[1][1][0],
-                      v.PMV[1][1][1] / 2, false);
-    } else {
-      motion_type = kMotion16x8;
-      pics.naive_area(pics.newer, v.select[0][1], expected, parity, bx, by, 16, 8, v.PMV[0][1][0],
-                      v.PMV[0][1][1], false);
-      pics.naive_area(pics.newer, v.select[1][1], expected, parity, bx, by + 8, 16, 8,
-                      v.PMV[1][1][0], v.PMV[1][1][1], false);
-    }
-    predict_macroblock(pics.ctx, pics.frames(), bx, by, kMbBackward, motion_type, v.PMV, v.select,
-                       v.dmvector, 0);
-    expect_planes_equal(pics.current(), expected, "random vectors");
-    if (HasFailure()) break;
+    pics.expect_prediction(bx, by, s ? kMbBackward : kMbForward, frame ? kMotionField : kMotion16x8,
+                           v, areas);
   }
 }
 

@@ -9,40 +9,30 @@
 namespace tavik {
 namespace {
 
-// Offset of the prefix found in bytes[begin, end), from `begin`.
-struct Search {
-  const std::vector<uint8_t>& bytes;
-  [[nodiscard]] ptrdiff_t plain(size_t begin, size_t end) const {
-    return find_start_code_plain(bytes.data() + begin, bytes.data() + end) - bytes.data();
-  }
-  [[nodiscard]] ptrdiff_t fast(size_t begin, size_t end) const {
-    return find_start_code(bytes.data() + begin, bytes.data() + end) - bytes.data();
-  }
-};
+using Find = const uint8_t* (*)(const uint8_t*, const uint8_t*);
+
+// Offset of the prefix that `find` finds in bytes[begin, end).
+ptrdiff_t offset(Find find, const std::vector<uint8_t>& bytes, size_t begin, size_t end) {
+  return find(bytes.data() + begin, bytes.data() + end) - bytes.data();
+}
 
 TEST(StartCodeSearch, FindsTheFirstWholePrefix) {
   const std::vector<uint8_t> bytes = {7, 0, 0, 0, 1, 0xB3, 0, 0, 1, 0};
-  const Search search{bytes};
-  for (const auto find : {&Search::plain, &Search::fast}) {
-    EXPECT_EQ((search.*find)(0, bytes.size()), 2);  // 00 00 00 01: the prefix is the last three
-    EXPECT_EQ((search.*find)(3, bytes.size()), 6);
-    EXPECT_EQ((search.*find)(2, 4), 4);  // cut before its 01: none
-    EXPECT_EQ((search.*find)(2, 5), 2);
-    EXPECT_EQ((search.*find)(7, bytes.size()), bytes.size());
-    EXPECT_EQ((search.*find)(5, 5), 5);
+  for (const Find find : {&find_start_code_plain, &find_start_code}) {
+    EXPECT_EQ(offset(find, bytes, 0, 10), 2);  // 00 00 00 01: the prefix is the last three
+    EXPECT_EQ(offset(find, bytes, 3, 10), 6);
+    EXPECT_EQ(offset(find, bytes, 2, 4), 4);  // cut before its 01: none
+    EXPECT_EQ(offset(find, bytes, 2, 5), 2);
+    EXPECT_EQ(offset(find, bytes, 7, 10), 10);
+    EXPECT_EQ(offset(find, bytes, 5, 5), 5);
   }
-}
-
-TEST(StartCodeSearch, FindsPrefixesAcrossTheVectorStrides) {
-  // One prefix at every place of a buffer long enough for several strides, the rest 0x80.
+  // One prefix at every place of a buffer long enough for several vector steps.
   for (size_t place = 0; place + 3 <= 200; ++place) {
-    std::vector<uint8_t> bytes(200, 0x80);
-    bytes[place] = 0;
-    bytes[place + 1] = 0;
-    bytes[place + 2] = 1;
-    const Search search{bytes};
-    EXPECT_EQ(search.fast(0, bytes.size()), static_cast<ptrdiff_t>(place)) << "place " << place;
-    EXPECT_EQ(search.fast(0, place + 2), static_cast<ptrdiff_t>(place + 2)) << "place " << place;
+    std::vector<uint8_t> long_bytes(200, 0x80);
+    long_bytes[place + 2] = 1;
+    long_bytes[place] = long_bytes[place + 1] = 0;
+    EXPECT_EQ(offset(find_start_code, long_bytes, 0, 200), ptrdiff_t(place));
+    EXPECT_EQ(offset(find_start_code, long_bytes, 0, place + 2), ptrdiff_t(place + 2));
   }
 }
 
@@ -57,18 +47,17 @@ TEST(StartCodeSearch, VectorAndPlainAgreeOnRandomBytes) {
       const int pick = static_cast<int>(random() % 100);
       b = pick < zero_share ? 0 : pick < zero_share + 20 ? 1 : static_cast<uint8_t>(random());
     }
-    const Search search{bytes};
     for (int cut = 0; cut < 8; ++cut) {
       size_t begin = random() % (bytes.size() + 1);
       size_t end = random() % (bytes.size() + 1);
       if (begin > end) std::swap(begin, end);
       // Follow every prefix to the end, as the callers do.
-      while (true) {
-        const ptrdiff_t expected = search.plain(begin, end);
-        ASSERT_EQ(search.fast(begin, end), expected)
+      for (;;) {
+        const ptrdiff_t expected = offset(find_start_code_plain, bytes, begin, end);
+        ASSERT_EQ(offset(find_start_code, bytes, begin, end), expected)
             << "round " << round << " bytes [" << begin << ", " << end << ")";
-        if (expected == static_cast<ptrdiff_t>(end)) break;
-        begin = static_cast<size_t>(expected) + 1;
+        if (expected == ptrdiff_t(end)) break;
+        begin = size_t(expected) + 1;
       }
     }
   }

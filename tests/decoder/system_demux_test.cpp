@@ -59,9 +59,14 @@ std::vector<uint8_t> counting_bytes(size_t n, uint8_t first) {
   return bytes;
 }
 
-// Packets of every header kind, packs and other streams between them, and bytes after the
-// end code that must never be read as video.
-SystemStreamBuilder mixed_stream() {
+// Packets of every header kind, packs and other streams between them, and a video packet after
+// the end code that must never be read as video.
+struct MixedStream {
+  std::vector<uint8_t> bytes;
+  std::vector<uint8_t> video;  // the payload before the end code
+};
+
+MixedStream mixed_stream() {
   SystemStreamBuilder builder;
   builder.pack()
       .other_packet(0xBB, 12)
@@ -75,13 +80,10 @@ SystemStreamBuilder mixed_stream() {
       .video_packet(counting_bytes(9, 120), 2, true, TimeStamps::kPts)
       .other_packet(0xE1, 20, 0x01)
       .video_packet(counting_bytes(33, 140), 1)
-      .end()
-      .video_packet(counting_bytes(10, 200));
-  return builder;
-}
-
-std::vector<uint8_t> first_bytes(const std::vector<uint8_t>& bytes, size_t n) {
-  return {bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(n)};
+      .end();
+  const auto video = builder.video();
+  builder.video_packet(counting_bytes(10, 200));
+  return {builder.bytes(), video};
 }
 
 // Reads `n` bytes from a video source in reads of varying size.
@@ -104,23 +106,13 @@ std::vector<uint8_t> with_end_codes(std::vector<uint8_t> bytes, size_t count) {
   return bytes;
 }
 
-TEST(SystemDemux, FindsTheVideoPayloadOfEveryPacketKind) {
-  const auto builder = mixed_stream();
-  const auto result = demux_in_blocks(builder.bytes(), builder.bytes().size());
-  EXPECT_TRUE(result.ended);
-  EXPECT_FALSE(result.failed);
-  // The packet after the end code is not video.
-  EXPECT_EQ(result.video, first_bytes(builder.video(), builder.video().size() - 10));
-}
-
-TEST(SystemDemux, BlocksOfEverySizeGiveTheWholeBufferResult) {
-  const auto builder = mixed_stream();
-  const auto& bytes = builder.bytes();
-  const auto whole = demux_in_blocks(bytes, bytes.size());
-  for (size_t block_size = 1; block_size <= bytes.size(); ++block_size) {
-    const auto result = demux_in_blocks(bytes, block_size);
-    ASSERT_EQ(result.video, whole.video) << "blocks of " << block_size;
-    ASSERT_EQ(result.ended, whole.ended) << "blocks of " << block_size;
+TEST(SystemDemux, FindsTheVideoPayloadOfEveryPacketKindInBlocksOfEverySize) {
+  const auto mixed = mixed_stream();
+  for (size_t block_size = 1; block_size <= mixed.bytes.size(); ++block_size) {
+    const auto result = demux_in_blocks(mixed.bytes, block_size);
+    ASSERT_EQ(result.video, mixed.video) << "blocks of " << block_size;
+    ASSERT_TRUE(result.ended) << "blocks of " << block_size;
+    ASSERT_FALSE(result.failed) << "blocks of " << block_size;
   }
 }
 
@@ -132,6 +124,7 @@ TEST(SystemDemux, ReportsBrokenPacketHeaders) {
   const std::vector<Case> cases = {
       {{0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01}, "MPEG-2 PES header"},
       {{0xFF, 0xFF, 0x84, 0x00}, "MPEG-2 flags after stuffing"},
+      {{0xBF, 0x00, 0x0F}, "flag byte 0x80 or above where STD fields may begin"},
       {{0x60, 0x2E, 0x40}, "STD fields twice"},
       {{0x60, 0x2E, 0x85}, "flag byte 0x80 or above after the STD fields"},
       {{0x10}, "unknown flag byte"},
@@ -148,6 +141,18 @@ TEST(SystemDemux, ReportsBrokenPacketHeaders) {
       EXPECT_EQ(result.error, "Error in packet header\n") << c.why;
       EXPECT_EQ(result.video, counting_bytes(8, 1)) << c.why;
     }
+    // The source gives the video before the broken packet, then throws the error.
+    MemoryInput input(builder.bytes());
+    SystemSource source(input);
+    EXPECT_EQ(read_source(source, 8, 5), counting_bytes(8, 1)) << c.why;
+    std::string error;
+    try {
+      uint8_t byte = 0;
+      (void)source.read(&byte, 1);
+    } catch (const FatalError& fatal) {
+      error = fatal.what();
+    }
+    EXPECT_EQ(error, "Error in packet header\n") << c.why;
   }
 }
 
@@ -174,60 +179,39 @@ TEST(SystemDemux, PacketShorterThanItsHeaderHasNoPayload) {
   EXPECT_EQ(result.video, counting_bytes(6, 1));
 }
 
-TEST(SystemSource, GivesThePayloadThenEndCodesAtTheEndCode) {
-  const auto builder = mixed_stream();
-  const auto& video = builder.video();
-  const auto expected = with_end_codes(first_bytes(video, video.size() - 10), 16);
-  for (size_t chunk : {size_t{1}, size_t{2}, size_t{7}, size_t{64}, size_t{1} << 20}) {
-    ChunkedInput input(builder.bytes(), chunk);
-    SystemSource source(input);
-    EXPECT_EQ(read_source(source, expected.size(), unsigned(chunk)), expected) << chunk;
-  }
-}
-
-TEST(SystemSource, EndsWithEndCodesAtEndOfFileWithoutEndCode) {
-  SystemStreamBuilder builder;
-  builder.pack().video_packet(counting_bytes(13, 1));
-  MemoryInput input(builder.bytes());
-  SystemSource source(input);
-  const auto expected = with_end_codes(counting_bytes(13, 1), 8);
-  EXPECT_EQ(read_source(source, expected.size(), 1), expected);
-}
-
-TEST(SystemSource, SkipsLongPacketsAndPacksAcrossInputBlocks) {
-  SystemStreamBuilder builder;
-  builder.pack().video_packet(counting_bytes(100, 0));
-  // Longer than one input block of the source, so the skip runs over several blocks.
-  for (int i = 0; i < 3; ++i) builder.other_packet(0xBE, 65535, 0x00).pack();
-  builder.other_packet(0xC0, 40000, 0x01);
+TEST(SystemSource, GivesThePayloadThenEndCodes) {
+  const auto mixed = mixed_stream();
+  // No end code: the end of the file ends the payload.
+  SystemStreamBuilder unended;
+  unended.pack().video_packet(counting_bytes(13, 1));
+  // Packets longer than one input block of the source, so the skip runs over several blocks.
+  SystemStreamBuilder long_packets;
+  long_packets.pack().video_packet(counting_bytes(100, 0));
+  for (int i = 0; i < 3; ++i) long_packets.other_packet(0xBE, 65535, 0x00).pack();
+  long_packets.other_packet(0xC0, 40000, 0x01);
   std::vector<uint8_t> second(70000);
   std::mt19937 random(7);
   std::generate(second.begin(), second.end(), [&] { return uint8_t(random()); });
-  builder.video_packet(std::span(second).first(65000), 5, true, TimeStamps::kPtsDts)
+  long_packets.video_packet(std::span(second).first(65000), 5, true, TimeStamps::kPtsDts)
       .pack()
       .video_packet(std::span(second).subspan(65000), 0, false, TimeStamps::kPts)
       .end();
-  const auto expected = with_end_codes(builder.video(), 4);
-  for (size_t chunk : {size_t{3}, size_t{4093}, size_t{1} << 20}) {
-    ChunkedInput input(builder.bytes(), chunk);
-    SystemSource source(input);
-    EXPECT_EQ(read_source(source, expected.size(), 3), expected) << chunk;
-  }
-}
 
-TEST(SystemSource, ThrowsThePacketErrorAfterTheVideoBeforeIt) {
-  SystemStreamBuilder builder;
-  const uint8_t pes[] = {0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01};
-  builder.pack().video_packet(counting_bytes(20, 1)).raw_video_packet(pes, counting_bytes(8, 1));
-  MemoryInput input(builder.bytes());
-  SystemSource source(input);
-  EXPECT_EQ(read_source(source, 20, 5), counting_bytes(20, 1));
-  uint8_t byte = 0;
-  try {
-    (void)source.read(&byte, 1);
-    FAIL() << "no error";
-  } catch (const FatalError& error) {
-    EXPECT_STREQ(error.what(), "Error in packet header\n");
+  const struct {
+    const std::vector<uint8_t>& bytes;
+    std::vector<uint8_t> expected;
+  } cases[] = {
+      {mixed.bytes, with_end_codes(mixed.video, 16)},
+      {unended.bytes(), with_end_codes(counting_bytes(13, 1), 8)},
+      {long_packets.bytes(), with_end_codes(long_packets.video(), 4)},
+  };
+  for (const auto& c : cases) {
+    for (const size_t chunk : {size_t{1}, size_t{7}, size_t{4093}, size_t{1} << 20}) {
+      ChunkedInput input(c.bytes, chunk);
+      SystemSource source(input);
+      EXPECT_EQ(read_source(source, c.expected.size(), unsigned(chunk)), c.expected)
+          << c.bytes.size() << " bytes in chunks of " << chunk;
+    }
   }
 }
 

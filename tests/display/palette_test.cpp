@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <tuple>
+
 namespace tavik {
 namespace {
 
@@ -25,11 +28,9 @@ TEST(PaletteEntries, MatchHandComputedColours) {
       {5, 122, {147, 102, 153, 0}},
       // L 14, Cb 3, Cr 3: red and blue rise above 255.
       {1, 239, {255, 216, 255, 0}},
-      {5, 239, {255, 194, 255, 0}},
-  };
+      {5, 239, {255, 194, 255, 0}}};
   for (const Case& c : cases) {
-    const auto entries = make_palette_entries(c.matrix);
-    const PaletteEntry& e = entries[c.index];
+    const PaletteEntry e = make_palette_entries(c.matrix)[c.index];
     EXPECT_EQ(e, c.colour) << "matrix " << c.matrix << " index " << c.index << ": " << int{e.red}
                            << "," << int{e.green} << "," << int{e.blue} << "," << int{e.flags};
   }
@@ -46,40 +47,33 @@ TEST(PaletteEntries, UnreferencedEntriesAreZeroAndFlagsAlwaysZero) {
 }
 
 TEST(ColourCoefficients, EachMatrixValueSelectsItsRow) {
-  const auto same = [](ColourCoefficients a, ColourCoefficients b) {
-    return a.crv == b.crv && a.cbu == b.cbu && a.cgu == b.cgu && a.cgv == b.cgv;
+  const auto row = [](int m) {
+    const ColourCoefficients c = colour_coefficients(m);
+    return std::array<int32_t, 4>{c.crv, c.cbu, c.cgu, c.cgv};
   };
-  const ColourCoefficients bt709{117504, 138453, 13954, 34903};
-  const ColourCoefficients bt601{104597, 132201, 25675, 53279};
-  const ColourCoefficients smpte240{117579, 136230, 16907, 35559};
-  const ColourCoefficients fcc{104448, 132798, 24759, 53109};
-  EXPECT_TRUE(same(colour_coefficients(0), bt709));
-  EXPECT_TRUE(same(colour_coefficients(1), bt709));
-  for (int m : {2, 3, 5, 6}) EXPECT_TRUE(same(colour_coefficients(m), bt601)) << m;
-  EXPECT_TRUE(same(colour_coefficients(4), fcc));
-  EXPECT_TRUE(same(colour_coefficients(7), smpte240));
-  // Values without a row of their own fall back to the row of 5.
-  for (int m = 8; m <= 255; ++m) EXPECT_TRUE(same(colour_coefficients(m), bt601)) << m;
+  const std::array<int32_t, 4> bt709{117504, 138453, 13954, 34903};
+  const std::array<int32_t, 4> bt601{104597, 132201, 25675, 53279};
+  EXPECT_EQ(row(0), bt709);
+  EXPECT_EQ(row(1), bt709);
+  EXPECT_EQ(row(4), (std::array<int32_t, 4>{104448, 132798, 24759, 53109}));
+  EXPECT_EQ(row(7), (std::array<int32_t, 4>{117579, 136230, 16907, 35559}));
+  // 2 (unspecified), 3 (reserved) and 8..255 fall back to the row of 5.
+  for (int m : {2, 3, 5, 6}) EXPECT_EQ(row(m), bt601) << m;
+  for (int m = 8; m <= 255; ++m) EXPECT_EQ(row(m), bt601) << m;
   EXPECT_EQ(make_palette_entries(200), make_palette_entries(5));
   EXPECT_NE(make_palette_entries(4), make_palette_entries(5));
   EXPECT_NE(make_palette_entries(7), make_palette_entries(1));
 }
 
 TEST(BitmapHeader, DescribesABottomUpEightBitImageOfPaletteIndices) {
-  const BitmapHeader header = make_bitmap_header(352, 288);
-  EXPECT_EQ(header.header_size, 40u);
-  EXPECT_EQ(header.width, 352);
-  EXPECT_EQ(header.height, 288);  // positive: bottom-up rows
-  EXPECT_EQ(header.planes, 1);
-  EXPECT_EQ(header.bit_count, 8);
-  EXPECT_EQ(header.compression, 0u);
-  EXPECT_EQ(header.image_size, 0u);
-  EXPECT_EQ(header.x_resolution, 0);
-  EXPECT_EQ(header.y_resolution, 0);
-  EXPECT_EQ(header.colours_used, 240u);
-  EXPECT_EQ(header.colours_important, 240u);
+  const BitmapHeader h = make_bitmap_header(352, 288);
+  EXPECT_EQ(std::tie(h.header_size, h.width, h.height, h.planes, h.bit_count, h.compression),
+            std::make_tuple(40u, 352, 288, uint16_t{1}, uint16_t{8}, 0u));
+  EXPECT_EQ(
+      std::tie(h.image_size, h.x_resolution, h.y_resolution, h.colours_used, h.colours_important),
+      std::make_tuple(0u, 0, 0, 240u, 240u));
   for (int i = 0; i < kPaletteSize; ++i) {
-    EXPECT_EQ(header.colour_table[i], i < kFirstImageColour ? 0 : i) << i;
+    EXPECT_EQ(h.colour_table[i], i < kFirstImageColour ? 0 : i) << i;
   }
 }
 

@@ -14,6 +14,8 @@ namespace {
 using std::string_literals::operator""s;
 
 constexpr std::string_view kPath = "/video/clip.mpg";
+constexpr auto kDescriptive = OutputFormat::kDescriptive;
+constexpr auto kBare = OutputFormat::kBare;
 
 StoreData make_store(const std::vector<uint32_t>& types, const std::vector<uint32_t>& sizes) {
   StoreData data;
@@ -31,111 +33,69 @@ StoreData three_frames() {
   StoreData data = make_store({1, 2, 3, 2}, {20000, 5000, 10000, 99});
   data.last_frame = 2;
   data.open_gop = 2;
-  store_at(data.gop_bytes, 0, 25000);
-  store_at(data.gop_bytes, 1, 10000);
-  store_at(data.gop_bytes, 2, 77);
+  data.gop_bytes = {25000, 10000, 77};
   data.slice_count = 3;
-  store_at(data.slice_bytes, 0, 700);
-  store_at(data.slice_bytes, 1, 800);
-  store_at(data.slice_bytes, 2, 900);
-  store_at(data.slice_bytes, 3, 55);
+  data.slice_bytes = {700, 800, 900, 55};
   data.bytes_scanned = 35000;
   return data;
 }
 
-TEST(ReportFile, DescriptiveFormat) {
-  const StoreData data = three_frames();
-  EXPECT_EQ(report_file_text(ReportFile::kGop, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (GOP) of: /video/clip.mpg\n\n"
-            "GOP: 0 - Bytes: 25000\n"
-            "GOP: 1 - Bytes: 10000\n");
-  EXPECT_EQ(report_file_text(ReportFile::kFrame, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (FRAME) of: /video/clip.mpg\n\n"
-            "Frame: 0 - Type: I - Bytes: 20000\n"
-            "Frame: 1 - Type: P - Bytes: 5000\n"
-            "Frame: 2 - Type: B - Bytes: 10000\n");
-  EXPECT_EQ(report_file_text(ReportFile::kSlice, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (SLICE) of: /video/clip.mpg\n\n"
-            "SLICE: 0 - Bytes: 700\n"
-            "SLICE: 1 - Bytes: 800\n"
-            "SLICE: 2 - Bytes: 900\n");
-}
-
-TEST(ReportFile, BareFormatHasOnlyCountsAndBlanks) {
-  const StoreData data = three_frames();
-  EXPECT_EQ(report_file_text(ReportFile::kFrame, data, kPath, OutputFormat::kBare),
-            "20000 5000 10000 ");
-  EXPECT_EQ(report_file_text(ReportFile::kGop, data, kPath, OutputFormat::kBare), "25000 10000 ");
-  EXPECT_EQ(report_file_text(ReportFile::kSlice, data, kPath, OutputFormat::kBare), "700 800 900 ");
-}
-
-TEST(ReportFile, EmptyStore) {
-  const StoreData data;
-  EXPECT_EQ(report_file_text(ReportFile::kGop, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (GOP) of: /video/clip.mpg\n\n");
-  EXPECT_EQ(report_file_text(ReportFile::kFrame, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (FRAME) of: /video/clip.mpg\n\n");
-  EXPECT_EQ(report_file_text(ReportFile::kSlice, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (SLICE) of: /video/clip.mpg\n\n");
-  for (const auto file : {ReportFile::kGop, ReportFile::kFrame, ReportFile::kSlice}) {
-    EXPECT_EQ(report_file_text(file, data, kPath, OutputFormat::kBare), "");
+TEST(ReportFile, BothFormatsOfEveryFile) {
+  StoreData no_gop = three_frames();
+  no_gop.open_gop = -1;  // before the first group: no GOP written
+  struct Case {
+    ReportFile file;
+    StoreData data;
+    OutputFormat format;
+    std::string text;
+  };
+  const Case cases[] = {
+      {ReportFile::kGop, three_frames(), kDescriptive,
+       "Analisys (GOP) of: /video/clip.mpg\n\nGOP: 0 - Bytes: 25000\nGOP: 1 - Bytes: 10000\n"},
+      {ReportFile::kFrame, three_frames(), kDescriptive,
+       "Analisys (FRAME) of: /video/clip.mpg\n\n"
+       "Frame: 0 - Type: I - Bytes: 20000\n"
+       "Frame: 1 - Type: P - Bytes: 5000\n"
+       "Frame: 2 - Type: B - Bytes: 10000\n"},
+      {ReportFile::kSlice, three_frames(), kDescriptive,
+       "Analisys (SLICE) of: /video/clip.mpg\n\n"
+       "SLICE: 0 - Bytes: 700\nSLICE: 1 - Bytes: 800\nSLICE: 2 - Bytes: 900\n"},
+      {ReportFile::kFrame, three_frames(), kBare, "20000 5000 10000 "},
+      {ReportFile::kGop, three_frames(), kBare, "25000 10000 "},
+      {ReportFile::kSlice, three_frames(), kBare, "700 800 900 "},
+      {ReportFile::kGop, no_gop, kDescriptive, "Analisys (GOP) of: /video/clip.mpg\n\n"},
+      {ReportFile::kFrame, {}, kDescriptive, "Analisys (FRAME) of: /video/clip.mpg\n\n"},
+      {ReportFile::kSlice, {}, kDescriptive, "Analisys (SLICE) of: /video/clip.mpg\n\n"},
+      {ReportFile::kGop, {}, kBare, ""},
+      {ReportFile::kFrame, {}, kBare, ""},
+      {ReportFile::kSlice, {}, kBare, ""},
+      {ReportFile::kFrame, make_store({0, 5}, {10, 20}), kDescriptive,
+       "Analisys (FRAME) of: /video/clip.mpg\n\n"
+       "Frame: 0 - Type: Non detected - Bytes: 10\n"
+       "Frame: 1 - Type: Non detected - Bytes: 20\n"},
+      {ReportFile::kSummary, three_frames(), kDescriptive, BuildSummary(three_frames())},
+      {ReportFile::kSummary, three_frames(), kBare, BuildSummary(three_frames())},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    const Case& c = cases[i];
+    EXPECT_EQ(report_file_text(c.file, c.data, kPath, c.format), c.text) << "case " << i;
   }
-}
-
-TEST(ReportFile, OpenGopBeforeTheFirstGroupWritesNoGop) {
-  StoreData data = three_frames();
-  data.open_gop = -1;
-  EXPECT_EQ(report_file_text(ReportFile::kGop, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (GOP) of: /video/clip.mpg\n\n");
-}
-
-TEST(ReportFile, UnknownTypeIsNonDetectedCapitalised) {
-  const StoreData data = make_store({0, 5}, {10, 20});
-  EXPECT_EQ(report_file_text(ReportFile::kFrame, data, kPath, OutputFormat::kDescriptive),
-            "Analisys (FRAME) of: /video/clip.mpg\n\n"
-            "Frame: 0 - Type: Non detected - Bytes: 10\n"
-            "Frame: 1 - Type: Non detected - Bytes: 20\n");
-}
-
-TEST(ReportFile, SummaryIsTheSummaryInBothFormats) {
-  const StoreData data = three_frames();
-  for (const auto format : {OutputFormat::kDescriptive, OutputFormat::kBare}) {
-    EXPECT_EQ(report_file_text(ReportFile::kSummary, data, kPath, format), BuildSummary(data));
-  }
-}
-
-TEST(ReportFile, PathIsCopiedByteForByte) {
+  // The path is copied byte for byte.
   const std::string path = "/m\xFCsica/a b.mpg";
-  EXPECT_EQ(report_file_text(ReportFile::kGop, StoreData{}, path, OutputFormat::kDescriptive),
+  EXPECT_EQ(report_file_text(ReportFile::kGop, StoreData{}, path, kDescriptive),
             "Analisys (GOP) of: " + path + "\n\n");
 }
 
-TEST(DocumentList, FrameListWithCrLfAndTrailer) {
-  StoreData data = make_store({1, 3}, {20000, 5000});
-  data.bytes_scanned = 25000;
-  EXPECT_EQ(document_list_text(DocumentKind::kFrames, data, kPath),
+TEST(DocumentList, FrameAndGopListsWithCrLfAndTrailer) {
+  StoreData two = make_store({1, 3}, {20000, 5000});
+  two.bytes_scanned = 25000;
+  EXPECT_EQ(document_list_text(DocumentKind::kFrames, two, kPath),
             "An\xE1lisis Bytes/frame: /video/clip.mpg\r\n\r\n"
             "Frame: 0 - Type: I - Bytes: 20000\r\n"
             "Frame: 1 - Type: B - Bytes: 5000\r\n"
             "\r\n\r\n"
             "Total read bytes: 25000 \r\n"
             "Total number of frames: 2 ");
-}
-
-TEST(DocumentList, SlicesDocumentWritesTheFrameList) {
-  const StoreData data = three_frames();
-  EXPECT_EQ(document_list_text(DocumentKind::kSlices, data, kPath),
-            document_list_text(DocumentKind::kFrames, data, kPath));
-}
-
-TEST(DocumentList, UnknownTypeIsNonDetectedLowerCase) {
-  const StoreData data = make_store({2, 9}, {1, 2});
-  const std::string text = document_list_text(DocumentKind::kFrames, data, kPath);
-  EXPECT_NE(text.find("Frame: 1 - Type: non detected - Bytes: 2\r\n"), std::string::npos);
-  EXPECT_EQ(text.find("Non detected"), std::string::npos);
-}
-
-TEST(DocumentList, GopList) {
   const StoreData data = three_frames();
   EXPECT_EQ(document_list_text(DocumentKind::kGops, data, kPath),
             "An\xE1lisis Bytes/frame: /video/clip.mpg\r\n\r\n"
@@ -144,34 +104,31 @@ TEST(DocumentList, GopList) {
             "\r\n\r\n"
             "Total read bytes: 35000 \r\n"
             "Total number of frames: 3 ");
-}
-
-TEST(DocumentList, EmptyStore) {
+  EXPECT_EQ(document_list_text(DocumentKind::kSlices, data, kPath),
+            document_list_text(DocumentKind::kFrames, data, kPath));
   EXPECT_EQ(document_list_text(DocumentKind::kGops, StoreData{}, kPath),
             "An\xE1lisis Bytes/frame: /video/clip.mpg\r\n\r\n\r\n\r\n"
             "Total read bytes: 0 \r\n"
             "Total number of frames: 0 ");
 }
 
-TEST(DocumentList, LargeByteCountsInFull) {
-  StoreData data = make_store({1}, {4000000000u});
+TEST(DocumentList, UnknownTypeInLowerCaseAndLargeCountsInFull) {
+  StoreData data = make_store({2, 9}, {4000000000u, 2});
   data.bytes_scanned = 6000000000ull;
   const std::string text = document_list_text(DocumentKind::kFrames, data, kPath);
+  EXPECT_NE(text.find("Frame: 1 - Type: non detected - Bytes: 2\r\n"), std::string::npos);
+  EXPECT_EQ(text.find("Non detected"), std::string::npos);
   EXPECT_NE(text.find("Bytes: 4000000000\r\n"), std::string::npos);
   EXPECT_NE(text.find("Total read bytes: 6000000000 \r\n"), std::string::npos);
 }
 
 TEST(DefaultReportNames, StemEndsAtTheLastFullStopOfThePath) {
   const ReportNames names = default_report_names("/video/clip.mpg");
+  EXPECT_EQ(names[ReportFile::kGop], "/video/clip.gop");
+  EXPECT_EQ(names[ReportFile::kFrame], "/video/clip.frm");
+  EXPECT_EQ(names[ReportFile::kSlice], "/video/clip.slc");
+  EXPECT_EQ(names[ReportFile::kSummary], "/video/clip.sum");
   EXPECT_EQ(names.gop, "/video/clip.gop");
-  EXPECT_EQ(names.slice, "/video/clip.slc");
-  EXPECT_EQ(names.frame, "/video/clip.frm");
-  EXPECT_EQ(names.summary, "/video/clip.sum");
-  EXPECT_EQ(names[ReportFile::kGop], names.gop);
-  EXPECT_EQ(names[ReportFile::kFrame], names.frame);
-  EXPECT_EQ(names[ReportFile::kSlice], names.slice);
-  EXPECT_EQ(names[ReportFile::kSummary], names.summary);
-
   EXPECT_EQ(default_report_names("/video.d/clip").gop, "/video.gop");
   EXPECT_EQ(default_report_names("a.b.c").frame, "a.b.frm");
   EXPECT_EQ(default_report_names("/video/clip").summary, ".sum");
@@ -185,16 +142,13 @@ TEST(OpenErrorMessage, NamesTheFile) {
   EXPECT_EQ(open_error_message(ReportFile::kSummary), "Error occured opening the summary file");
 }
 
-TEST(WriteTextFile, WritesBytesUnchangedAndReplaces) {
+TEST(WriteTextFile, WritesBytesUnchangedReplacesAndReportsFailure) {
   const auto path = (test::scratch_dir() / "list.frm").string();
   ASSERT_TRUE(write_text_file(path, "an old, longer content"));
   const std::string bytes = "An\xE1lisis\r\n\n \0x"s;
   ASSERT_TRUE(write_text_file(path, bytes));
   const std::vector<uint8_t> read = test::read_file(path);
   EXPECT_EQ(std::string(read.begin(), read.end()), bytes);
-}
-
-TEST(WriteTextFile, ReportsFailure) {
   EXPECT_FALSE(write_text_file((test::scratch_dir() / "no-such-dir" / "x.gop").string(), "x"));
   EXPECT_FALSE(write_text_file("", "x"));
 }

@@ -9,9 +9,13 @@ namespace tavik {
 namespace {
 
 // A store holding the given frames (type letters I, P, B or any other character for an
-// unknown code 7) with the given sizes.
-StoreData make_store(const std::string& types, const std::vector<uint32_t>& sizes = {}) {
+// unknown code 7) with the given sizes (1000 where none is given) and counters.
+StoreData make_store(const std::string& types, const std::vector<uint32_t>& sizes = {},
+                     int32_t open_gop = -1, int32_t slice_count = 0, uint64_t bytes_scanned = 0) {
   StoreData data;
+  data.open_gop = open_gop;
+  data.slice_count = slice_count;
+  data.bytes_scanned = bytes_scanned;
   for (size_t f = 0; f < types.size(); ++f) {
     const uint32_t code = types[f] == 'I' ? 1 : types[f] == 'P' ? 2 : types[f] == 'B' ? 3 : 7;
     store_at(data.frame_types, int64_t(f), code);
@@ -29,41 +33,33 @@ std::string line_starting(const std::string& text, const std::string& prefix) {
   return text.substr(start + 1, end - start - 1);
 }
 
-TEST(FormatRatio, TruncatesToTwoDecimals) {
-  EXPECT_EQ(FormatRatio(10, 3), "3,33");
-  EXPECT_EQ(FormatRatio(2, 3), "0,66");
-  EXPECT_EQ(FormatRatio(1005, 100), "10,05");
-  EXPECT_EQ(FormatRatio(7, 7), "1,00");
-  EXPECT_EQ(FormatRatio(1, 4), "0,25");
-  EXPECT_EQ(FormatRatio(7, 2), "3,50");
-  EXPECT_EQ(FormatRatio(0, 9), "0,00");
-}
-
-TEST(FormatRatio, EmptyForZeroDivisor) {
-  EXPECT_EQ(FormatRatio(5, 0), "");
-  EXPECT_EQ(FormatRatio(0, 0), "");
-}
-
-TEST(FormatRatio, ScalesDownOnlyWhenBothExceedAMillion) {
-  EXPECT_EQ(FormatRatio(2000000, 3000000), "0,66");
-  // 2000999 / 1000999 is 1.999; scaled to 2000 / 1000 it is exactly 2.
-  EXPECT_EQ(FormatRatio(2000999, 1000999), "2,00");
-  // Exactly one million is not scaled.
-  EXPECT_EQ(FormatRatio(1000000, 3), "333333,33");
-  EXPECT_EQ(FormatRatio(2000999, 1000000), "2,00");
-}
-
-TEST(FormatRatio, KeepsTotalsBeyondThirtyTwoBits) {
-  EXPECT_EQ(FormatRatio(5000000000, 3), "1666666666,66");
-  EXPECT_EQ(FormatRatio(10000000000, 4), "2500000000,00");
-  EXPECT_EQ(FormatRatio(10000000000, 3000000), "3333,33");
+TEST(FormatRatio, TruncatesScalesAndKeepsSixtyFourBits) {
+  struct Case {
+    int64_t a, b;
+    const char* text;
+  };
+  // Both above a million: divided by 1000 first (2000999 / 1000999 would be 1,99); exactly one
+  // million is not scaled.
+  const Case cases[] = {{10, 3, "3,33"},
+                        {2, 3, "0,66"},
+                        {1005, 100, "10,05"},
+                        {7, 7, "1,00"},
+                        {7, 2, "3,50"},
+                        {0, 9, "0,00"},
+                        {5, 0, ""},
+                        {0, 0, ""},
+                        {2000000, 3000000, "0,66"},
+                        {2000999, 1000999, "2,00"},
+                        {2000999, 1000000, "2,00"},
+                        {1000000, 3, "333333,33"},
+                        {5000000000, 3, "1666666666,66"},
+                        {10000000000, 4, "2500000000,00"},
+                        {10000000000, 3000000, "3333,33"}};
+  for (const Case& c : cases) EXPECT_EQ(FormatRatio(c.a, c.b), c.text) << c.a << " / " << c.b;
 }
 
 TEST(BuildSummary, WorkedExampleByteForByte) {
-  StoreData data = make_store("IBPIBP", {20000, 5000, 10000, 21000, 6000, 11000});
-  data.bytes_scanned = 100000;
-  data.open_gop = 2;
-  data.slice_count = 18;
+  StoreData data = make_store("IBPIBP", {20000, 5000, 10000, 21000, 6000, 11000}, 2, 18, 100000);
   data.max_frames_per_gop = 3;
   data.max_slices_per_frame = 3;
   EXPECT_EQ(BuildSummary(data),
@@ -89,8 +85,7 @@ TEST(BuildSummary, WorkedExampleByteForByte) {
 }
 
 TEST(BuildSummary, EmptyStore) {
-  const StoreData data;
-  EXPECT_EQ(BuildSummary(data),
+  EXPECT_EQ(BuildSummary(StoreData{}),
             "SUMMARY:\n"
             "\n"
             "- Total number of Bytes read: 0 bytes.\n"
@@ -112,108 +107,71 @@ TEST(BuildSummary, EmptyStore) {
             "\n");
 }
 
-TEST(BuildSummary, NoClosedGopShowsDashes) {
-  for (const int32_t open_gop : {0, -1}) {
-    StoreData data = make_store("IPP");
-    data.open_gop = open_gop;
-    data.bytes_scanned = 3000;
-    const std::string text = BuildSummary(data);
-    EXPECT_EQ(line_starting(text, "- Total number of Gops"), "- Total number of Gops: 0 gops.");
-    EXPECT_EQ(line_starting(text, "- Mean average Frames/Gop"),
-              "- Mean average Frames/Gop: - frames.");
-    EXPECT_EQ(line_starting(text, "- Avg. Gop Size"), "- Avg. Gop Size: -  bytes.");
-    EXPECT_EQ(line_starting(text, "- Avg. Frame Size"), "- Avg. Frame Size: 1000,00 bytes.");
+TEST(BuildSummary, SingleLines) {
+  struct Case {
+    StoreData data;
+    std::vector<std::string> lines;
+  };
+  // No closed GOP shows dashes, with the GOP size's own spacing; an unknown type counts as a
+  // frame only and spoils the pattern.
+  const Case cases[] = {
+      {make_store("IPP", {}, -1, 0, 3000),
+       {"- Total number of Gops: 0 gops.", "- Mean average Frames/Gop: - frames.",
+        "- Avg. Gop Size: -  bytes.", "- Avg. Frame Size: 1000,00 bytes."}},
+      {make_store("IPP", {}, 0), {"- Total number of Gops: 0 gops.", "- Avg. Gop Size: -  bytes."}},
+      {make_store("I", {}, -1, 9), {"- Mean average Slices/Frame: 9,00 slices."}},
+      {make_store("IBBIBB"), {"- 0 P Frames, average size: -  bytes."}},
+      {make_store("PPP"),
+       {"- 0 I Frames, average size: - bytes.", "- 0 B Frames, average size: - bytes.",
+        "- 3 P Frames, average size: 1000,00 bytes."}},
+      {make_store("IXP", {300, 200, 100}),
+       {"- Total number of Frames: 3 frames.", "- 1 I Frames, average size: 300,00 bytes.",
+        "- 1 P Frames, average size: 100,00 bytes.", "- GOP pattern: Non detected", "IP"}},
+      {make_store("IB", {}, 3), {"- Mean average Frames/Gop: 0,66 frames."}},
+      {make_store("IPPP", {3000000000u, 3000000000u, 1000000000u, 1000000000u}, 1, 4,
+                  8000000000ull),
+       {"- Total number of Bytes read: 8000000000 bytes.", "- Avg. Gop Size: 8000000000,00 bytes.",
+        "- Avg. Frame Size: 2000000000,00 bytes.",
+        "- 3 P Frames, average size: 1666666666,66 bytes."}},
+  };
+  for (const Case& c : cases) {
+    const std::string text = BuildSummary(c.data);
+    for (const std::string& line : c.lines) {
+      EXPECT_EQ(line_starting(text, line.substr(0, line.find_first_of(":,"))), line) << text;
+    }
   }
-}
-
-TEST(BuildSummary, OneFrameStillShowsSlicesPerFrame) {
-  StoreData data = make_store("I");
-  data.slice_count = 9;
-  EXPECT_EQ(line_starting(BuildSummary(data), "- Mean average Slices/Frame"),
-            "- Mean average Slices/Frame: 9,00 slices.");
-}
-
-TEST(BuildSummary, MissingTypesShowDashWithTheirOwnSpacing) {
-  const std::string no_p = BuildSummary(make_store("IBBIBB"));
-  EXPECT_EQ(line_starting(no_p, "- 0 P"), "- 0 P Frames, average size: -  bytes.");
-  const std::string only_p = BuildSummary(make_store("PPP"));
-  EXPECT_EQ(line_starting(only_p, "- 0 I"), "- 0 I Frames, average size: - bytes.");
-  EXPECT_EQ(line_starting(only_p, "- 0 B"), "- 0 B Frames, average size: - bytes.");
-  EXPECT_EQ(line_starting(only_p, "- 3 P"), "- 3 P Frames, average size: 1000,00 bytes.");
-}
-
-TEST(BuildSummary, UnknownTypeCountsAsFrameOnly) {
-  StoreData data = make_store("IXP", {300, 200, 100});
-  const std::string text = BuildSummary(data);
-  EXPECT_EQ(line_starting(text, "- Total number of Frames"), "- Total number of Frames: 3 frames.");
-  EXPECT_EQ(line_starting(text, "- 1 I"), "- 1 I Frames, average size: 300,00 bytes.");
-  EXPECT_EQ(line_starting(text, "- 1 P"), "- 1 P Frames, average size: 100,00 bytes.");
-  EXPECT_EQ(line_starting(text, "- GOP pattern"), "- GOP pattern: Non detected");
-  EXPECT_EQ(line_starting(text, "IP"), "IP");
-}
-
-TEST(BuildSummary, RatiosAreTruncated) {
-  StoreData data = make_store("IB");
-  data.open_gop = 3;
-  EXPECT_EQ(line_starting(BuildSummary(data), "- Mean average Frames/Gop"),
-            "- Mean average Frames/Gop: 0,66 frames.");
-}
-
-TEST(BuildSummary, CountsBeyondFourGibibytesInFull) {
-  StoreData data = make_store("IPPP", {3000000000u, 3000000000u, 1000000000u, 1000000000u});
-  data.bytes_scanned = 8000000000ull;
-  data.open_gop = 1;
-  data.slice_count = 4;
-  const std::string text = BuildSummary(data);
-  EXPECT_EQ(line_starting(text, "- Total number of Bytes"),
-            "- Total number of Bytes read: 8000000000 bytes.");
-  EXPECT_EQ(line_starting(text, "- Avg. Gop Size"), "- Avg. Gop Size: 8000000000,00 bytes.");
-  EXPECT_EQ(line_starting(text, "- Avg. Frame Size"), "- Avg. Frame Size: 2000000000,00 bytes.");
-  EXPECT_EQ(line_starting(text, "- 3 P"), "- 3 P Frames, average size: 1666666666,66 bytes.");
 }
 
 TEST(BuildSummary, ReadsTheStoreUnderItsLock) {
   AnalysisStore store;
   store.update([](StoreData& data) {
-    data = make_store("IBBPIBBP", {9, 1, 1, 3, 9, 1, 1, 3});
-    data.open_gop = 2;
-    data.bytes_scanned = 28;
+    data = make_store("IBBPIBBP", {9, 1, 1, 3, 9, 1, 1, 3}, 2, 0, 28);
   });
   EXPECT_EQ(BuildSummary(store), BuildSummary(store.snapshot()));
   EXPECT_NE(BuildSummary(store).find("IBBPIBBP\n"), std::string::npos);
 }
 
-TEST(DetectGopPattern, RepeatingRuns) {
-  EXPECT_EQ(DetectGopPattern(make_store("IPBBPBBIPBBPBBIPBBPBB")), "IPBBPBB.");
-  EXPECT_EQ(DetectGopPattern(make_store("IBBPIBBPIBBP")), "IBBP.");
-  EXPECT_EQ(DetectGopPattern(make_store("IBPIBP")), "IBP.");
-}
-
-TEST(DetectGopPattern, DifferingClosedRunIsNonDetected) {
-  EXPECT_EQ(DetectGopPattern(make_store("IBBPIBBPIBPI")), "Non detected");
-}
-
-TEST(DetectGopPattern, RunAfterTheLastIFrameIsNotCompared) {
-  EXPECT_EQ(DetectGopPattern(make_store("IBBPIBBPIB")), "IBBP.");
-}
-
-TEST(DetectGopPattern, FewIFrames) {
-  EXPECT_EQ(DetectGopPattern(make_store("IPPP")), "PPP.");
-  EXPECT_EQ(DetectGopPattern(make_store("IBPIB")), "IB.");
-  EXPECT_EQ(DetectGopPattern(make_store("II")), "I.");
-  EXPECT_EQ(DetectGopPattern(make_store("IIII")), "I.");
-  EXPECT_EQ(DetectGopPattern(make_store("I")), ".");
-  EXPECT_EQ(DetectGopPattern(make_store("")), ".");
-}
-
-TEST(DetectGopPattern, FramesBeforeTheFirstIFrameAreReplacedAtTheSecond) {
-  EXPECT_EQ(DetectGopPattern(make_store("BBIBBP")), "BBBBP.");
-  EXPECT_EQ(DetectGopPattern(make_store("BBIBBPIBBP")), "IBBP.");
-}
-
-TEST(DetectGopPattern, UnknownTypeStopsThePass) {
-  EXPECT_EQ(DetectGopPattern(make_store("IBXBP")), "Non detected");
-  EXPECT_EQ(DetectGopPattern(make_store("X")), "Non detected");
+TEST(DetectGopPattern, Cases) {
+  // A closed run that differs is not detected, the run after the last I frame is not compared,
+  // frames before the first I frame are replaced at the second, an unknown type stops the pass.
+  const std::pair<const char*, const char*> cases[] = {{"IPBBPBBIPBBPBBIPBBPBB", "IPBBPBB."},
+                                                       {"IBBPIBBPIBBP", "IBBP."},
+                                                       {"IBPIBP", "IBP."},
+                                                       {"IBBPIBBPIBPI", "Non detected"},
+                                                       {"IBBPIBBPIB", "IBBP."},
+                                                       {"IPPP", "PPP."},
+                                                       {"IBPIB", "IB."},
+                                                       {"II", "I."},
+                                                       {"IIII", "I."},
+                                                       {"I", "."},
+                                                       {"", "."},
+                                                       {"BBIBBP", "BBBBP."},
+                                                       {"BBIBBPIBBP", "IBBP."},
+                                                       {"IBXBP", "Non detected"},
+                                                       {"X", "Non detected"}};
+  for (const auto& [types, pattern] : cases) {
+    EXPECT_EQ(DetectGopPattern(make_store(types)), pattern) << types;
+  }
 }
 
 }  // namespace
