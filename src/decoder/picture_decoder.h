@@ -18,8 +18,9 @@ class PictureDecoder {
   PictureDecoder(DecoderContext& ctx, HeaderParser& headers);
 
   // Called with the window at the first slice start code. `second_field` is called once,
-  // half-way through an interlaced frame picture other than the first of the session, when
-  // the display is due to show the second field of the frame it showed last.
+  // half-way through an interlaced frame picture whose frame number is not 0 (the first
+  // picture of a session, or of a new picture size, has no frame shown before it), when the
+  // display is due to show the second field of the frame it showed last.
   // Returns the macroblock address reached.
   int decode_slices(int frame_number, const PredictionFrames& frames,
                     const std::function<void()>& second_field);
