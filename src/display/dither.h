@@ -23,9 +23,7 @@ struct CacheLineAllocator {
   [[nodiscard]] T* allocate(size_t count) {
     return static_cast<T*>(::operator new(count * sizeof(T), kAlignment));
   }
-  void deallocate(T* p, size_t count) noexcept {
-    ::operator delete(p, count * sizeof(T), kAlignment);
-  }
+  void deallocate(T* p, size_t /*count*/) noexcept { ::operator delete(p, kAlignment); }
   friend bool operator==(const CacheLineAllocator&, const CacheLineAllocator&) { return true; }
 };
 
