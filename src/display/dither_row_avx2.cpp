@@ -237,7 +237,10 @@ TAVIK_AVX2 __attribute__((noinline)) void dither_rest(RowState s, const DitherRo
 template <bool kInterpolated, int kChromaShift>
 TAVIK_AVX2 inline void dither_row(const DitherRow& row) {
   constexpr int kStep = 32 << kChromaShift;
-  const RowState s = row_state<kChromaShift>(row.matrix_row, row.out);
+  RowState s = row_state<kChromaShift>(row.matrix_row, row.out);
+  // The row's tail is written with ordinary stores over pixels the whole steps wrote; mixing
+  // those with streamed stores to the same cache lines stalls, so such rows stay in the cache.
+  if (row.width % kStep != 0) s.store = StoreKind::kCached;
   const uint8_t* const luma_a = row.luma_a;
   const uint8_t* const luma_b = row.luma_b;
   const uint8_t* const cb = row.cb;
