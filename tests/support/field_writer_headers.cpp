@@ -1,16 +1,15 @@
 #include "support/field_writer_headers.h"
 
+#include "support/header_writer.h"
+
 namespace tavik::test::field_writer {
 
 namespace {
 
-constexpr uint8_t kPictureStartCode = 0x00;
 constexpr uint8_t kSequenceHeaderCode = 0xB3;
 constexpr uint8_t kExtensionStartCode = 0xB5;
-constexpr uint8_t kSequenceEndCode = 0xB7;
 constexpr uint8_t kGroupStartCode = 0xB8;
 constexpr int kSequenceExtensionId = 1;
-constexpr int kPictureCodingExtensionId = 8;
 constexpr int kFramesPerSecond = 25;
 
 }  // namespace
@@ -57,41 +56,29 @@ void write_gop_header(BitWriter& bits, int first_frame, bool closed_gop) {
 }
 
 void write_picture_headers(BitWriter& bits, const FieldPictureHeader& header) {
-  bits.start_code(kPictureStartCode);
-  bits.put(uint32_t(header.temporal_reference), 10);
-  bits.put(uint32_t(header.picture_coding_type), 3);
-  bits.put(0xFFFF, 16);  // vbv_delay: variable bit rate
-  if (header.picture_coding_type >= 2) {
-    bits.put(0, 1);  // full_pel_forward_vector
-    bits.put(7, 3);  // forward_f_code: unused in MPEG-2
-  }
-  if (header.picture_coding_type == 3) {
-    bits.put(0, 1);  // full_pel_backward_vector
-    bits.put(7, 3);  // backward_f_code
-  }
-  bits.put(0, 1);  // extra_bit_picture
-
-  bits.start_code(kExtensionStartCode);
-  bits.put(kPictureCodingExtensionId, 4);
-  for (const auto& direction : header.f_code) {
-    for (const int f_code : direction) bits.put(uint32_t(f_code), 4);
-  }
-  bits.put(0, 2);  // intra_dc_precision: 8 bits
-  bits.put(uint32_t(header.picture_structure), 2);
-  bits.put(0, 1);  // top_field_first: 0 in field pictures, the coding order gives the field order
-  bits.put(0, 1);  // frame_pred_frame_dct
-  bits.put(0, 1);  // concealment_motion_vectors
-  bits.put(0, 1);  // q_scale_type: linear
-  bits.put(0, 1);  // intra_vlc_format
-  bits.put(0, 1);  // alternate_scan
-  bits.put(0, 1);  // repeat_first_field
-  bits.put(0, 1);  // chroma_420_type: equals progressive_frame
-  bits.put(0, 1);  // progressive_frame
-  bits.put(0, 1);  // composite_display_flag
+  // MPEG-1 f_codes are unused in MPEG-2 (7); vbv_delay marks a variable bit rate.
+  header_writer::picture_header(
+      bits, {.temporal_reference = header.temporal_reference, .type = header.picture_coding_type});
+  // 8-bit DC, linear quantiser, zigzag scan, B-14 for intra blocks, no concealment vectors.
+  // top_field_first is 0 in field pictures: the coding order gives the field order.
+  header_writer::picture_coding_extension(
+      bits, {.f_code = {header.f_code[0][0], header.f_code[0][1], header.f_code[1][0],
+                        header.f_code[1][1]},
+             .intra_dc_precision = 0,
+             .picture_structure = header.picture_structure,
+             .top_field_first = 0,
+             .frame_pred_frame_dct = 0,
+             .concealment_motion_vectors = 0,
+             .q_scale_type = 0,
+             .intra_vlc_format = 0,
+             .alternate_scan = 0,
+             .repeat_first_field = 0,
+             .chroma_420_type = 0,
+             .progressive_frame = 0});
 }
 
 void write_sequence_end(BitWriter& bits) {
-  bits.start_code(kSequenceEndCode);
+  header_writer::sequence_end(bits);
 }
 
 }  // namespace tavik::test::field_writer
