@@ -1,0 +1,272 @@
+#include "app/command_table.h"
+
+#include <QKeySequence>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <array>
+
+namespace tavik::gui {
+
+namespace {
+
+// Texts as the menus, the status bar and the tooltips show them.
+constexpr std::array kCommandTexts = {
+    CommandText{Command::open, "Open", "Open...", nullptr, nullptr},
+    CommandText{Command::close_document, "Close", nullptr, "Cierra el documento activo", "Cerrar"},
+    CommandText{Command::save_information, "Save Information...", nullptr, "Save information",
+                "Save information"},
+    CommandText{Command::exit, "Close", "Exit",
+                "Sale de la aplicación; le pide que guarde los documentos", "Salir"},
+    CommandText{Command::toolbar, "ToolBar", "Toolbar", nullptr, nullptr},
+    CommandText{Command::play, "Play the video", nullptr, "Play the video", "Play"},
+    CommandText{Command::play_frame, "Play a Frame", nullptr, "Play a frame", "Play a frame"},
+    CommandText{Command::pause, "Pause/Stop", nullptr, "Pause", "Pause"},
+    CommandText{Command::go_to_beginning, "Go to the beginning", nullptr, "Go to the begining",
+                "Go to the begining"},
+    CommandText{Command::filter_i, "Filter I Frames", nullptr, "Filter I Frame", "Filter I Frame"},
+    CommandText{Command::filter_p, "Filter P Frames", nullptr, "Filter P Frame", "Filter P Frame"},
+    CommandText{Command::filter_b, "Filter B Frames", nullptr, "Filter B Frame", "Filter B Frame"},
+    CommandText{Command::gop_graphic, "Bytes/Gop graphic...", nullptr,
+                "Bytes/gop graphic configuration", "Bytes/gop graphic configuration"},
+    CommandText{Command::frame_graphic, "Bytes/Frame graphic...", nullptr,
+                "Bytes/frame graphic configuration", "Bytes/frame graphic configuration"},
+    CommandText{Command::slice_graphic, "Bytes/Slice graphic...", nullptr,
+                "Bytes/slice graphic configuration", "Bytes/slice graphic configuration"},
+    CommandText{Command::show_gop, "Bytes/Gop", nullptr, "Show Bytes/gop window",
+                "Show Bytes/gop window"},
+    CommandText{Command::show_frame, "Bytes/Frame", nullptr, "Show Bytes/frame window",
+                "Show Bytes/frame window"},
+    CommandText{Command::show_slice, "Bytes/Slice", nullptr, "Show Bytes/slice window",
+                "Show Bytes/slice window"},
+    CommandText{Command::summary, "Summary", nullptr, "Summary", "Summary"},
+    CommandText{Command::statistics, "Statistics", nullptr, "Statistics", "Statistics"},
+    CommandText{Command::cascade, "Cascade", nullptr,
+                "Organiza las ventanas de modo que se superpongan", "Ventanas en cascada"},
+    CommandText{Command::mosaic, "Mosaic", nullptr,
+                "Organiza las ventanas como mosaicos que no se superponen", "Ventanas en mosaico"},
+    CommandText{Command::arrange_icons, "Arrange icons", nullptr,
+                "Organiza los iconos en la parte inferior de la ventana", "Organizar iconos"},
+    CommandText{Command::about, "About Vemora...", nullptr,
+                "Muestra la información, el número de versión y los créditos del programa",
+                "Acerca de"},
+    CommandText{Command::print, "Print...", nullptr, "Imprime el documento activo", "Imprimir"},
+};
+
+QList<QKeySequence> shortcuts_of(Command command) {
+  switch (command) {
+    case Command::open:
+      return {QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::Key_O)};
+    case Command::close_document:
+      return {QKeySequence(Qt::CTRL | Qt::Key_W)};
+    case Command::exit:
+      return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
+    case Command::play:
+      return {QKeySequence(Qt::Key_Space)};
+    case Command::play_frame:
+      return {QKeySequence(Qt::Key_Right)};
+    case Command::go_to_beginning:
+      return {QKeySequence(Qt::Key_Home)};
+    case Command::print:
+      return {QKeySequence(Qt::CTRL | Qt::Key_P)};
+    default:
+      return {};
+  }
+}
+
+[[nodiscard]] bool is_checkable(Command command) {
+  switch (command) {
+    case Command::filter_i:
+    case Command::filter_p:
+    case Command::filter_b:
+    case Command::show_gop:
+    case Command::show_frame:
+    case Command::show_slice:
+    case Command::toolbar:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The toolbar pictures, drawn rather than loaded so that the program needs no resource files.
+void draw_bars(QPainter& p, QColor colour) {
+  p.setPen(Qt::NoPen);
+  p.setBrush(colour);
+  p.drawRect(2, 9, 3, 6);
+  p.drawRect(6, 4, 3, 11);
+  p.drawRect(10, 7, 3, 8);
+}
+
+void draw_letter(QPainter& p, const QString& text, QColor colour, QRect area) {
+  QFont font = p.font();
+  font.setPixelSize(area.height());
+  font.setBold(true);
+  p.setFont(font);
+  p.setPen(colour);
+  p.drawText(area, Qt::AlignCenter, text);
+}
+
+void draw_icon(QPainter& p, Command command) {
+  const QColor dark(40, 40, 40);
+  const QRect full(0, 0, 16, 16);
+  p.setRenderHint(QPainter::Antialiasing);
+  switch (command) {
+    case Command::open:
+      p.setPen(dark);
+      p.setBrush(QColor(240, 200, 80));
+      p.drawRect(1, 5, 13, 9);
+      p.drawRect(1, 3, 5, 2);
+      break;
+    case Command::save_information:
+      p.setPen(dark);
+      p.setBrush(QColor(60, 90, 170));
+      p.drawRect(1, 1, 13, 13);
+      p.setBrush(Qt::white);
+      p.drawRect(4, 1, 7, 5);
+      break;
+    case Command::play:
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(30, 150, 50));
+      p.drawPolygon(QPolygon({QPoint(3, 2), QPoint(13, 8), QPoint(3, 14)}));
+      break;
+    case Command::play_frame:
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(30, 150, 50));
+      p.drawPolygon(QPolygon({QPoint(2, 2), QPoint(10, 8), QPoint(2, 14)}));
+      p.setBrush(dark);
+      p.drawRect(11, 2, 3, 12);
+      break;
+    case Command::pause:
+      p.setPen(Qt::NoPen);
+      p.setBrush(dark);
+      p.drawRect(3, 2, 3, 12);
+      p.drawRect(10, 2, 3, 12);
+      break;
+    case Command::go_to_beginning:
+      p.setPen(Qt::NoPen);
+      p.setBrush(dark);
+      p.drawRect(2, 2, 3, 12);
+      p.setBrush(QColor(30, 150, 50));
+      p.drawPolygon(QPolygon({QPoint(14, 2), QPoint(6, 8), QPoint(14, 14)}));
+      break;
+    case Command::filter_i:
+    case Command::filter_p:
+    case Command::filter_b: {
+      const char* letter = command == Command::filter_i   ? "I"
+                           : command == Command::filter_p ? "P"
+                                                          : "B";
+      draw_letter(p, letter, dark, full);
+      p.setPen(QPen(QColor(200, 30, 30), 2));
+      p.drawLine(2, 14, 14, 2);
+      break;
+    }
+    case Command::summary:
+      draw_letter(p, QString(QChar(0x03A3)), dark, full);
+      break;
+    case Command::statistics: {
+      QPainterPath curve(QPointF(1, 14));
+      curve.cubicTo(QPointF(5, 14), QPointF(6, 2), QPointF(8, 2));
+      curve.cubicTo(QPointF(10, 2), QPointF(11, 14), QPointF(15, 14));
+      p.setPen(QPen(QColor(60, 90, 170), 2));
+      p.drawPath(curve);
+      break;
+    }
+    case Command::show_gop:
+    case Command::show_frame:
+    case Command::show_slice:
+      draw_bars(p, command == Command::show_gop     ? QColor(30, 150, 50)
+                   : command == Command::show_frame ? QColor(200, 30, 30)
+                                                    : QColor(60, 90, 170));
+      break;
+    case Command::gop_graphic:
+    case Command::frame_graphic:
+    case Command::slice_graphic: {
+      draw_bars(p, QColor(170, 170, 170));
+      const char* letter = command == Command::gop_graphic     ? "G"
+                           : command == Command::frame_graphic ? "F"
+                                                               : "S";
+      draw_letter(p, letter, dark, QRect(6, 0, 10, 10));
+      break;
+    }
+    case Command::about:
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(60, 90, 170));
+      p.drawEllipse(1, 1, 14, 14);
+      draw_letter(p, "?", Qt::white, QRect(1, 2, 14, 12));
+      break;
+    default:
+      break;
+  }
+}
+
+QIcon command_icon(Command command) {
+  QPixmap pixmap(16, 16);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  draw_icon(painter, command);
+  return QIcon(pixmap);
+}
+
+}  // namespace
+
+CommandTable::CommandTable(QObject* owner) {
+  for (const CommandText& text : kCommandTexts) {
+    auto* action = new QAction(QString::fromUtf8(text.menu_text), owner);
+    action->setData(static_cast<int>(text.command));
+    if (text.status_prompt != nullptr) action->setStatusTip(QString::fromUtf8(text.status_prompt));
+    if (text.tooltip != nullptr) action->setToolTip(QString::fromUtf8(text.tooltip));
+    action->setShortcuts(shortcuts_of(text.command));
+    action->setCheckable(is_checkable(text.command));
+    if (toolbar_layout().contains(text.command)) action->setIcon(command_icon(text.command));
+    actions_.append(action);
+  }
+}
+
+QAction* CommandTable::operator[](Command command) const {
+  for (QAction* action : actions_) {
+    if (action->data().toInt() == static_cast<int>(command)) return action;
+  }
+  return nullptr;
+}
+
+void CommandTable::use_menu_texts(bool document_open) {
+  for (const CommandText& text : kCommandTexts) {
+    const char* name =
+        !document_open && text.no_document_text != nullptr ? text.no_document_text : text.menu_text;
+    QAction* action = (*this)[text.command];
+    // setText would also replace a tooltip that was never set apart from the text.
+    const QString tooltip = action->toolTip();
+    action->setText(QString::fromUtf8(name));
+    if (text.tooltip != nullptr) action->setToolTip(tooltip);
+  }
+}
+
+QList<Command> CommandTable::toolbar_layout() {
+  return {Command::open,
+          Command::save_information,
+          kSeparator,
+          Command::play,
+          Command::play_frame,
+          Command::pause,
+          Command::go_to_beginning,
+          kSeparator,
+          Command::filter_i,
+          Command::filter_p,
+          Command::filter_b,
+          kSeparator,
+          Command::summary,
+          Command::statistics,
+          kSeparator,
+          Command::show_gop,
+          Command::show_frame,
+          Command::show_slice,
+          kSeparator,
+          Command::gop_graphic,
+          Command::frame_graphic,
+          Command::slice_graphic,
+          kSeparator,
+          Command::about};
+}
+
+}  // namespace tavik::gui

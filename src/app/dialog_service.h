@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace tavik::gui {
+
+enum class MessageIcon { information, warning, stop };
+
+// Every modal window of the program goes through here, so that tests can answer them.
+class DialogService {
+ public:
+  virtual ~DialogService() = default;
+  // A message box with one OK button.
+  virtual void show_message(QWidget* parent, MessageIcon icon, const QString& text) = 0;
+  // The file dialog of the Open command: the chosen path, or an empty string when cancelled.
+  virtual QString open_file_name(QWidget* parent, const QStringList& filters) = 0;
+  virtual void show_about(QWidget* parent) = 0;
+  // Print preview of a widget's painting, from which the user may print.
+  virtual void print_preview(QWidget* parent, QWidget* view) = 0;
+};
+
+// The real modal windows.
+class ModalDialogs final : public DialogService {
+ public:
+  void show_message(QWidget* parent, MessageIcon icon, const QString& text) override;
+  QString open_file_name(QWidget* parent, const QStringList& filters) override;
+  void show_about(QWidget* parent) override;
+  void print_preview(QWidget* parent, QWidget* view) override;
+};
+
+}  // namespace tavik::gui

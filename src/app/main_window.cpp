@@ -1,0 +1,421 @@
+#include "app/main_window.h"
+
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QToolBar>
+#include <cstdio>
+
+#include "app/document_window.h"
+#include "results/summary.h"
+#include "views/analysis_placeholder_view.h"
+#include "views/video_view.h"
+
+namespace tavik::gui {
+
+namespace {
+
+[[nodiscard]] QString without_line_end(const std::string& text) {
+  QString result = QString::fromStdString(text);
+  while (result.endsWith(QLatin1Char('\n'))) result.chop(1);
+  return result;
+}
+
+}  // namespace
+
+QStringList mpeg_file_filters() {
+  return {QStringLiteral("MPEG Files (*.mpg)"), QStringLiteral("MPEG2 Video Files (*.M2V)"),
+          QStringLiteral("MPEG1 Video Files (*.M1V)"), QStringLiteral("All Files (*.*)")};
+}
+
+// The engine's texts: notices and traces on the standard output, warnings on the standard
+// error stream, and message boxes queued for the window thread.
+class MainWindow::WindowMessages final : public Messages {
+ public:
+  explicit WindowMessages(MainWindow& window) : window_(window) {}
+  void out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
+  void err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
+  void message_box(std::string_view text) override {
+    QMetaObject::invokeMethod(
+        &window_,
+        [window = &window_, message = QString::fromUtf8(text.data(), qsizetype(text.size()))] {
+          window->show_message(MessageIcon::stop, message);
+        },
+        Qt::QueuedConnection);
+  }
+
+ private:
+  MainWindow& window_;
+};
+
+MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogService& dialogs)
+    : store_(store),
+      settings_(settings),
+      dialogs_(dialogs),
+      messages_(std::make_unique<WindowMessages>(*this)),
+      controller_(store, *messages_, *this),
+      commands_(this) {
+  setWindowTitle(QStringLiteral("Tavik"));
+  setAcceptDrops(true);
+  mdi_ = new QMdiArea(this);
+  setCentralWidget(mdi_);
+  // The status bar exists but is never shown.
+  statusBar()->showMessage(QStringLiteral("Preparado"));
+  statusBar()->hide();
+  build_toolbar();
+  build_menus();
+  connect_commands();
+  connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { update_actions(); });
+  resize(1024, 768);
+  update_actions();
+}
+
+MainWindow::~MainWindow() {
+  // The play worker must be gone before this window is.
+  controller_.close_video();
+}
+
+void MainWindow::build_toolbar() {
+  toolbar_ = addToolBar(QStringLiteral("ToolBar"));
+  toolbar_->setIconSize(QSize(16, 15));
+  for (Command command : CommandTable::toolbar_layout()) {
+    if (command == kSeparator) {
+      toolbar_->addSeparator();
+    } else {
+      toolbar_->addAction(commands_[command]);
+    }
+  }
+}
+
+void MainWindow::build_menus() {
+  const auto menu = [this](const QString& title, std::initializer_list<Command> items,
+                           QList<QMenu*>& set) {
+    auto* m = new QMenu(title, this);
+    for (Command command : items) {
+      if (command == kSeparator) {
+        m->addSeparator();
+      } else {
+        m->addAction(commands_[command]);
+      }
+    }
+    set.append(m);
+    return m;
+  };
+  true_colour_action_ = new QAction(QStringLiteral("True colour"), this);
+  true_colour_action_->setCheckable(true);
+  true_colour_action_->setChecked(settings_.true_colour());
+  true_colour_action_->setStatusTip(
+      QStringLiteral("Show the decoded picture in true colour instead of the dithered palette"));
+  controller_.set_true_colour(settings_.true_colour());
+
+  for (QList<QMenu*>* set : {&no_document_menus_, &document_menus_}) {
+    const bool documents = set == &document_menus_;
+    QMenu* file = menu(QStringLiteral("File"), {Command::open}, *set);
+    recent_menus_.append(file->addMenu(QStringLiteral("Open Recent")));
+    if (documents) {
+      file->addAction(commands_[Command::close_document]);
+      file->addAction(commands_[Command::save_information]);
+    }
+    file->addSeparator();
+    file->addAction(commands_[Command::exit]);
+    QMenu* view = menu(QStringLiteral("View"), {Command::toolbar}, *set);
+    view->addAction(true_colour_action_);
+    if (documents) {
+      menu(QStringLiteral("Control"),
+           {Command::play, Command::play_frame, Command::pause, Command::go_to_beginning}, *set);
+      menu(QStringLiteral("Filter"), {Command::filter_i, Command::filter_p, Command::filter_b},
+           *set);
+      menu(QStringLiteral("Graphic configuration"),
+           {Command::gop_graphic, Command::frame_graphic, Command::slice_graphic}, *set);
+      menu(QStringLiteral("Show"), {Command::show_gop, Command::show_frame, Command::show_slice},
+           *set);
+      menu(QStringLiteral("Window"), {Command::cascade, Command::mosaic, Command::arrange_icons},
+           *set);
+    }
+    menu(QStringLiteral("Help"), {Command::about}, *set);
+  }
+  // Shortcuts work whichever menus are shown.
+  for (Command command : {Command::open, Command::close_document, Command::exit, Command::play,
+                          Command::play_frame, Command::go_to_beginning, Command::print}) {
+    addAction(commands_[command]);
+  }
+  rebuild_recent_menu();
+  show_menus(false);
+}
+
+void MainWindow::rebuild_recent_menu() {
+  const QStringList files = settings_.recent_files();
+  for (QMenu* recent : recent_menus_) {
+    recent->clear();
+    for (int i = 0; i < files.size(); ++i) {
+      const QString path = files[i];
+      QAction* item = recent->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(path));
+      connect(item, &QAction::triggered, this, [this, path] { open_path(path); });
+    }
+    recent->setEnabled(!files.isEmpty());
+  }
+}
+
+void MainWindow::show_menus(bool document_open) {
+  menuBar()->clear();
+  for (QMenu* m : document_open ? document_menus_ : no_document_menus_) menuBar()->addMenu(m);
+  commands_.use_menu_texts(document_open);
+  document_menus_shown_ = document_open;
+}
+
+void MainWindow::connect_commands() {
+  const auto on = [this](Command command, auto&& handler) {
+    connect(commands_[command], &QAction::triggered, this, handler);
+  };
+  on(Command::open, [this] { open_file(); });
+  on(Command::close_document, [this] {
+    if (QMdiSubWindow* active = mdi_->activeSubWindow()) active->close();
+  });
+  on(Command::save_information, [this] { controller_.pause(); });
+  on(Command::exit, [this] { close(); });
+  on(Command::toolbar, [this](bool shown) { toolbar_->setVisible(shown); });
+  on(Command::play, [this] {
+    mdi_->viewport()->update();
+    controller_.play();
+  });
+  on(Command::play_frame, [this] { controller_.play_frame(); });
+  on(Command::pause, [this] { controller_.pause(); });
+  on(Command::go_to_beginning, [this] { controller_.go_to_beginning(); });
+  on(Command::filter_i, [this] { controller_.toggle_filter(kIPicture); });
+  on(Command::filter_p, [this] { controller_.toggle_filter(kPPicture); });
+  on(Command::filter_b, [this] { controller_.toggle_filter(kBPicture); });
+  on(Command::show_gop, [this] { controller_.toggle_show(WindowKind::gop_chart); });
+  on(Command::show_frame, [this] { controller_.toggle_show(WindowKind::frame_chart); });
+  on(Command::show_slice, [this] { controller_.toggle_show(WindowKind::slice_chart); });
+  on(Command::summary, [this] { show_summary(); });
+  on(Command::statistics, [this] {
+    if (windows_of(WindowKind::statistics).isEmpty()) open_window(WindowKind::statistics);
+  });
+  on(Command::cascade, [this] { mdi_->cascadeSubWindows(); });
+  on(Command::mosaic, [this] { mdi_->tileSubWindows(); });
+  on(Command::arrange_icons, [this] { arrange_icons(); });
+  on(Command::about, [this] { dialogs_.show_about(this); });
+  on(Command::print, [this] { print_active_view(); });
+  connect(toolbar_, &QToolBar::visibilityChanged, this, [this] { update_actions(); });
+  connect(true_colour_action_, &QAction::toggled, this,
+          [this](bool shown) { set_true_colour(shown); });
+}
+
+void MainWindow::update_actions() {
+  state_update_posted_ = false;
+  const PlaybackState state = controller_.state();
+  const auto set = [this](Command command, bool enabled) {
+    commands_[command]->setEnabled(enabled);
+  };
+  set(Command::open, !state.file_loaded);
+  set(Command::close_document, mdi_->activeSubWindow() != nullptr);
+  set(Command::play, state.file_loaded && !state.playing);
+  set(Command::play_frame, state.file_loaded && !state.playing);
+  set(Command::pause, state.file_loaded && state.playing);
+  for (Command command : {Command::go_to_beginning, Command::save_information, Command::summary,
+                          Command::statistics}) {
+    set(command, state.file_loaded);
+  }
+  commands_[Command::filter_i]->setChecked(state.filter_i);
+  commands_[Command::filter_p]->setChecked(state.filter_p);
+  commands_[Command::filter_b]->setChecked(state.filter_b);
+  commands_[Command::show_frame]->setChecked(state.show_frame_chart);
+  commands_[Command::show_gop]->setChecked(state.show_gop_chart);
+  commands_[Command::show_slice]->setChecked(state.show_slice_chart);
+  commands_[Command::toolbar]->setChecked(!toolbar_->isHidden());
+
+  const bool documents = !mdi_->subWindowList().isEmpty();
+  if (documents != document_menus_shown_) show_menus(documents);
+  QMdiSubWindow* active = mdi_->activeSubWindow();
+  setWindowTitle(active != nullptr && !active->windowTitle().isEmpty()
+                     ? QStringLiteral("Tavik - %1").arg(active->windowTitle())
+                     : QStringLiteral("Tavik"));
+}
+
+QList<DocumentWindow*> MainWindow::windows_of(WindowKind kind) const {
+  QList<DocumentWindow*> found;
+  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+    auto* window = qobject_cast<DocumentWindow*>(sub);
+    if (window != nullptr && window->kind() == kind) found.append(window);
+  }
+  return found;
+}
+
+void MainWindow::post_repaint(WindowKind kind, bool /*erase*/) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, kind] {
+        for (DocumentWindow* window : windows_of(kind)) {
+          if (window->widget() != nullptr) window->widget()->update();
+        }
+        controller_.repaint_issued(kind);
+      },
+      Qt::QueuedConnection);
+}
+
+void MainWindow::post_end_of_stream(const std::string& summary) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, text = QString::fromStdString(summary)] {
+        update_actions();
+        show_message(MessageIcon::information, text);
+      },
+      Qt::QueuedConnection);
+}
+
+void MainWindow::post_fatal_error(const std::string& text) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, message = without_line_end(text)] {
+        update_actions();
+        show_message(MessageIcon::stop, message);
+      },
+      Qt::QueuedConnection);
+}
+
+void MainWindow::post_state_changed() {
+  // One update per burst of changes.
+  if (state_update_posted_.exchange(true)) return;
+  QMetaObject::invokeMethod(
+      this, [this] { update_actions(); }, Qt::QueuedConnection);
+}
+
+DocumentWindow* MainWindow::add_window(WindowKind kind, QWidget* view) {
+  auto* window = new DocumentWindow(kind, controller_, view);
+  mdi_->addSubWindow(window);
+  connect(window, &QObject::destroyed, this, [this] { post_state_changed(); });
+  window->show();
+  return window;
+}
+
+void MainWindow::open_window(WindowKind kind) {
+  if (kind == WindowKind::video) return;
+  DocumentWindow* window = add_window(kind, new AnalysisPlaceholderView(kind, store_));
+  window->setWindowTitle(
+      store_.read([kind](const StoreData& stored) { return analysis_window_title(kind, stored); }));
+  window->resize(400, 300);
+  controller_.window_opened(kind);
+}
+
+void MainWindow::close_windows(WindowKind kind) {
+  for (DocumentWindow* window : windows_of(kind)) window->close();
+}
+
+void MainWindow::open_file() {
+  if (controller_.state().file_loaded) close_video_window();
+  controller_.clear_input();
+  const QString path = dialogs_.open_file_name(this, mpeg_file_filters());
+  if (!path.isEmpty()) open_path(path);
+}
+
+void MainWindow::open_path(const QString& path) {
+  if (controller_.state().file_loaded || !windows_of(WindowKind::video).isEmpty()) {
+    close_video_window();
+  }
+  controller_.set_input(QFileInfo(path).absoluteFilePath().toStdString());
+  open_video_window(path);
+  mdi_->tileSubWindows();
+  settings_.add_recent_file(QFileInfo(path).absoluteFilePath());
+  rebuild_recent_menu();
+  update_actions();
+}
+
+void MainWindow::open_video_window(const QString& path) {
+  auto* view = new VideoView(controller_);
+  view->set_true_colour(true_colour_action_->isChecked());
+  DocumentWindow* window = add_window(WindowKind::video, view);
+  window->setWindowTitle(QFileInfo(path).fileName());
+  connect(window, &DocumentWindow::video_closing, this, [this] { close_analysis_windows(); });
+  connect(
+      view, &VideoView::picture_size_known, this, [this](QSize size) { fit_video_window(size); },
+      Qt::QueuedConnection);
+  // The charts the user wants open with the video window.
+  const PlaybackState state = controller_.state();
+  if (state.show_frame_chart) open_window(WindowKind::frame_chart);
+  if (state.show_gop_chart) open_window(WindowKind::gop_chart);
+  if (state.show_slice_chart) open_window(WindowKind::slice_chart);
+}
+
+void MainWindow::fit_video_window(QSize picture_size) {
+  for (DocumentWindow* window : windows_of(WindowKind::video)) {
+    if (QWidget* view = window->widget()) {
+      window->resize(window->size() - view->size() + picture_size);
+    }
+  }
+}
+
+void MainWindow::close_video_window() {
+  for (DocumentWindow* window : windows_of(WindowKind::video)) window->close();
+}
+
+void MainWindow::close_analysis_windows() {
+  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+    auto* window = qobject_cast<DocumentWindow*>(sub);
+    if (window != nullptr && window->kind() != WindowKind::video) window->close();
+  }
+}
+
+// Minimised windows in a row along the bottom of the area.
+void MainWindow::arrange_icons() {
+  int x = 0;
+  const int bottom = mdi_->viewport()->height();
+  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+    if (!sub->isMinimized()) continue;
+    sub->move(x, bottom - sub->height());
+    x += sub->width();
+  }
+}
+
+void MainWindow::show_summary() {
+  show_message(MessageIcon::information, QString::fromStdString(BuildSummary(store_)));
+}
+
+void MainWindow::print_active_view() {
+  QMdiSubWindow* active = mdi_->activeSubWindow();
+  if (active != nullptr && active->widget() != nullptr) {
+    dialogs_.print_preview(this, active->widget());
+  }
+}
+
+void MainWindow::set_true_colour(bool on) {
+  settings_.set_true_colour(on);
+  controller_.set_true_colour(on);
+  for (DocumentWindow* window : windows_of(WindowKind::video)) {
+    if (auto* view = qobject_cast<VideoView*>(window->widget())) view->set_true_colour(on);
+  }
+}
+
+void MainWindow::show_message(MessageIcon icon, const QString& text) {
+  dialogs_.show_message(this, icon, text);
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && event->mimeData()->urls().constFirst().isLocalFile()) {
+    event->acceptProposedAction();
+  }
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.constFirst().isLocalFile()) return;
+  event->acceptProposedAction();
+  const QString path = urls.constFirst().toLocalFile();
+  // Not from inside the drop: the first paint decodes and may show message boxes.
+  QMetaObject::invokeMethod(
+      this, [this, path] { open_path(path); }, Qt::QueuedConnection);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  close_video_window();
+  close_analysis_windows();
+  QMainWindow::closeEvent(event);
+}
+
+}  // namespace tavik::gui

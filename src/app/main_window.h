@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+
+#include "analysis/analysis_store.h"
+#include "app/app_settings.h"
+#include "app/command_table.h"
+#include "app/dialog_service.h"
+#include "playback/playback_controller.h"
+
+class QMdiArea;
+class QMdiSubWindow;
+class QMenu;
+class QToolBar;
+
+namespace tavik::gui {
+
+class DocumentWindow;
+
+// The main window: toolbar, hidden status bar, menus and the area in which every view lives
+// in a child window. It runs the commands and carries playback's requests to the windows.
+class MainWindow final : public QMainWindow, public PlaybackWindows {
+  Q_OBJECT
+
+ public:
+  MainWindow(AnalysisStore& store, AppSettings& settings, DialogService& dialogs);
+  ~MainWindow() override;
+
+  // Opens a file as the Open command does once its dialog has returned the path.
+  void open_path(const QString& path);
+
+  [[nodiscard]] const CommandTable& commands() const { return commands_; }
+  [[nodiscard]] PlaybackController& controller() { return controller_; }
+  [[nodiscard]] QMdiArea* mdi_area() const { return mdi_; }
+  [[nodiscard]] QList<DocumentWindow*> windows_of(WindowKind kind) const;
+  [[nodiscard]] bool document_menus_shown() const { return document_menus_shown_; }
+  // Sets every enabled and checked state from the application's state.
+  void update_actions();
+
+  // PlaybackWindows
+  void post_repaint(WindowKind kind, bool erase) override;
+  void post_end_of_stream(const std::string& summary) override;
+  void post_fatal_error(const std::string& text) override;
+  void post_state_changed() override;
+  void open_window(WindowKind kind) override;
+  void close_windows(WindowKind kind) override;
+
+ protected:
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  class WindowMessages;
+
+  void build_toolbar();
+  void build_menus();
+  void rebuild_recent_menu();
+  void connect_commands();
+  void show_menus(bool document_open);
+
+  void open_file();
+  DocumentWindow* add_window(WindowKind kind, QWidget* view);
+  void open_video_window(const QString& path);
+  void fit_video_window(QSize picture_size);
+  void close_video_window();
+  void close_analysis_windows();
+  void arrange_icons();
+  void show_summary();
+  void print_active_view();
+  void set_true_colour(bool on);
+  void show_message(MessageIcon icon, const QString& text);
+
+  AnalysisStore& store_;
+  AppSettings& settings_;
+  DialogService& dialogs_;
+  std::unique_ptr<WindowMessages> messages_;
+  PlaybackController controller_;
+  CommandTable commands_;
+  QAction* true_colour_action_ = nullptr;
+  QMdiArea* mdi_ = nullptr;
+  QToolBar* toolbar_ = nullptr;
+  QList<QMenu*> no_document_menus_;
+  QList<QMenu*> document_menus_;
+  QList<QMenu*> recent_menus_;
+  bool document_menus_shown_ = false;
+  std::atomic<bool> state_update_posted_{false};
+};
+
+// The filters of the Open command's file dialog, in order.
+[[nodiscard]] QStringList mpeg_file_filters();
+
+}  // namespace tavik::gui

@@ -1,0 +1,422 @@
+#include "playback/playback_controller.h"
+
+#include <exception>
+#include <utility>
+
+#include "decoder/fatal_error.h"
+
+namespace tavik {
+
+namespace {
+
+[[nodiscard]] int chart_slot(WindowKind chart) {
+  switch (chart) {
+    case WindowKind::frame_chart:
+      return 0;
+    case WindowKind::gop_chart:
+      return 1;
+    case WindowKind::slice_chart:
+      return 2;
+    default:
+      return -1;
+  }
+}
+
+[[nodiscard]] bool is_list(WindowKind kind) {
+  return kind == WindowKind::frame_list || kind == WindowKind::gop_list ||
+         kind == WindowKind::slice_list;
+}
+
+}  // namespace
+
+// The session's hand-over, on whichever thread is stepping it.
+class PlaybackController::Listener final : public SessionListener {
+ public:
+  explicit Listener(PlaybackController& owner) : owner_(owner) {}
+  void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
+                   const DecodingVariables& vars) override {
+    owner_.publish_frame(frame, geometry, vars);
+  }
+  void picture_ready(const PaletteImage& image) override {
+    owner_.publish_picture(image);
+    owner_.repaint_after_picture();
+  }
+  void session_ended(const std::string& summary) override { owner_.pending_summary_ = summary; }
+
+ private:
+  PlaybackController& owner_;
+};
+
+PlaybackController::PlaybackController(AnalysisStore& store, Messages& messages,
+                                       PlaybackWindows& windows)
+    : store_(store),
+      messages_(messages),
+      windows_(windows),
+      listener_(std::make_unique<Listener>(*this)) {
+  for (auto& flag : done_) flag = true;
+  for (auto& flag : ready_) flag = true;
+  for (auto& flag : show_preference_) flag = true;
+  store_.set_gop_closed_callback([this] { gop_closed(); });
+}
+
+PlaybackController::~PlaybackController() {
+  set_flag(video_closed_, true);
+  set_flag(stop_requested_, true);
+  join_worker();
+  store_.set_gop_closed_callback({});
+}
+
+void PlaybackController::set_flag(Flag& flag, bool value) {
+  {
+    std::lock_guard lock(flags_mutex_);
+    flag = value;
+  }
+  flags_changed_.notify_all();
+}
+
+void PlaybackController::clear_input() {
+  file_loaded_ = false;
+  windows_.post_state_changed();
+}
+
+void PlaybackController::set_input(const std::string& path) {
+  {
+    std::lock_guard lock(input_mutex_);
+    input_path_ = path;
+  }
+  store_.set_filters(false, false, false);
+  for (auto& flag : show_preference_) flag = true;
+  file_loaded_ = true;
+  windows_.post_state_changed();
+}
+
+std::string PlaybackController::input_path() const {
+  std::lock_guard lock(input_mutex_);
+  return input_path_;
+}
+
+void PlaybackController::video_view_created() {
+  done_[index_of(WindowKind::video)] = true;
+  ready_[index_of(WindowKind::video)] = true;
+  stop_requested_ = false;
+  session_open_ = false;
+  playing_ = false;
+  video_shown_ = false;
+  set_flag(video_closed_, false);
+}
+
+bool PlaybackController::first_paint() {
+  bool opened = false;
+  {
+    std::lock_guard lock(decode_mutex_);
+    restart();
+    opened = session_open_;
+    if (opened) {
+      step();
+      step();
+    }
+  }
+  video_shown_ = true;
+  return opened;
+}
+
+void PlaybackController::close_video() {
+  set_flag(video_closed_, true);
+  window_open_[index_of(WindowKind::frame_chart)] = false;
+  window_open_[index_of(WindowKind::frame_list)] = false;
+  file_loaded_ = false;
+  playing_ = false;
+  continuous_play_ = false;
+  session_started_ = false;
+  session_open_ = false;
+  video_shown_ = false;
+  set_flag(stop_requested_, false);
+  join_worker();
+  {
+    // The session's inputs and frame store go with the window.
+    std::lock_guard lock(decode_mutex_);
+    session_.reset();
+  }
+  store_.close_reset();
+  {
+    std::lock_guard lock(picture_mutex_);
+    shown_ = ShownPicture{};
+  }
+  windows_.post_state_changed();
+}
+
+void PlaybackController::play() {
+  if (!file_loaded_) return;
+  if (playing_) {
+    pause();
+    return;
+  }
+  join_worker();
+  playing_ = true;
+  continuous_play_ = true;
+  set_flag(stop_requested_, false);
+  if (!session_started_) {
+    std::lock_guard lock(decode_mutex_);
+    restart();
+  }
+  if (playing_) worker_ = std::thread([this] { play_worker(); });
+  windows_.post_state_changed();
+}
+
+void PlaybackController::play_frame() {
+  if (!file_loaded_ || playing_) return;
+  continuous_play_ = false;
+  playing_ = true;
+  set_flag(stop_requested_, true);
+  {
+    std::lock_guard lock(decode_mutex_);
+    if (!session_started_) restart();
+    // The first picture is recorded only when the second picture start code is met.
+    if (store_.read([](const StoreData& data) { return data.last_frame; }) == -1) step();
+    step();
+  }
+  playing_ = false;
+  windows_.post_state_changed();
+}
+
+void PlaybackController::pause() {
+  if (!playing_) return;
+  set_flag(stop_requested_, true);
+  playing_ = false;
+  windows_.post_state_changed();
+}
+
+void PlaybackController::go_to_beginning() {
+  if (!file_loaded_) return;
+  wait_for_done(
+      {WindowKind::video, WindowKind::frame_chart, WindowKind::frame_list, WindowKind::gop_chart});
+  pause();
+  video_shown_ = false;
+  continuous_play_ = false;
+  session_started_ = false;
+  store_.current_picture_type = 0;
+  session_open_ = false;
+  set_flag(stop_requested_, true);
+  join_worker();
+  {
+    std::lock_guard lock(decode_mutex_);
+    restart();
+  }
+  playing_ = false;
+  windows_.post_state_changed();
+}
+
+void PlaybackController::toggle_filter(PictureType type) {
+  store_.update([type](StoreData& data) {
+    int32_t& filter = type == kIPicture   ? data.filter_i
+                      : type == kPPicture ? data.filter_p
+                                          : data.filter_b;
+    filter = filter != 0 ? 0 : 1;
+  });
+  windows_.post_state_changed();
+}
+
+void PlaybackController::toggle_show(WindowKind chart) {
+  const int slot = chart_slot(chart);
+  if (slot < 0) return;
+  if (!file_loaded_) {
+    show_preference_[slot] = !show_preference_[slot];
+    windows_.post_state_changed();
+  } else if (!window_open_[index_of(chart)]) {
+    windows_.open_window(chart);
+  } else {
+    windows_.close_windows(chart);
+  }
+}
+
+void PlaybackController::set_show_preference(WindowKind chart, bool shown) {
+  if (const int slot = chart_slot(chart); slot >= 0) show_preference_[slot] = shown;
+}
+
+void PlaybackController::window_opened(WindowKind kind) {
+  set_show_preference(kind, true);
+  set_flag(window_open_[index_of(kind)], true);
+  windows_.post_state_changed();
+}
+
+void PlaybackController::window_closed(WindowKind kind) {
+  set_flag(window_open_[index_of(kind)], false);
+  set_show_preference(kind, false);
+  if (is_list(kind)) wait_for_done({kind});
+  windows_.post_state_changed();
+}
+
+bool PlaybackController::window_open(WindowKind kind) const {
+  return window_open_[index_of(kind)];
+}
+
+void PlaybackController::repaint_issued(WindowKind kind) {
+  set_flag(ready_[index_of(kind)], true);
+}
+
+PlaybackState PlaybackController::state() const {
+  PlaybackState state;
+  state.file_loaded = file_loaded_;
+  state.playing = playing_;
+  store_.read([&state](const StoreData& data) {
+    state.filter_i = data.filter_i != 0;
+    state.filter_p = data.filter_p != 0;
+    state.filter_b = data.filter_b != 0;
+  });
+  state.show_frame_chart = show_preference_[0];
+  state.show_gop_chart = show_preference_[1];
+  state.show_slice_chart = show_preference_[2];
+  return state;
+}
+
+// Called with decode_mutex_ held. Zeroes the store, opens the session afresh and asks the
+// video window and the frame and GOP windows to repaint.
+void PlaybackController::restart() {
+  store_.zero_arrays();
+  session_open_ = false;
+  session_started_ = true;
+  try {
+    if (!session_) session_ = std::make_unique<DecodingSession>(store_, messages_, *listener_);
+    session_->open_stream(input_path());
+  } catch (const std::exception& error) {
+    fail(error.what());
+    return;
+  }
+  set_flag(session_open_, true);
+  if (video_closed_) return;
+  start_repaint(WindowKind::video);
+  if (window_open_[index_of(WindowKind::frame_chart)]) {
+    store_.frame_max_changed = 1;
+    start_repaint(WindowKind::frame_chart);
+  }
+  if (window_open_[index_of(WindowKind::frame_list)]) start_repaint(WindowKind::frame_list);
+  if (window_open_[index_of(WindowKind::gop_chart)]) {
+    store_.gop_max_changed = 1;
+    start_repaint(WindowKind::gop_chart);
+  }
+}
+
+// One decoding step, with decode_mutex_ held; the end of the stream and fatal errors end
+// the playback.
+void PlaybackController::step() {
+  if (!session_ || !session_open_) return;
+  try {
+    if (session_->decode_step()) return;
+    end_playback();
+    windows_.post_end_of_stream(pending_summary_);
+  } catch (const std::exception& error) {
+    fail(error.what());
+  }
+}
+
+void PlaybackController::end_playback() {
+  continuous_play_ = false;
+  playing_ = false;
+  session_started_ = false;
+  set_flag(session_open_, false);
+  store_.current_picture_type = 0;
+  set_flag(stop_requested_, false);
+  windows_.post_state_changed();
+}
+
+void PlaybackController::fail(const std::string& text) {
+  end_playback();
+  windows_.post_fatal_error(text);
+}
+
+// A repaint request. The window thread handles it later and then sets ready again.
+void PlaybackController::start_repaint(WindowKind kind) {
+  const int i = index_of(kind);
+  set_flag(ready_[i], false);
+  done_[i] = false;
+  const bool wanted = !video_closed_ && (kind == WindowKind::video || window_open_[i]);
+  if (wanted) {
+    bool erase = kind == WindowKind::gop_list;
+    if (kind == WindowKind::frame_chart) erase = store_.frame_max_changed.exchange(0) != 0;
+    if (kind == WindowKind::gop_chart) erase = store_.gop_max_changed.exchange(0) != 0;
+    windows_.post_repaint(kind, erase);
+  } else {
+    ready_[i] = true;
+  }
+  set_flag(done_[i], true);
+}
+
+void PlaybackController::repaint_after_picture() {
+  if (!video_shown_ || video_closed_) return;
+  start_repaint(WindowKind::video);
+  for (WindowKind kind :
+       {WindowKind::frame_chart, WindowKind::frame_list, WindowKind::slice_list}) {
+    if (window_open_[index_of(kind)]) start_repaint(kind);
+  }
+}
+
+void PlaybackController::gop_closed() {
+  for (WindowKind kind : {WindowKind::gop_chart, WindowKind::gop_list}) {
+    if (window_open_[index_of(kind)]) start_repaint(kind);
+  }
+}
+
+void PlaybackController::play_worker() {
+  constexpr WindowKind kStepped[] = {WindowKind::video, WindowKind::frame_chart,
+                                     WindowKind::frame_list};
+  for (;;) {
+    {
+      std::unique_lock lock(flags_mutex_);
+      flags_changed_.wait(lock, [this] {
+        return stop_requested_ || video_closed_ || !session_open_ ||
+               (ready_[index_of(WindowKind::video)] && ready_[index_of(WindowKind::frame_chart)]);
+      });
+      if (stop_requested_ || video_closed_ || !session_open_) return;
+      for (WindowKind kind : kStepped) done_[index_of(kind)] = false;
+    }
+    {
+      std::lock_guard lock(decode_mutex_);
+      step();
+    }
+    {
+      std::lock_guard lock(flags_mutex_);
+      for (WindowKind kind : kStepped) done_[index_of(kind)] = true;
+    }
+    flags_changed_.notify_all();
+  }
+}
+
+// Safe on the window thread: the worker never waits for it.
+void PlaybackController::join_worker() {
+  if (worker_.joinable()) worker_.join();
+}
+
+void PlaybackController::wait_for_done(std::initializer_list<WindowKind> kinds) {
+  std::unique_lock lock(flags_mutex_);
+  flags_changed_.wait(lock, [this, kinds] {
+    for (WindowKind kind : kinds) {
+      if (!done_[index_of(kind)]) return false;
+    }
+    return true;
+  });
+}
+
+void PlaybackController::publish_frame(const FramePlanes& frame, const FrameGeometry& geometry,
+                                       const DecodingVariables& vars) {
+  pending_matrix_ = vars.matrix_coefficients;
+  pending_width_ = vars.horizontal_size;
+  pending_height_ = vars.vertical_size;
+  if (!true_colour_) return;
+  convert_to_rgb(frame, geometry, vars, rgb_scratch_);
+  std::lock_guard lock(picture_mutex_);
+  std::swap(shown_.rgb, rgb_scratch_);
+}
+
+void PlaybackController::publish_picture(const PaletteImage& image) {
+  image_scratch_.width = image.width;
+  image_scratch_.height = image.height;
+  image_scratch_.pixels.assign(image.pixels.begin(), image.pixels.end());
+  std::lock_guard lock(picture_mutex_);
+  std::swap(shown_.image, image_scratch_);
+  shown_.matrix_coefficients = pending_matrix_;
+  shown_.horizontal_size = pending_width_;
+  shown_.vertical_size = pending_height_;
+  ++shown_.serial;
+}
+
+}  // namespace tavik

@@ -1,0 +1,175 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "analysis/analysis_store.h"
+#include "analysis/messages.h"
+#include "decoder/decoding_session.h"
+#include "display/dither.h"
+#include "display/true_colour.h"
+#include "playback/window_kind.h"
+
+namespace tavik {
+
+// What playback asks of the windows. The post_ calls come from any thread: they queue the
+// request for the window thread and return at once, never waiting for it. The window thread
+// answers each post_repaint with repaint_issued(kind) once it has asked that window (if it
+// still exists) to repaint. open_window and close_windows are called on the window thread only.
+class PlaybackWindows {
+ public:
+  virtual ~PlaybackWindows() = default;
+  virtual void post_repaint(WindowKind kind, bool erase) = 0;
+  virtual void post_end_of_stream(const std::string& summary) = 0;
+  virtual void post_fatal_error(const std::string& text) = 0;
+  virtual void post_state_changed() = 0;
+  virtual void open_window(WindowKind kind) = 0;
+  virtual void close_windows(WindowKind kind) = 0;
+};
+
+// What the command states are derived from.
+struct PlaybackState {
+  bool file_loaded = false;
+  bool playing = false;
+  bool filter_i = false;
+  bool filter_p = false;
+  bool filter_b = false;
+  bool show_frame_chart = true;
+  bool show_gop_chart = true;
+  bool show_slice_chart = true;
+};
+
+// The picture the video window shows, published whole by the decoding thread.
+struct ShownPicture {
+  PaletteImage image;
+  RgbImage rgb;  // filled only while true colour is on
+  int matrix_coefficients = 5;
+  int horizontal_size = 0;
+  int vertical_size = 0;
+  uint64_t serial = 0;  // 0 = nothing shown yet
+};
+
+// Drives the decoding session from the user's commands and keeps the windows up to date while
+// a stream plays. Commands are called on the window thread; the play worker steps the session
+// on a thread of its own. One lock serialises every decoding step and restart; every wait blocks
+// on a condition variable. Nothing here ever waits for the window thread.
+class PlaybackController {
+ public:
+  PlaybackController(AnalysisStore& store, Messages& messages, PlaybackWindows& windows);
+  ~PlaybackController();
+  PlaybackController(const PlaybackController&) = delete;
+  PlaybackController& operator=(const PlaybackController&) = delete;
+
+  // File opening: the start of every open (no file loaded), then the chosen file.
+  void clear_input();
+  void set_input(const std::string& path);
+  [[nodiscard]] std::string input_path() const;
+
+  // The video window: created, first painted, closed.
+  void video_view_created();
+  // The first paint since the file was opened or since "Go to the beginning": restart and two
+  // decoding steps. False when the session could not be opened; the failure is reported once
+  // and later paints do not try again (a playback command does).
+  bool first_paint();
+  [[nodiscard]] bool video_shown() const { return video_shown_; }
+  [[nodiscard]] bool video_closed() const { return video_closed_; }
+  // The close sequence of the video window, up to closing the other windows (the caller's).
+  void close_video();
+
+  void play();
+  void play_frame();
+  void pause();
+  void go_to_beginning();
+  void toggle_filter(PictureType type);
+  // The Show commands of the three charts (frame_chart, gop_chart, slice_chart).
+  void toggle_show(WindowKind chart);
+  void set_show_preference(WindowKind chart, bool shown);
+
+  // Analysis windows report their life. A closing list waits for its repaint in progress.
+  void window_opened(WindowKind kind);
+  void window_closed(WindowKind kind);
+  [[nodiscard]] bool window_open(WindowKind kind) const;
+
+  // The window thread has handled a post_repaint of this kind.
+  void repaint_issued(WindowKind kind);
+
+  [[nodiscard]] PlaybackState state() const;
+
+  // True colour: the decoded frames are also converted to RGB for the video window.
+  void set_true_colour(bool on) { true_colour_ = on; }
+
+  // Runs fn(const ShownPicture&) under the picture's lock.
+  template <typename Fn>
+  decltype(auto) read_picture(Fn&& fn) const {
+    std::lock_guard lock(picture_mutex_);
+    return fn(static_cast<const ShownPicture&>(shown_));
+  }
+
+ private:
+  class Listener;
+  using Flag = std::atomic<bool>;
+
+  void set_flag(Flag& flag, bool value);
+  void restart();
+  void step();
+  void end_playback();
+  void fail(const std::string& text);
+  void start_repaint(WindowKind kind);
+  void repaint_after_picture();
+  void gop_closed();
+  void play_worker();
+  void join_worker();
+  void wait_for_done(std::initializer_list<WindowKind> kinds);
+  void publish_picture(const PaletteImage& image);
+  void publish_frame(const FramePlanes& frame, const FrameGeometry& geometry,
+                     const DecodingVariables& vars);
+
+  AnalysisStore& store_;
+  Messages& messages_;
+  PlaybackWindows& windows_;
+  std::unique_ptr<Listener> listener_;
+  std::unique_ptr<DecodingSession> session_;
+  std::string pending_summary_;
+
+  mutable std::mutex input_mutex_;
+  std::string input_path_;
+
+  Flag file_loaded_{false};
+  Flag playing_{false};
+  Flag stop_requested_{false};
+  Flag continuous_play_{false};
+  Flag session_started_{false};
+  Flag session_open_{false};
+  Flag video_closed_{true};
+  Flag video_shown_{false};
+  Flag true_colour_{false};
+  std::array<Flag, kWindowKinds> window_open_{};
+  std::array<Flag, 3> show_preference_{};
+  // Repaint requests: done is false while one is being issued or, for the windows the play
+  // worker repaints, while a decoding step runs; ready is false from a request until the window
+  // thread has handled it.
+  std::array<Flag, kWindowKinds> done_{};
+  std::array<Flag, kWindowKinds> ready_{};
+  std::mutex flags_mutex_;
+  std::condition_variable flags_changed_;
+
+  std::mutex decode_mutex_;
+  std::thread worker_;
+
+  mutable std::mutex picture_mutex_;
+  ShownPicture shown_;
+  // Filled by the decoding thread, then exchanged with shown_ under the lock.
+  PaletteImage image_scratch_;
+  RgbImage rgb_scratch_;
+  int pending_matrix_ = 5;
+  int pending_width_ = 0;
+  int pending_height_ = 0;
+};
+
+}  // namespace tavik

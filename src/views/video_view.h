@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QImage>
+#include <QVector>
+#include <QWidget>
+
+#include "playback/playback_controller.h"
+
+namespace tavik::gui {
+
+// The video window: the latest picture handed to the display, at 1:1. Its first paint opens
+// the session and decodes the first picture; the window is then sized to the picture.
+class VideoView final : public QWidget {
+  Q_OBJECT
+
+ public:
+  VideoView(PlaybackController& controller, QWidget* parent = nullptr);
+
+  void set_true_colour(bool on);
+  // The picture as the window paints it (for tests and printing).
+  [[nodiscard]] QImage current_image();
+  [[nodiscard]] QSize sizeHint() const override;
+
+ signals:
+  // The first picture of a session is shown; the window wants horizontal_size x vertical_size.
+  void picture_size_known(QSize size);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  // Copies the published picture into image_ (rows turned top-down).
+  void take_picture();
+
+  PlaybackController& controller_;
+  bool true_colour_ = false;
+  QImage image_;
+  QSize picture_size_;
+  int palette_matrix_ = -1;
+  QVector<QRgb> colour_table_;
+};
+
+}  // namespace tavik::gui
