@@ -1,0 +1,269 @@
+// Playback driven as the desktop drives it, with a fake window thread: the test thread plays
+// the window thread and handles the requests the controller queues for it.
+#include "playback/playback_controller.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "support/stream_tools.h"
+
+namespace tavik {
+namespace {
+
+using namespace std::chrono_literals;
+
+class FakeWindows final : public PlaybackWindows {
+ public:
+  void post_repaint(WindowKind kind, bool /*erase*/) override {
+    post([this, kind] {
+      ++repaints[index_of(kind)];
+      controller->repaint_issued(kind);
+    });
+  }
+  void post_end_of_stream(const std::string& summary) override {
+    post([this, summary] { summaries.push_back(summary); });
+  }
+  void post_fatal_error(const std::string& text) override {
+    post([this, text] { errors.push_back(text); });
+  }
+  void post_state_changed() override {}
+  void open_window(WindowKind kind) override {
+    opened.push_back(kind);
+    controller->window_opened(kind);
+  }
+  void close_windows(WindowKind kind) override {
+    closed.push_back(kind);
+    controller->window_closed(kind);
+  }
+
+  // Handles queued requests until `done` holds; false if it never does (a hang guard only).
+  bool pump_until(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!done()) {
+      std::function<void()> request;
+      {
+        std::unique_lock lock(mutex_);
+        if (!posted_.wait_until(lock, deadline, [this] { return !queue_.empty(); })) return false;
+        request = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      request();
+    }
+    return true;
+  }
+  void pump() {
+    for (;;) {
+      std::function<void()> request;
+      {
+        std::lock_guard lock(mutex_);
+        if (queue_.empty()) return;
+        request = std::move(queue_.front());
+        queue_.pop_front();
+      }
+      request();
+    }
+  }
+  size_t queued() {
+    std::lock_guard lock(mutex_);
+    return queue_.size();
+  }
+
+  PlaybackController* controller = nullptr;
+  std::array<int, kWindowKinds> repaints{};
+  std::vector<std::string> summaries, errors;
+  std::vector<WindowKind> opened, closed;
+
+ private:
+  void post(std::function<void()> request) {
+    {
+      std::lock_guard lock(mutex_);
+      queue_.push_back(std::move(request));
+    }
+    posted_.notify_all();
+  }
+  std::mutex mutex_;
+  std::condition_variable posted_;
+  std::deque<std::function<void()>> queue_;
+};
+
+class PlaybackTest : public ::testing::Test {
+ protected:
+  void SetUp() override { windows.controller = &controller; }
+
+  void open(const std::string& path) {
+    controller.clear_input();
+    controller.set_input(path);
+    controller.video_view_created();
+  }
+  void open_sample() { open(test::sample_path("testsrc-mpeg2.m2v").string()); }
+  int last_frame() const {
+    return store.read([](const StoreData& data) { return data.last_frame; });
+  }
+  bool frames_reach(int frame) { return windows.pump_until([&] { return last_frame() >= frame; }); }
+
+  AnalysisStore store;
+  CollectedMessages messages;
+  FakeWindows windows;
+  PlaybackController controller{store, messages, windows};
+};
+
+constexpr int kSampleFrames = 100;
+
+TEST_F(PlaybackTest, PlayAFrameRecordsTheFirstFrameThenOneFrameEachTime) {
+  open_sample();
+  controller.play_frame();
+  EXPECT_EQ(last_frame(), 0);
+  controller.play_frame();
+  EXPECT_EQ(last_frame(), 1);
+  EXPECT_FALSE(controller.state().playing);
+}
+
+TEST_F(PlaybackTest, PlaysToTheEndShowsTheSummaryOnceAndPlaysAgainFromTheStart) {
+  open_sample();
+  ASSERT_TRUE(controller.first_paint());
+  controller.play();
+  EXPECT_TRUE(controller.state().playing);
+  ASSERT_TRUE(windows.pump_until([&] { return !windows.summaries.empty(); }));
+  EXPECT_EQ(last_frame(), kSampleFrames - 1);
+  EXPECT_FALSE(controller.state().playing);
+  EXPECT_TRUE(controller.state().file_loaded);
+  EXPECT_NE(windows.summaries[0].find("100 frames"), std::string::npos);
+  EXPECT_GE(windows.repaints[index_of(WindowKind::video)], kSampleFrames - 2);
+  windows.pump();
+  EXPECT_EQ(windows.summaries.size(), 1u);
+
+  controller.play();
+  ASSERT_TRUE(windows.pump_until([&] { return !windows.summaries.empty() && last_frame() < 50; }));
+  ASSERT_TRUE(frames_reach(5));
+  controller.pause();
+  EXPECT_FALSE(controller.state().playing);
+}
+
+// The worker decodes the next picture only once the window thread has handled the repaints of
+// the previous one, so no queue of stale repaints builds up.
+TEST_F(PlaybackTest, WorkerWaitsForTheWindowThread) {
+  open_sample();
+  ASSERT_TRUE(controller.first_paint());
+  windows.pump();
+  controller.play();
+  std::this_thread::sleep_for(100ms);
+  EXPECT_LE(last_frame(), 2);
+  EXPECT_LE(windows.queued(), 2u);
+  ASSERT_TRUE(frames_reach(30));
+  controller.pause();
+}
+
+TEST_F(PlaybackTest, PauseStopsTheWorkerAfterItsStep) {
+  open_sample();
+  ASSERT_TRUE(controller.first_paint());
+  controller.play();
+  ASSERT_TRUE(frames_reach(10));
+  controller.pause();
+  windows.pump_until([] { return true; });
+  std::this_thread::sleep_for(20ms);
+  windows.pump();
+  const int paused_at = last_frame();
+  std::this_thread::sleep_for(50ms);
+  windows.pump();
+  EXPECT_EQ(last_frame(), paused_at);
+  controller.play();
+  ASSERT_TRUE(frames_reach(paused_at + 5));
+  controller.play();  // while playing: pauses
+  EXPECT_FALSE(controller.state().playing);
+}
+
+TEST_F(PlaybackTest, GoToTheBeginningDuringPlayZeroesTheStoreAndShowsTheFirstPictureAgain) {
+  open_sample();
+  ASSERT_TRUE(controller.first_paint());
+  controller.play();
+  ASSERT_TRUE(frames_reach(20));
+  controller.go_to_beginning();
+  EXPECT_FALSE(controller.state().playing);
+  EXPECT_FALSE(controller.video_shown());
+  EXPECT_EQ(last_frame(), -1);
+  EXPECT_TRUE(store.read([](const StoreData& data) {
+    return data.frame_bytes[0] == 0 && data.frame_bytes[19] == 0;
+  }));
+  ASSERT_TRUE(controller.first_paint());
+  EXPECT_EQ(last_frame(), 0);
+}
+
+TEST_F(PlaybackTest, ClosingTheVideoWhilePlayingStopsEverything) {
+  open_sample();
+  ASSERT_TRUE(controller.first_paint());
+  controller.play();
+  ASSERT_TRUE(frames_reach(5));
+  controller.close_video();
+  windows.pump();
+  std::this_thread::sleep_for(30ms);
+  EXPECT_EQ(windows.queued(), 0u);
+  EXPECT_EQ(last_frame(), -1);
+  EXPECT_FALSE(controller.state().file_loaded);
+  EXPECT_FALSE(controller.state().playing);
+  EXPECT_EQ(controller.read_picture([](const ShownPicture& shown) { return shown.serial; }), 0u);
+}
+
+TEST_F(PlaybackTest, FilterTurnedOnDuringPlayKeepsWhatWasRecorded) {
+  open_sample();
+  ASSERT_TRUE(controller.first_paint());
+  for (int i = 0; i < 20; ++i) controller.play_frame();
+  const StoreData before = store.snapshot();
+  controller.toggle_filter(kBPicture);
+  EXPECT_TRUE(controller.state().filter_b);
+  controller.play();
+  ASSERT_TRUE(windows.pump_until([&] { return !windows.summaries.empty(); }));
+  const StoreData after = store.snapshot();
+  int b_frames_before = 0;
+  for (int i = 0; i <= before.last_frame; ++i) {
+    EXPECT_EQ(after.frame_types[i], before.frame_types[i]);
+    b_frames_before += before.frame_types[i] == kBPicture;
+  }
+  EXPECT_GT(b_frames_before, 0);
+  for (int i = before.last_frame + 1; i <= after.last_frame; ++i) {
+    EXPECT_NE(after.frame_types[i], uint32_t(kBPicture)) << i;
+  }
+}
+
+TEST_F(PlaybackTest, ShowCommandsToggleThePreferenceOrTheWindow) {
+  controller.toggle_show(WindowKind::gop_chart);
+  EXPECT_FALSE(controller.state().show_gop_chart);
+  EXPECT_TRUE(windows.opened.empty());
+  controller.toggle_show(WindowKind::gop_chart);
+
+  open_sample();
+  controller.toggle_show(WindowKind::frame_chart);
+  ASSERT_EQ(windows.opened, std::vector{WindowKind::frame_chart});
+  EXPECT_TRUE(controller.window_open(WindowKind::frame_chart));
+  EXPECT_TRUE(controller.state().show_frame_chart);
+  controller.toggle_show(WindowKind::frame_chart);
+  ASSERT_EQ(windows.closed, std::vector{WindowKind::frame_chart});
+  EXPECT_FALSE(controller.state().show_frame_chart);
+}
+
+TEST_F(PlaybackTest, FatalErrorEndsTheSessionAndKeepsTheFileLoaded) {
+  const auto path = test::scratch_dir() / "not-mpeg.bin";
+  test::write_file(path, std::vector<uint8_t>(4096, 0x55));
+  open(path.string());
+  EXPECT_FALSE(controller.first_paint());
+  ASSERT_TRUE(windows.pump_until([&] { return !windows.errors.empty(); }));
+  EXPECT_EQ(windows.errors[0], "This not a valid MPEG system or video stream\n");
+  EXPECT_TRUE(controller.state().file_loaded);
+  controller.play();
+  ASSERT_TRUE(windows.pump_until([&] { return windows.errors.size() == 2; }));
+  EXPECT_FALSE(controller.state().playing);
+
+  std::filesystem::remove(path);
+  controller.play_frame();
+  ASSERT_TRUE(windows.pump_until([&] { return windows.errors.size() == 3; }));
+  EXPECT_EQ(windows.errors[2], "Input file " + path.string() + " not found\n");
+  EXPECT_EQ(messages.box_text, "Error al abrir fichero");
+}
+
+}  // namespace
+}  // namespace tavik
