@@ -12,6 +12,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <cstdio>
+#include <type_traits>
 
 #include "app/document_window.h"
 #include "results/summary.h"
@@ -171,8 +172,16 @@ void MainWindow::show_menus(bool document_open) {
 }
 
 void MainWindow::connect_commands() {
+  // Every command leaves the command states as the new state has them.
   const auto on = [this](Command command, auto&& handler) {
-    connect(commands_[command], &QAction::triggered, this, handler);
+    connect(commands_[command], &QAction::triggered, this, [this, handler](bool checked) {
+      if constexpr (std::is_invocable_v<decltype(handler), bool>) {
+        handler(checked);
+      } else {
+        handler();
+      }
+      update_actions();
+    });
   };
   on(Command::open, [this] { open_file(); });
   on(Command::close_document, [this] {
@@ -332,7 +341,10 @@ void MainWindow::open_video_window(const QString& path) {
   view->set_true_colour(true_colour_action_->isChecked());
   DocumentWindow* window = add_window(WindowKind::video, view);
   window->setWindowTitle(QFileInfo(path).fileName());
-  connect(window, &DocumentWindow::video_closing, this, [this] { close_analysis_windows(); });
+  connect(window, &DocumentWindow::video_closing, this, [this] {
+    close_analysis_windows();
+    update_actions();
+  });
   connect(
       view, &VideoView::picture_size_known, this, [this](QSize size) { fit_video_window(size); },
       Qt::QueuedConnection);

@@ -105,7 +105,9 @@ class PlaybackTest : public ::testing::Test {
   int last_frame() const {
     return store.read([](const StoreData& data) { return data.last_frame; });
   }
-  bool frames_reach(int frame) { return windows.pump_until([&] { return last_frame() >= frame; }); }
+  bool frames_reach(int frame) {
+    return windows.pump_until([&] { return last_frame() >= frame; });
+  }
 
   AnalysisStore store;
   CollectedMessages messages;
@@ -187,9 +189,8 @@ TEST_F(PlaybackTest, GoToTheBeginningDuringPlayZeroesTheStoreAndShowsTheFirstPic
   EXPECT_FALSE(controller.state().playing);
   EXPECT_FALSE(controller.video_shown());
   EXPECT_EQ(last_frame(), -1);
-  EXPECT_TRUE(store.read([](const StoreData& data) {
-    return data.frame_bytes[0] == 0 && data.frame_bytes[19] == 0;
-  }));
+  EXPECT_TRUE(store.read(
+      [](const StoreData& data) { return data.frame_bytes[0] == 0 && data.frame_bytes[19] == 0; }));
   ASSERT_TRUE(controller.first_paint());
   EXPECT_EQ(last_frame(), 0);
 }

@@ -1,0 +1,221 @@
+// The main window on the offscreen platform: command states, file opening and closing, the
+// video window, and the message boxes (answered by a script).
+#include "app/main_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMdiArea>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <functional>
+#include <set>
+
+#include "app/document_window.h"
+#include "gui_support/scripted_dialogs.h"
+#include "support/stream_tools.h"
+
+namespace tavik::gui {
+namespace {
+
+using test::ScriptedDialogs;
+
+// Runs the event loop until `done` holds (a hang guard, not a timing check).
+bool process_until(const std::function<bool()>& done) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done()) {
+    if (timer.elapsed() > 30000) return false;
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  return true;
+}
+
+QString sample() {
+  return QString::fromStdString(test::sample_path("testsrc-mpeg2.m2v").string());
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() : settings(temp.filePath(QStringLiteral("settings.ini"))) {}
+  void SetUp() override {
+    window = std::make_unique<MainWindow>(store, settings, dialogs);
+    window->show();
+  }
+
+  QAction* action(Command command) const { return window->commands()[command]; }
+  bool enabled(Command command) const {
+    window->update_actions();
+    return action(command)->isEnabled();
+  }
+  QStringList menu_titles() const {
+    QStringList titles;
+    for (QAction* menu : window->menuBar()->actions()) titles << menu->text();
+    return titles;
+  }
+  std::multiset<int> open_kinds() const {
+    std::multiset<int> kinds;
+    for (QMdiSubWindow* sub : window->mdi_area()->subWindowList()) {
+      kinds.insert(index_of(static_cast<DocumentWindow*>(sub)->kind()));
+    }
+    return kinds;
+  }
+  void open_sample() {
+    dialogs.open_answers = {sample()};
+    action(Command::open)->trigger();
+    ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
+  }
+  int last_frame() const {
+    return store.read([](const StoreData& d) { return d.last_frame; });
+  }
+
+  QTemporaryDir temp;
+  AnalysisStore store;
+  AppSettings settings;
+  ScriptedDialogs dialogs;
+  std::unique_ptr<MainWindow> window;
+};
+
+TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
+  EXPECT_EQ(window->windowTitle(), "Tavik");
+  EXPECT_TRUE(window->statusBar()->isHidden());
+  EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Help"}));
+  EXPECT_EQ(action(Command::open)->text(), "Open...");
+  EXPECT_EQ(action(Command::exit)->text(), "Exit");
+  EXPECT_EQ(action(Command::about)->text(), "About Vemora...");
+  EXPECT_TRUE(enabled(Command::open));
+  for (Command command :
+       {Command::play, Command::play_frame, Command::pause, Command::go_to_beginning,
+        Command::save_information, Command::summary, Command::statistics}) {
+    EXPECT_FALSE(enabled(command)) << static_cast<int>(command);
+  }
+
+  // The toolbar: the buttons in order, separators between the groups, distinct icons.
+  QToolBar* toolbar = window->findChild<QToolBar*>();
+  ASSERT_NE(toolbar, nullptr);
+  QList<Command> shown;
+  std::set<QByteArray> icons;
+  for (QAction* button : toolbar->actions()) {
+    if (button->isSeparator()) {
+      shown << kSeparator;
+      continue;
+    }
+    shown << static_cast<Command>(button->data().toInt());
+    const QImage image = button->icon().pixmap(16, 16).toImage();
+    icons.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
+  }
+  EXPECT_EQ(shown, CommandTable::toolbar_layout());
+  EXPECT_EQ(icons.size(), 18u);
+  EXPECT_EQ(action(Command::play)->toolTip(), "Play");
+  EXPECT_EQ(action(Command::go_to_beginning)->toolTip(), "Go to the begining");
+
+  action(Command::about)->trigger();
+  EXPECT_EQ(dialogs.about_shown, 1);
+}
+
+TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybackRules) {
+  open_sample();
+  EXPECT_EQ(dialogs.open_filters, (QStringList{"MPEG Files (*.mpg)", "MPEG2 Video Files (*.M2V)",
+                                               "MPEG1 Video Files (*.M1V)", "All Files (*.*)"}));
+  EXPECT_EQ(open_kinds(), (std::multiset<int>{0, 1, 3, 5}));
+  EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Control", "Filter",
+                                        "Graphic configuration", "Show", "Window", "Help"}));
+  EXPECT_EQ(action(Command::open)->text(), "Open");
+  EXPECT_EQ(action(Command::exit)->text(), "Close");
+  EXPECT_EQ(last_frame(), 0);  // the first paint decoded two pictures
+
+  // The video window shows exactly the picture.
+  DocumentWindow* video = window->windows_of(WindowKind::video).constFirst();
+  ASSERT_TRUE(process_until([&] { return video->widget()->size() == QSize(352, 288); }));
+  EXPECT_FALSE(video->windowFlags() & Qt::WindowMaximizeButtonHint);
+
+  EXPECT_FALSE(enabled(Command::open));
+  EXPECT_TRUE(enabled(Command::play));
+  EXPECT_TRUE(enabled(Command::play_frame));
+  EXPECT_FALSE(enabled(Command::pause));
+  EXPECT_TRUE(enabled(Command::summary));
+  EXPECT_TRUE(action(Command::show_frame)->isChecked());
+
+  action(Command::play)->trigger();
+  EXPECT_FALSE(enabled(Command::play));
+  EXPECT_FALSE(enabled(Command::play_frame));
+  EXPECT_TRUE(enabled(Command::pause));
+  action(Command::pause)->trigger();
+  EXPECT_TRUE(enabled(Command::play));
+
+  action(Command::filter_b)->trigger();
+  EXPECT_TRUE(action(Command::filter_b)->isChecked());
+
+  // Closing a chart clears its Show check; the Show command opens it again.
+  window->windows_of(WindowKind::gop_chart).constFirst()->close();
+  EXPECT_FALSE(enabled(Command::show_gop) && action(Command::show_gop)->isChecked());
+  action(Command::show_gop)->trigger();
+  EXPECT_EQ(window->windows_of(WindowKind::gop_chart).size(), 1);
+  EXPECT_TRUE(action(Command::show_gop)->isChecked());
+}
+
+TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
+  open_sample();
+  action(Command::play)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  process_until([this] { return enabled(Command::play); });
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::information);
+  EXPECT_TRUE(dialogs.messages[0].text.startsWith("SUMMARY:"));
+  EXPECT_TRUE(dialogs.messages[0].text.contains("100 frames"));
+  EXPECT_EQ(last_frame(), 99);
+
+  action(Command::summary)->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(dialogs.messages[1].text, dialogs.messages[0].text);
+}
+
+TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {
+  open_sample();
+  action(Command::play)->trigger();
+  window->windows_of(WindowKind::video).constFirst()->close();
+  EXPECT_TRUE(window->mdi_area()->subWindowList().isEmpty());
+  EXPECT_EQ(last_frame(), -1);
+  EXPECT_TRUE(enabled(Command::open));
+  EXPECT_FALSE(enabled(Command::play));
+  EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Help"}));
+
+  open_sample();
+  action(Command::filter_i)->trigger();
+  window->windows_of(WindowKind::video).constFirst()->close();
+  dialogs.open_answers = {QString()};
+  action(Command::open)->trigger();
+  EXPECT_FALSE(window->controller().state().file_loaded);
+
+  // The next file starts without the last file's filters.
+  open_sample();
+  EXPECT_FALSE(action(Command::filter_i)->isChecked());
+  EXPECT_EQ(settings.recent_files(), QStringList{sample()});
+}
+
+TEST_F(MainWindowTest, BadInputShowsTheEngineTextAndLeavesTheProgramUsable) {
+  const QString not_mpeg = temp.filePath(QStringLiteral("not-mpeg.mpg"));
+  const QString empty = temp.filePath(QStringLiteral("empty.mpg"));
+  test::write_file(not_mpeg.toStdString(), std::vector<uint8_t>(1000, 0x47));
+  test::write_file(empty.toStdString(), {});
+  for (const QString& path : {not_mpeg, empty}) {
+    dialogs.messages.clear();
+    window->open_path(path);
+    ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::stop);
+    EXPECT_EQ(dialogs.messages[0].text, "This not a valid MPEG system or video stream");
+    EXPECT_TRUE(enabled(Command::play));  // the file stays loaded
+    action(Command::play)->trigger();
+    ASSERT_TRUE(process_until([this] { return dialogs.messages.size() == 2; }));
+    EXPECT_TRUE(enabled(Command::play));
+  }
+  window->open_path(sample());
+  ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
+  EXPECT_EQ(last_frame(), 0);
+}
+
+}  // namespace
+}  // namespace tavik::gui

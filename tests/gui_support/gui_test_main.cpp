@@ -1,0 +1,13 @@
+// Runs widget tests inside one QApplication on the offscreen platform (unless a display
+// platform was chosen on purpose, as the X server test does).
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
