@@ -3,7 +3,6 @@
 #include <QIcon>
 #include <QPainter>
 #include <QPixmap>
-#include <QTimer>
 
 #include "analysis/analysis_store.h"
 #include "app/app_settings.h"
@@ -48,10 +47,7 @@ int main(int argc, char* argv[]) {
   window.show();
   if (!parser.positionalArguments().isEmpty()) {
     window.open_path(parser.positionalArguments().constFirst());
-    if (parser.isSet(play)) {
-      // After the first paint has shown the first picture.
-      QTimer::singleShot(200, &window, [&window] { window.controller().play(); });
-    }
+    if (parser.isSet(play)) window.play_once_shown();
   }
   return QApplication::exec();
 }

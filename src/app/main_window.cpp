@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <cstdio>
 #include <type_traits>
@@ -333,6 +334,16 @@ void MainWindow::open_path(const QString& path) {
   mdi_->tileSubWindows();
   settings_.add_recent_file(QFileInfo(path).absoluteFilePath());
   rebuild_recent_menu();
+  update_actions();
+}
+
+void MainWindow::play_once_shown() {
+  if (!controller_.state().file_loaded) return;
+  if (!controller_.video_shown()) {
+    QTimer::singleShot(20, this, [this] { play_once_shown(); });
+    return;
+  }
+  controller_.play();
   update_actions();
 }
 

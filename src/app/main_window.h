@@ -32,6 +32,8 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
 
   // Opens a file as the Open command does once its dialog has returned the path.
   void open_path(const QString& path);
+  // "Play the video" as soon as the video window has shown its first picture.
+  void play_once_shown();
 
   [[nodiscard]] const CommandTable& commands() const { return commands_; }
   [[nodiscard]] PlaybackController& controller() { return controller_; }
