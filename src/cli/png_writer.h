@@ -5,6 +5,7 @@
 
 #include "display/dither.h"
 #include "display/palette.h"
+#include "display/true_colour.h"
 
 namespace tavik::cli {
 
@@ -13,5 +14,8 @@ namespace tavik::cli {
 // string, or what went wrong; a file left half written is removed.
 [[nodiscard]] std::string write_palette_png(const std::string& path, const PaletteImage& image,
                                             std::span<const PaletteEntry> palette);
+
+// Writes an RGB image as a 24-bit PNG. Returns an empty string, or what went wrong.
+[[nodiscard]] std::string write_rgb_png(const std::string& path, const RgbImage& image);
 
 }  // namespace tavik::cli

@@ -12,6 +12,7 @@
 #include "decoder/fatal_error.h"
 #include "display/dither.h"
 #include "display/palette.h"
+#include "display/true_colour.h"
 
 namespace tavik::cli {
 
@@ -21,18 +22,24 @@ struct SnapshotOptions {
   std::string input;
   std::string output;
   int frame = 0;
+  bool true_colour = false;
 };
 
 // Keeps the dithered image of one frame. The session hands a frame's image over right after
 // the frame itself; the images of second fields come on their own and are passed by.
 class FrameSnapshot final : public SessionListener {
  public:
-  explicit FrameSnapshot(int64_t frame) : frame_(frame) {}
+  FrameSnapshot(int64_t frame, bool true_colour) : frame_(frame), true_colour_(true_colour) {}
 
   void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
                    const DecodingVariables& vars) override {
     awaiting_image_ = frame_count_ == frame_;
     if (awaiting_image_) matrix_coefficients_ = vars.matrix_coefficients;
+    if (awaiting_image_ && true_colour_) {
+      convert_to_rgb(frame, geometry, vars, rgb_);
+      awaiting_image_ = false;
+      taken_ = true;
+    }
     ++frame_count_;
   }
 
@@ -46,14 +53,17 @@ class FrameSnapshot final : public SessionListener {
   [[nodiscard]] bool taken() const { return taken_; }
   [[nodiscard]] int64_t frame_count() const { return frame_count_; }
   [[nodiscard]] const PaletteImage& image() const { return image_; }
+  [[nodiscard]] const RgbImage& rgb() const { return rgb_; }
   [[nodiscard]] int matrix_coefficients() const { return matrix_coefficients_; }
 
  private:
   const int64_t frame_;
+  const bool true_colour_;
   int64_t frame_count_ = 0;
   bool awaiting_image_ = false;
   bool taken_ = false;
   PaletteImage image_;
+  RgbImage rgb_;
   int matrix_coefficients_ = 5;
 };
 
@@ -62,7 +72,7 @@ int run_snapshot(const SnapshotOptions& options) {
     std::fprintf(stderr, "tavik-cli: cannot open %s\n", problem.c_str());
     return 1;
   }
-  FrameSnapshot snapshot(options.frame);
+  FrameSnapshot snapshot(options.frame, options.true_colour);
   AnalysisStore store;
   try {
     run_session(store, options.input, snapshot, SessionOptions{},
@@ -77,12 +87,16 @@ int run_snapshot(const SnapshotOptions& options) {
     return 1;
   }
   const auto palette = make_palette_entries(snapshot.matrix_coefficients());
-  if (const std::string error = write_palette_png(options.output, snapshot.image(), palette);
-      !error.empty()) {
+  const std::string error = options.true_colour
+                                ? write_rgb_png(options.output, snapshot.rgb())
+                                : write_palette_png(options.output, snapshot.image(), palette);
+  if (!error.empty()) {
     std::fprintf(stderr, "tavik-cli: cannot write %s: %s\n", options.output.c_str(), error.c_str());
     return 1;
   }
-  std::printf("frame %d, %dx%d\n", options.frame, snapshot.image().width, snapshot.image().height);
+  const int width = options.true_colour ? snapshot.rgb().width : snapshot.image().width;
+  const int height = options.true_colour ? snapshot.rgb().height : snapshot.image().height;
+  std::printf("frame %d, %dx%d\n", options.frame, width, height);
   return 0;
 }
 
@@ -102,6 +116,9 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
   command->add_option("-o,--output", options->output, "The PNG file to write")
       ->required()
       ->type_name("OUT.png");
+  command->add_flag("--true-colour", options->true_colour,
+                    "Write the decoded frame in 24-bit colour at the picture size instead of the "
+                    "dithered image");
   command->callback([options, &exit_status] { exit_status = run_snapshot(*options); });
 }
 

@@ -254,6 +254,25 @@ TEST_P(CliDecode, SnapshotWritesTheFramesDitheredImage) {
   }
 }
 
+// The dither desaturates strongly; true colour keeps the colours the stream holds.
+TEST(CliSnapshot, TrueColourKeepsSaturatedColours) {
+  const fs::path stream = test::make_ffmpeg_stream(
+      "red.m2v", "-c:v mpeg2video -q:v 2", "-f lavfi -i color=c=red:size=64x48:rate=25 -t 0.2");
+  const fs::path out = test::scratch_dir() / "red.png";
+  const CliResult result =
+      run_cli("snapshot " + quoted(stream) + " --frame 2 --true-colour -o " + quoted(out));
+  ASSERT_EQ(result.status, 0) << result.err;
+  PngContents png;
+  ASSERT_TRUE(read_png(out, png));
+  fs::remove(out);
+  EXPECT_EQ(png.color_type, PNG_COLOR_TYPE_RGB);
+  ASSERT_EQ(png.width * png.height * 3, png.rows.size());
+  const uint8_t* centre = &png.rows[(24 * 64 + 32) * 3];
+  EXPECT_GE(centre[0], 250);
+  EXPECT_LE(centre[1], 6);
+  EXPECT_LE(centre[2], 6);
+}
+
 INSTANTIATE_TEST_SUITE_P(Streams, CliDecode, ::testing::ValuesIn(kCases),
                          [](const auto& test_info) { return std::string(test_info.param.name); });
 

@@ -1,0 +1,103 @@
+// Continuous play in the desktop application (offscreen), the video window open: frames per
+// second, the longest wait of a timer on the window thread, and the resident memory after each
+// play of the stream (it must not grow from one play to the next). The 1080i stream is made
+// with ffmpeg under /tmp as decode_bench makes it.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+#include "app/document_window.h"
+#include "app/main_window.h"
+
+namespace {
+
+constexpr const char* kStream = "/tmp/tavik-1080i.m2v";
+constexpr const char* kMakeStream =
+    "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 8 "
+    "-c:v mpeg2video -b:v 20M -maxrate 20M -bufsize 10M -flags +ilme+ildct -top 1 -g 12 -bf 2 "
+    "/tmp/tavik-1080i.m2v";
+
+// Counts the end-of-stream boxes instead of showing them.
+class CountingDialogs final : public tavik::gui::DialogService {
+ public:
+  void show_message(QWidget*, tavik::gui::MessageIcon, const QString&) override { ++messages; }
+  QString open_file_name(QWidget*, const QStringList&) override { return {}; }
+  void show_about(QWidget*) override {}
+  void print_preview(QWidget*, QWidget*) override {}
+  int messages = 0;
+};
+
+long resident_kib() {
+  long pages = 0, resident = 0;
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(statm);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+void BM_PlayInWindow(benchmark::State& state) {
+  if (!std::filesystem::exists(kStream) && std::system(kMakeStream) != 0) {
+    state.SkipWithError("ffmpeg could not make the stream");
+    return;
+  }
+  QTemporaryDir temp;
+  tavik::AnalysisStore store;
+  tavik::gui::AppSettings settings(temp.filePath(QStringLiteral("settings.ini")));
+  CountingDialogs dialogs;
+  tavik::gui::MainWindow window(store, settings, dialogs);
+  window.resize(2200, 1400);
+  window.show();
+  window.open_path(QString::fromLatin1(kStream));
+  while (!window.controller().video_shown()) QApplication::processEvents();
+
+  // A timer on the window thread: the longest gap between two of its ticks.
+  QElapsedTimer since_tick;
+  qint64 longest_gap = 0;
+  QTimer ticker;
+  ticker.setInterval(5);
+  QObject::connect(&ticker, &QTimer::timeout, [&] {
+    longest_gap = std::max(longest_gap, since_tick.restart());
+  });
+
+  int64_t frames = 0;
+  long first_rss = 0;
+  long last_rss = 0;
+  for (auto _ : state) {
+    const int ends = dialogs.messages;
+    since_tick.start();
+    ticker.start();
+    window.controller().play();
+    while (dialogs.messages == ends) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    ticker.stop();
+    frames += store.read([](const tavik::StoreData& data) { return data.last_frame + 1; });
+    last_rss = resident_kib();
+    if (first_rss == 0) first_rss = last_rss;
+  }
+  state.counters["frames_per_s"] =
+      benchmark::Counter(static_cast<double>(frames), benchmark::Counter::kIsRate);
+  state.counters["longest_gui_wait_ms"] = static_cast<double>(longest_gap);
+  state.counters["rss_first_kib"] = static_cast<double>(first_rss);
+  state.counters["rss_last_kib"] = static_cast<double>(last_rss);
+  window.windows_of(tavik::WindowKind::video).constFirst()->close();
+}
+BENCHMARK(BM_PlayInWindow)->Unit(benchmark::kMillisecond)->Iterations(8)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
