@@ -15,6 +15,7 @@ VideoView::VideoView(PlaybackController& controller, QWidget* parent)
 
 void VideoView::set_true_colour(bool on) {
   true_colour_ = on;
+  serial_ = 0;
   controller_.set_true_colour(on);
   update();
 }
@@ -44,40 +45,35 @@ QImage VideoView::current_image() {
 
 void VideoView::take_picture() {
   controller_.read_picture([this](const ShownPicture& shown) {
-    if (shown.serial == 0) return;
+    if (shown.serial == 0 || shown.serial == serial_) return;
+    serial_ = shown.serial;
     picture_size_ = QSize(shown.horizontal_size, shown.vertical_size);
-    if (true_colour_ && !shown.rgb.pixels.empty()) {
-      const RgbImage& rgb = shown.rgb;
-      if (image_.format() != QImage::Format_RGB32 || image_.width() != rgb.width ||
-          image_.height() != rgb.height) {
-        image_ = QImage(rgb.width, rgb.height, QImage::Format_RGB32);
-      }
-      for (int y = 0; y < rgb.height; ++y) {
-        std::memcpy(image_.scanLine(y), rgb.pixels.data() + static_cast<size_t>(y) * rgb.width,
-                    static_cast<size_t>(rgb.width) * 4);
+    const bool rgb = true_colour_ && !shown.rgb.pixels.empty();
+    const int width = rgb ? shown.rgb.width : shown.image.width;
+    const int height = rgb ? shown.rgb.height : shown.image.height;
+    if (image_.width() != width || image_.height() != height) {
+      image_ = QImage(width, height, QImage::Format_RGB32);
+    }
+    if (rgb) {
+      for (int y = 0; y < height; ++y) {
+        std::memcpy(image_.scanLine(y), shown.rgb.pixels.data() + static_cast<size_t>(y) * width,
+                    static_cast<size_t>(width) * 4);
       }
       return;
     }
-    const PaletteImage& picture = shown.image;
-    if (image_.format() != QImage::Format_Indexed8 || image_.width() != picture.width ||
-        image_.height() != picture.height) {
-      image_ = QImage(picture.width, picture.height, QImage::Format_Indexed8);
-      palette_matrix_ = -1;
-    }
     if (palette_matrix_ != shown.matrix_coefficients) {
       const auto entries = make_palette_entries(shown.matrix_coefficients);
-      colour_table_.resize(kPaletteSize);
       for (int i = 0; i < kPaletteSize; ++i) {
-        colour_table_[i] = qRgb(entries[i].red, entries[i].green, entries[i].blue);
+        colours_[i] = qRgb(entries[i].red, entries[i].green, entries[i].blue);
       }
       palette_matrix_ = shown.matrix_coefficients;
     }
-    image_.setColorTable(colour_table_);
-    // The dithered rows run bottom-up.
-    for (int y = 0; y < picture.height; ++y) {
-      std::memcpy(image_.scanLine(picture.height - 1 - y),
-                  picture.pixels.data() + static_cast<size_t>(y) * picture.width,
-                  static_cast<size_t>(picture.width));
+    // The palette indices become colours once per picture, so that a paint is a plain blit;
+    // the dithered rows run bottom-up.
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* indices = shown.image.pixels.data() + static_cast<size_t>(y) * width;
+      auto* row = reinterpret_cast<QRgb*>(image_.scanLine(height - 1 - y));
+      for (int x = 0; x < width; ++x) row[x] = colours_[indices[x]];
     }
   });
 }

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <QImage>
-#include <QVector>
 #include <QWidget>
+#include <array>
+#include <cstdint>
 
 #include "playback/playback_controller.h"
 
@@ -29,15 +30,16 @@ class VideoView final : public QWidget {
   void paintEvent(QPaintEvent* event) override;
 
  private:
-  // Copies the published picture into image_ (rows turned top-down).
+  // Turns a newly published picture into image_.
   void take_picture();
 
   PlaybackController& controller_;
   bool true_colour_ = false;
-  QImage image_;
+  QImage image_;  // RGB32, top-down
+  uint64_t serial_ = 0;
   QSize picture_size_;
   int palette_matrix_ = -1;
-  QVector<QRgb> colour_table_;
+  std::array<QRgb, 256> colours_{};
 };
 
 }  // namespace tavik::gui
