@@ -24,6 +24,8 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::pause, "Pause/Stop", nullptr, "Pause", "Pause"},
     CommandText{Command::go_to_beginning, "Go to the beginning", nullptr, "Go to the begining",
                 "Go to the begining"},
+    CommandText{Command::measure_whole_file, "Measure whole file", nullptr,
+                "Measure the whole file without decoding it", "Measure whole file"},
     CommandText{Command::filter_i, "Filter I Frames", nullptr, "Filter I Frame", "Filter I Frame"},
     CommandText{Command::filter_p, "Filter P Frames", nullptr, "Filter P Frame", "Filter P Frame"},
     CommandText{Command::filter_b, "Filter B Frames", nullptr, "Filter B Frame", "Filter B Frame"},
@@ -150,6 +152,12 @@ void draw_icon(QPainter& p, Command command) {
       p.setBrush(QColor(30, 150, 50));
       p.drawPolygon(QPolygon({QPoint(14, 2), QPoint(6, 8), QPoint(14, 14)}));
       break;
+    case Command::measure_whole_file:
+      p.setPen(dark);
+      p.setBrush(QColor(240, 220, 140));
+      p.drawRect(1, 5, 14, 6);
+      for (int x = 3; x < 15; x += 3) p.drawLine(x, 5, x, x % 2 == 0 ? 9 : 7);
+      break;
     case Command::filter_i:
     case Command::filter_p:
     case Command::filter_b: {
@@ -250,6 +258,7 @@ QList<Command> CommandTable::toolbar_layout() {
           Command::play_frame,
           Command::pause,
           Command::go_to_beginning,
+          Command::measure_whole_file,
           kSeparator,
           Command::filter_i,
           Command::filter_p,

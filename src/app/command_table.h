@@ -18,6 +18,7 @@ enum class Command {
   play_frame = 32779,
   pause = 32780,
   go_to_beginning = 32781,
+  measure_whole_file = 32810,
   filter_i = 32784,
   filter_p = 32785,
   filter_b = 32786,

@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -131,7 +132,9 @@ void MainWindow::build_menus() {
     view->addAction(true_colour_action_);
     if (documents) {
       menu(QStringLiteral("Control"),
-           {Command::play, Command::play_frame, Command::pause, Command::go_to_beginning}, *set);
+           {Command::play, Command::play_frame, Command::pause, Command::go_to_beginning,
+            kSeparator, Command::measure_whole_file},
+           *set);
       menu(QStringLiteral("Filter"), {Command::filter_i, Command::filter_p, Command::filter_b},
            *set);
       menu(QStringLiteral("Graphic configuration"),
@@ -198,6 +201,7 @@ void MainWindow::connect_commands() {
   on(Command::play_frame, [this] { controller_.play_frame(); });
   on(Command::pause, [this] { controller_.pause(); });
   on(Command::go_to_beginning, [this] { controller_.go_to_beginning(); });
+  on(Command::measure_whole_file, [this] { measure_whole_file(); });
   on(Command::filter_i, [this] { controller_.toggle_filter(kIPicture); });
   on(Command::filter_p, [this] { controller_.toggle_filter(kPPicture); });
   on(Command::filter_b, [this] { controller_.toggle_filter(kBPicture); });
@@ -224,13 +228,15 @@ void MainWindow::update_actions() {
   const auto set = [this](Command command, bool enabled) {
     commands_[command]->setEnabled(enabled);
   };
+  const bool idle = state.file_loaded && !state.playing && !state.measuring;
   set(Command::open, !state.file_loaded);
   set(Command::close_document, mdi_->activeSubWindow() != nullptr);
-  set(Command::play, state.file_loaded && !state.playing);
-  set(Command::play_frame, state.file_loaded && !state.playing);
+  set(Command::play, idle);
+  set(Command::play_frame, idle);
   set(Command::pause, state.file_loaded && state.playing);
-  for (Command command : {Command::go_to_beginning, Command::save_information, Command::summary,
-                          Command::statistics}) {
+  set(Command::go_to_beginning, state.file_loaded && !state.measuring);
+  set(Command::measure_whole_file, idle);
+  for (Command command : {Command::save_information, Command::summary, Command::statistics}) {
     set(command, state.file_loaded);
   }
   commands_[Command::filter_i]->setChecked(state.filter_i);
@@ -295,6 +301,53 @@ void MainWindow::post_state_changed() {
   if (state_update_posted_.exchange(true)) return;
   QMetaObject::invokeMethod(
       this, [this] { update_actions(); }, Qt::QueuedConnection);
+}
+
+void MainWindow::post_measure_progress(int percent) {
+  QMetaObject::invokeMethod(
+      this,
+      [this, percent] {
+        if (measure_progress_ != nullptr) measure_progress_->setValue(percent);
+        repaint_analysis_windows();
+      },
+      Qt::QueuedConnection);
+}
+
+void MainWindow::post_measure_done(bool /*completed*/) {
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (measure_progress_ != nullptr) {
+          measure_progress_->deleteLater();
+          measure_progress_ = nullptr;
+        }
+        repaint_analysis_windows();
+        update_actions();
+      },
+      Qt::QueuedConnection);
+}
+
+// A progress window that does not block: the walk runs on a thread of its own.
+void MainWindow::measure_whole_file() {
+  if (measure_progress_ != nullptr) return;
+  measure_progress_ = new QProgressDialog(QStringLiteral("Measuring the whole file..."),
+                                          QStringLiteral("Cancel"), 0, 100, this);
+  measure_progress_->setWindowModality(Qt::WindowModal);
+  measure_progress_->setMinimumDuration(0);
+  measure_progress_->setAutoClose(false);
+  measure_progress_->setAutoReset(false);
+  connect(measure_progress_, &QProgressDialog::canceled, this,
+          [this] { controller_.cancel_measuring(); });
+  controller_.measure_whole_file();
+}
+
+void MainWindow::repaint_analysis_windows() {
+  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+    auto* window = qobject_cast<DocumentWindow*>(sub);
+    if (window != nullptr && window->kind() != WindowKind::video && window->widget() != nullptr) {
+      window->widget()->update();
+    }
+  }
 }
 
 DocumentWindow* MainWindow::add_window(WindowKind kind, QWidget* view) {

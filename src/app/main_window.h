@@ -13,6 +13,7 @@
 #include "playback/playback_controller.h"
 
 class QMdiArea;
+class QProgressDialog;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
@@ -48,6 +49,8 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
   void post_end_of_stream(const std::string& summary) override;
   void post_fatal_error(const std::string& text) override;
   void post_state_changed() override;
+  void post_measure_progress(int percent) override;
+  void post_measure_done(bool completed) override;
   void open_window(WindowKind kind) override;
   void close_windows(WindowKind kind) override;
 
@@ -73,6 +76,8 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
   void close_analysis_windows();
   void arrange_icons();
   void show_summary();
+  void measure_whole_file();
+  void repaint_analysis_windows();
   void print_active_view();
   void set_true_colour(bool on);
   void show_message(MessageIcon icon, const QString& text);
@@ -86,6 +91,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
   QAction* true_colour_action_ = nullptr;
   QMdiArea* mdi_ = nullptr;
   QToolBar* toolbar_ = nullptr;
+  QProgressDialog* measure_progress_ = nullptr;
   QList<QMenu*> no_document_menus_;
   QList<QMenu*> document_menus_;
   QList<QMenu*> recent_menus_;

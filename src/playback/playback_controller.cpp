@@ -1,6 +1,8 @@
 #include "playback/playback_controller.h"
 
+#include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <utility>
 
 #include "decoder/fatal_error.h"
@@ -20,6 +22,12 @@ namespace {
     default:
       return -1;
   }
+}
+
+[[nodiscard]] std::uintmax_t file_size(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return error ? 0 : size;
 }
 
 [[nodiscard]] bool is_list(WindowKind kind) {
@@ -62,6 +70,7 @@ PlaybackController::PlaybackController(AnalysisStore& store, Messages& messages,
 PlaybackController::~PlaybackController() {
   set_flag(video_closed_, true);
   set_flag(stop_requested_, true);
+  cancel_measuring();
   join_worker();
   store_.set_gop_closed_callback({});
 }
@@ -131,6 +140,7 @@ void PlaybackController::close_video() {
   session_open_ = false;
   video_shown_ = false;
   set_flag(stop_requested_, false);
+  cancel_measuring();
   join_worker();
   {
     // The session's inputs and frame store go with the window.
@@ -146,7 +156,7 @@ void PlaybackController::close_video() {
 }
 
 void PlaybackController::play() {
-  if (!file_loaded_) return;
+  if (!file_loaded_ || measuring_) return;
   if (playing_) {
     pause();
     return;
@@ -164,7 +174,7 @@ void PlaybackController::play() {
 }
 
 void PlaybackController::play_frame() {
-  if (!file_loaded_ || playing_) return;
+  if (!file_loaded_ || playing_ || measuring_) return;
   continuous_play_ = false;
   playing_ = true;
   set_flag(stop_requested_, true);
@@ -187,7 +197,7 @@ void PlaybackController::pause() {
 }
 
 void PlaybackController::go_to_beginning() {
-  if (!file_loaded_) return;
+  if (!file_loaded_ || measuring_) return;
   wait_for_done(
       {WindowKind::video, WindowKind::frame_chart, WindowKind::frame_list, WindowKind::gop_chart});
   pause();
@@ -203,6 +213,56 @@ void PlaybackController::go_to_beginning() {
     restart();
   }
   playing_ = false;
+  windows_.post_state_changed();
+}
+
+void PlaybackController::measure_whole_file() {
+  if (!file_loaded_ || measuring_) return;
+  pause();
+  set_flag(stop_requested_, true);
+  join_worker();
+  if (measurer_.joinable()) measurer_.join();
+  cancel_measuring_ = false;
+  measuring_ = true;
+  measurer_ = std::thread([this] { measure_worker(); });
+  windows_.post_state_changed();
+}
+
+void PlaybackController::cancel_measuring() {
+  cancel_measuring_ = true;
+  if (measurer_.joinable()) measurer_.join();
+}
+
+void PlaybackController::measure_worker() {
+  bool completed = false;
+  {
+    std::lock_guard lock(decode_mutex_);
+    // The session being played is left behind: the next play opens the file afresh.
+    session_started_ = false;
+    set_flag(session_open_, false);
+    store_.zero_arrays();
+    SessionListener quiet;
+    SessionOptions options;
+    options.decode_pictures = false;
+    DecodingSession walk(store_, messages_, quiet, options);
+    try {
+      const std::string path = input_path();
+      walk.open_stream(path);
+      const auto size = static_cast<double>(std::max<std::uintmax_t>(file_size(path), 1));
+      int reported = -1;
+      while (!cancel_measuring_ && walk.decode_step()) {
+        const auto scanned = store_.read([](const StoreData& data) { return data.bytes_scanned; });
+        const int percent = static_cast<int>(std::min(99.0, 100.0 * double(scanned) / size));
+        if (percent != reported) windows_.post_measure_progress(reported = percent);
+      }
+      completed = !cancel_measuring_;
+    } catch (const std::exception& error) {
+      windows_.post_fatal_error(error.what());
+    }
+    store_.current_picture_type = 0;
+  }
+  measuring_ = false;
+  windows_.post_measure_done(completed);
   windows_.post_state_changed();
 }
 
@@ -258,6 +318,7 @@ PlaybackState PlaybackController::state() const {
   PlaybackState state;
   state.file_loaded = file_loaded_;
   state.playing = playing_;
+  state.measuring = measuring_;
   store_.read([&state](const StoreData& data) {
     state.filter_i = data.filter_i != 0;
     state.filter_p = data.filter_p != 0;

@@ -29,6 +29,9 @@ class PlaybackWindows {
   virtual void post_end_of_stream(const std::string& summary) = 0;
   virtual void post_fatal_error(const std::string& text) = 0;
   virtual void post_state_changed() = 0;
+  // Measuring the whole file: how far it is (0..100), and its end.
+  virtual void post_measure_progress(int percent) = 0;
+  virtual void post_measure_done(bool completed) = 0;
   virtual void open_window(WindowKind kind) = 0;
   virtual void close_windows(WindowKind kind) = 0;
 };
@@ -37,6 +40,7 @@ class PlaybackWindows {
 struct PlaybackState {
   bool file_loaded = false;
   bool playing = false;
+  bool measuring = false;
   bool filter_i = false;
   bool filter_p = false;
   bool filter_b = false;
@@ -86,6 +90,10 @@ class PlaybackController {
   void play_frame();
   void pause();
   void go_to_beginning();
+  // "Measure whole file": the headers-only walk of the whole file fills the store on a thread
+  // of its own, without decoding; playing afterwards starts from the beginning.
+  void measure_whole_file();
+  void cancel_measuring();
   void toggle_filter(PictureType type);
   // The Show commands of the three charts (frame_chart, gop_chart, slice_chart).
   void toggle_show(WindowKind chart);
@@ -125,6 +133,7 @@ class PlaybackController {
   void gop_closed();
   void play_worker();
   void join_worker();
+  void measure_worker();
   void wait_for_done(std::initializer_list<WindowKind> kinds);
   void publish_picture(const PaletteImage& image);
   void publish_frame(const FramePlanes& frame, const FrameGeometry& geometry,
@@ -149,6 +158,8 @@ class PlaybackController {
   Flag video_closed_{true};
   Flag video_shown_{false};
   Flag true_colour_{false};
+  Flag measuring_{false};
+  Flag cancel_measuring_{false};
   std::array<Flag, kWindowKinds> window_open_{};
   std::array<Flag, 3> show_preference_{};
   // Repaint requests: done is false while one is being issued or, for the windows the play
@@ -161,6 +172,7 @@ class PlaybackController {
 
   std::mutex decode_mutex_;
   std::thread worker_;
+  std::thread measurer_;
 
   mutable std::mutex picture_mutex_;
   ShownPicture shown_;

@@ -108,7 +108,7 @@ TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
     icons.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
   }
   EXPECT_EQ(shown, CommandTable::toolbar_layout());
-  EXPECT_EQ(icons.size(), 18u);
+  EXPECT_EQ(icons.size(), 19u);
   EXPECT_EQ(action(Command::play)->toolTip(), "Play");
   EXPECT_EQ(action(Command::go_to_beginning)->toolTip(), "Go to the begining");
 

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -33,6 +34,12 @@ class FakeWindows final : public PlaybackWindows {
     post([this, text] { errors.push_back(text); });
   }
   void post_state_changed() override {}
+  void post_measure_progress(int percent) override {
+    post([this, percent] { progress.push_back(percent); });
+  }
+  void post_measure_done(bool completed) override {
+    post([this, completed] { measured.push_back(completed); });
+  }
   void open_window(WindowKind kind) override {
     opened.push_back(kind);
     controller->window_opened(kind);
@@ -78,6 +85,8 @@ class FakeWindows final : public PlaybackWindows {
   std::array<int, kWindowKinds> repaints{};
   std::vector<std::string> summaries, errors;
   std::vector<WindowKind> opened, closed;
+  std::vector<int> progress;
+  std::vector<bool> measured;
 
  private:
   void post(std::function<void()> request) {
@@ -229,6 +238,21 @@ TEST_F(PlaybackTest, FilterTurnedOnDuringPlayKeepsWhatWasRecorded) {
   for (int i = before.last_frame + 1; i <= after.last_frame; ++i) {
     EXPECT_NE(after.frame_types[i], uint32_t(kBPicture)) << i;
   }
+}
+
+TEST_F(PlaybackTest, MeasuringTheWholeFileFillsTheStoreAndPlayStartsAgain) {
+  open_sample();
+  ASSERT_TRUE(controller.first_paint());
+  for (int i = 0; i < 5; ++i) controller.play_frame();
+  controller.measure_whole_file();
+  ASSERT_TRUE(windows.pump_until([&] { return !windows.measured.empty(); }));
+  EXPECT_TRUE(windows.measured[0]);
+  EXPECT_FALSE(controller.state().measuring);
+  EXPECT_EQ(last_frame(), kSampleFrames - 1);
+  EXPECT_TRUE(std::is_sorted(windows.progress.begin(), windows.progress.end()));
+  EXPECT_GT(windows.progress.size(), 10u);
+  controller.play_frame();
+  EXPECT_EQ(last_frame(), 0);
 }
 
 TEST_F(PlaybackTest, ShowCommandsToggleThePreferenceOrTheWindow) {
