@@ -21,16 +21,19 @@ StatResult problem(bool histogram, StatSource source, std::string text) {
   return result;
 }
 
-// trunc(a / m) for 0 <= a < 2^62 by one multiplication: with l = ceil(log2 m) and
-// magic = floor(2^(62 + l) / m) + 1, floor(a * magic / 2^(62 + l)) equals floor(a / m).
+// trunc(p / m) for |p| < 2^62 and m >= 3 by one multiplication: with l = ceil(log2 m) and
+// magic = floor(2^(62 + l) / m) + 1, floor(a * magic / 2^(62 + l)) equals floor(a / m) for
+// 0 <= a < 2^62; l >= 2 makes the shift at least 64, so only the high half is needed.
 class Divider {
  public:
-  explicit Divider(uint64_t m) : shift_(62 + std::bit_width(m - 1)) {
-    magic_ = uint64_t(((Uint128)1 << shift_) / m + 1);
+  explicit Divider(uint64_t m) : shift_(std::bit_width(m - 1) - 2) {
+    magic_ = uint64_t((Uint128(1) << (64 + shift_)) / m + 1);
   }
   [[nodiscard]] int64_t truncated(int64_t p) const {
-    const auto q = int64_t(((Uint128)uint64_t(std::llabs(p)) * magic_) >> shift_);
-    return p < 0 ? -q : q;
+    const int64_t sign = p >> 63;
+    const auto magnitude = uint64_t((p ^ sign) - sign);
+    const auto q = int64_t(uint64_t((Uint128(magnitude) * magic_) >> 64) >> shift_);
+    return (q ^ sign) - sign;
   }
 
  private:
@@ -42,7 +45,7 @@ class Divider {
 // is below 2^62 and so is the sum (each term is at most the largest product / m).
 int64_t lag_sum(std::span<const int64_t> dev, size_t lag, bool narrow) {
   const size_t m = dev.size() - lag;
-  if (narrow) {
+  if (narrow && m >= 3) {
     const Divider divider(m);
     int64_t sum = 0;
     for (size_t i = 0; i < m; ++i) sum += divider.truncated(dev[i] * dev[i + lag]);

@@ -106,8 +106,7 @@ TEST(BarChart, XLabelSpacingByBarWidth) {
   };
   for (const Case& c : {Case{1, 50, "50"}, Case{2, 40, "20"}, Case{5, 50, "10"}}) {
     data.frame_chart.bar_width = c.bar_width;
-    const ChartScene scene =
-        build_bar_chart(ChartKind::kFrame, data, {}, window(), kMetrics).scene;
+    const ChartScene scene = build_bar_chart(ChartKind::kFrame, data, {}, window(), kMetrics).scene;
     const std::vector<Text> labels = texts_at_y(scene, 440);
     ASSERT_GE(labels.size(), 3u);
     EXPECT_EQ(labels[0], (Text{25, 440, "0"}));

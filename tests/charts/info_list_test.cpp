@@ -31,7 +31,8 @@ std::vector<Text> texts_of(const ChartScene& scene) {
 TEST(InfoList, LineTexts) {
   const StoreData data = store_with_frames(5);
   EXPECT_EQ(list_line(ListKind::kFrames, data, {}, 3), "Frame: 3 - Type: B - Bytes: 4003");
-  EXPECT_EQ(list_line(ListKind::kFrames, data, {}, 4), "Frame: 4 - Type: Non detected - Bytes: 4004");
+  EXPECT_EQ(list_line(ListKind::kFrames, data, {}, 4),
+            "Frame: 4 - Type: Non detected - Bytes: 4004");
   EXPECT_EQ(list_header(ListKind::kGops, "/a/b.m2v"), "Analisys (GOP) of: /a/b.m2v");
   StoreData gops;
   gops.open_gop = 2;
@@ -45,8 +46,8 @@ TEST(InfoList, ChosenFrameSlices) {
   for (uint32_t s = 0; s < 90; ++s) store_at(data.slice_bytes, s, 1000 + s);
   data.slice_count = 90;
   const ChosenFrame chosen{7, 80, 84};
-  const ChartScene scene = build_list_scene(ListKind::kSlices, data, chosen, "in.mpg", 400,
-                                            {0, 0, 300, 400}, kMetrics);
+  const ChartScene scene =
+      build_list_scene(ListKind::kSlices, data, chosen, "in.mpg", 400, {0, 0, 300, 400}, kMetrics);
   const std::vector<Text> texts = texts_of(scene);
   ASSERT_EQ(texts.size(), 7u);
   EXPECT_EQ(texts[0].text, "Analisys (Slices) of: in.mpg");
@@ -76,8 +77,8 @@ TEST(InfoList, OnlyTheVisibleLinesOfALongList) {
   // Rows 1000 .. 1199: line 64 (y 990 .. 1005) is the first touched, line 77 (y 1185) the last.
   EXPECT_EQ(visible_lines(200000, 1000, 200, 16).first, 64);
   EXPECT_EQ(visible_lines(200000, 1000, 200, 16).end, 78);
-  const ChartScene scene = build_list_scene(ListKind::kFrames, data, {}, "x.m2v", 300,
-                                            {0, 1000, 400, 200}, kMetrics);
+  const ChartScene scene =
+      build_list_scene(ListKind::kFrames, data, {}, "x.m2v", 300, {0, 1000, 400, 200}, kMetrics);
   const std::vector<Text> texts = texts_of(scene);
   ASSERT_EQ(texts.size(), 14u);
   EXPECT_EQ(texts.front().text, "Frame: 64 - Type: Non detected - Bytes: 4064");

@@ -24,8 +24,8 @@ std::vector<int64_t> reference_autocovariances(const std::vector<uint32_t>& x, i
   for (int64_t lag = 0; lag < lags; ++lag) {
     Int128 sum = 0;
     for (int64_t i = 0; i + lag < n; ++i) {
-      sum += Int128(int64_t(x[size_t(i)]) - mean) * (int64_t(x[size_t(i + lag)]) - mean) /
-             (n - lag);
+      sum +=
+          Int128(int64_t(x[size_t(i)]) - mean) * (int64_t(x[size_t(i + lag)]) - mean) / (n - lag);
     }
     r.push_back(int64_t(sum));
   }
@@ -113,7 +113,8 @@ TEST(Statistics, LagClampsBySource) {
                         Case{StatSource::kSlices, 29, 28}}) {
     const StatResult result = compute_autocorrelation(values, c.source, 100);
     EXPECT_EQ(result.points, c.points);
-    const std::vector<int64_t> expected = reference_autocovariances(values, int64_t(c.last_lag) + 1);
+    const std::vector<int64_t> expected =
+        reference_autocovariances(values, int64_t(c.last_lag) + 1);
     std::vector<int64_t> computed = signed_values(result);
     EXPECT_EQ(computed.back(), c.last_lag + 1 < computed.size() ? 0 : expected.back());
     computed.resize(c.last_lag + 1);
@@ -138,17 +139,16 @@ TEST(Statistics, ExactForLongAndWideSequences) {
 
 TEST(Statistics, UndefinedResultsShowATextInsteadOfACurve) {
   const std::vector<uint32_t> equal = {5, 5, 5};
-  const StatResult results[] = {compute_histogram({}, StatSource::kGops, 50),
-                                compute_histogram(equal, StatSource::kGops, 50),
-                                compute_histogram(equal, StatSource::kGops, 0),
-                                compute_autocorrelation({}, StatSource::kFrames, 100),
-                                compute_autocorrelation(equal, StatSource::kFrames, 100),
-                                compute_autocorrelation(std::vector<uint32_t>{1, 9},
-                                                        StatSource::kFrames, 0)};
+  const StatResult results[] = {
+      compute_histogram({}, StatSource::kGops, 50),
+      compute_histogram(equal, StatSource::kGops, 50),
+      compute_histogram(equal, StatSource::kGops, 0),
+      compute_autocorrelation({}, StatSource::kFrames, 100),
+      compute_autocorrelation(equal, StatSource::kFrames, 100),
+      compute_autocorrelation(std::vector<uint32_t>{1, 9}, StatSource::kFrames, 0)};
   for (const StatResult& result : results) {
     EXPECT_FALSE(result.problem.empty());
-    const ChartScene scene =
-        build_statistics_chart(result, {600, 490, 1600, {}}, kMetrics).scene;
+    const ChartScene scene = build_statistics_chart(result, {600, 490, 1600, {}}, kMetrics).scene;
     EXPECT_EQ(curve_of(scene), nullptr);
     EXPECT_EQ(texts_at_x(scene, 150), std::vector<std::string>{result.problem});
     EXPECT_EQ(hit_test(scene, 50, 440).kind, HitKind::kToggle);
