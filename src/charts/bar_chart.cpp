@@ -27,11 +27,10 @@ uint32_t entry(const std::vector<uint32_t>& array, int64_t index) {
 }
 
 std::span<const uint32_t> chosen_slices(const StoreData& data, const ChosenFrame& chosen) {
-  if (chosen.frame < 0 || data.slice_count <= 0) return {};
-  const auto all = valid_entries(data.slice_bytes, data.slice_count);
-  const auto first = std::clamp<int64_t>(chosen.first_slice, 0, int64_t(all.size()));
-  const auto end = std::clamp<int64_t>(chosen.last_slice + 1, first, int64_t(all.size()));
-  return all.subspan(size_t(first), size_t(end - first));
+  if (chosen.frame < 0) return {};
+  const EntryRange range = chosen_entries(data, chosen);
+  return std::span<const uint32_t>(data.slice_bytes)
+      .subspan(size_t(range.first), size_t(range.end - range.first));
 }
 
 Bars bars_of(ChartKind kind, const StoreData& data, const ChosenFrame& chosen) {
@@ -209,6 +208,12 @@ void add_bars(ChartScene& scene, ChartKind kind, const Bars& bars, int64_t bar_w
 }
 
 }  // namespace
+
+EntryRange chosen_entries(const StoreData& data, const ChosenFrame& chosen) {
+  const auto entries = int64_t(valid_entries(data.slice_bytes, data.slice_count).size());
+  const int64_t first = std::clamp<int64_t>(chosen.first_slice, 0, entries);
+  return {first, std::clamp<int64_t>(chosen.last_slice + 1, first, entries)};
+}
 
 int initial_x_extent(ChartKind kind) {
   return kind == ChartKind::kSlice ? 800 : 1600;

@@ -17,6 +17,13 @@ struct ChosenFrame {
   int64_t last_slice = 0;
 };
 
+// The chosen frame's slice entries that the store holds: [first, end).
+struct EntryRange {
+  int64_t first = 0;
+  int64_t end = 0;
+};
+[[nodiscard]] EntryRange chosen_entries(const StoreData& data, const ChosenFrame& chosen);
+
 // The view's outer size, the x extent its previous paint left (initial_x_extent at first) and
 // the part of the chart in view (its left edge is the horizontal scroll position).
 struct ChartWindow {

@@ -8,17 +8,6 @@
 
 namespace tavik {
 
-namespace {
-
-// The chosen frame's slice entries that the store holds: [first, end).
-LineRange chosen_entries(const StoreData& data, const ChosenFrame& chosen) {
-  const auto entries = int64_t(valid_entries(data.slice_bytes, data.slice_count).size());
-  const int64_t first = std::clamp<int64_t>(chosen.first_slice, 0, entries);
-  return {first, std::clamp<int64_t>(chosen.last_slice + 1, first, entries)};
-}
-
-}  // namespace
-
 std::string_view list_title(ListKind kind) {
   switch (kind) {
     case ListKind::kFrames:
@@ -53,7 +42,7 @@ int64_t list_line_count(ListKind kind, const StoreData& data, const ChosenFrame&
       break;
   }
   if (chosen.frame < 0) return 0;
-  const LineRange entries = chosen_entries(data, chosen);
+  const EntryRange entries = chosen_entries(data, chosen);
   return 1 + entries.end - entries.first;
 }
 
