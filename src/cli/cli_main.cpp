@@ -7,6 +7,7 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   int exit_status = 0;
   tavik::cli::add_analyze_command(app, exit_status);
+  tavik::cli::add_chart_command(app, exit_status);
   tavik::cli::add_decode_command(app, exit_status);
   tavik::cli::add_snapshot_command(app, exit_status);
   try {

@@ -9,6 +9,7 @@ namespace tavik::cli {
 // Each command adds its subcommand to the application; when the subcommand runs, its exit
 // status is written to exit_status.
 void add_analyze_command(CLI::App& app, int& exit_status);
+void add_chart_command(CLI::App& app, int& exit_status);
 void add_decode_command(CLI::App& app, int& exit_status);
 void add_snapshot_command(CLI::App& app, int& exit_status);
 

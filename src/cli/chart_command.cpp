@@ -1,0 +1,187 @@
+#include <CLI/CLI.hpp>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "charts/bar_chart.h"
+#include "charts/statistics_chart.h"
+#include "cli/analysis_run.h"
+#include "cli/commands.h"
+#include "decoder/fatal_error.h"
+#include "views/scene_painter.h"
+
+namespace tavik::cli {
+
+namespace {
+
+struct ChartOptions {
+  std::string input;
+  std::string chart = "frame";
+  int64_t frame = -1;
+  std::string size = "800x600";
+  int32_t bar_width = 0;  // 0: the chart's own
+  int32_t y_limit = 0;    // 0: Automatic
+  int32_t intervals = 50;
+  int32_t points = 100;
+  std::string source = "gop";
+  bool filter_i = false;
+  bool filter_p = false;
+  bool filter_b = false;
+  std::string output;
+};
+
+void fail(const std::string& message) {
+  std::fprintf(stderr, "tavik-cli: %s\n", message.c_str());
+}
+
+bool ends_with(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+ChartKind chart_kind(const std::string& chart) {
+  if (chart == "gop") return ChartKind::kGop;
+  if (chart == "slice") return ChartKind::kSlice;
+  return ChartKind::kFrame;
+}
+
+// The scene the view shows at scroll position 0 once its x extent has settled (the second
+// paint: the first one takes the axes' length from the start value).
+ChartScene settled_scene(const ChartOptions& options, StoreData& data, QSize size,
+                         const TextMetrics& metrics) {
+  ChartWindow window{size.width(), size.height(), 0, {0, 0, size.width(), size.height()}};
+  if (options.chart == "histogram" || options.chart == "correlation") {
+    StatSettings settings{options.source == "frame"   ? StatSource::kFrames
+                          : options.source == "slice" ? StatSource::kSlices
+                                                      : StatSource::kGops,
+                          options.intervals,
+                          options.points,
+                          options.filter_i,
+                          options.filter_p,
+                          options.filter_b};
+    const StatResult result = compute_statistics(data, settings, options.chart == "histogram");
+    window.x_extent = kStatisticsInitialExtent;
+    window.x_extent = build_statistics_chart(result, window, metrics).next_x_extent;
+    return build_statistics_chart(result, window, metrics).scene;
+  }
+  const ChartKind kind = chart_kind(options.chart);
+  ChartSettings& settings = kind == ChartKind::kFrame ? data.frame_chart
+                            : kind == ChartKind::kGop ? data.gop_chart
+                                                      : data.slice_chart;
+  if (options.bar_width > 0) settings.bar_width = options.bar_width;
+  if (options.y_limit > 0) settings = {settings.bar_width, 0, options.y_limit};
+  const ChosenFrame chosen = choose_frame(data, options.frame);
+  window.x_extent = initial_x_extent(kind);
+  window.x_extent = build_bar_chart(kind, data, chosen, window, metrics).next_x_extent;
+  return build_bar_chart(kind, data, chosen, window, metrics).scene;
+}
+
+bool render(const ChartScene& scene, QSize size, const std::string& output) {
+  const QString path = QString::fromStdString(output);
+  if (ends_with(output, ".svg")) {
+    QSvgGenerator generator;
+    generator.setFileName(path);
+    generator.setSize(size);
+    generator.setViewBox(QRect(QPoint(0, 0), size));
+    QPainter painter;
+    if (!painter.begin(&generator)) return false;
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    paint_scene(painter, scene);
+    return painter.end();
+  }
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  paint_scene(painter, scene);
+  painter.end();
+  return image.save(path, "PNG");
+}
+
+int run_chart(const ChartOptions& options) {
+  int width = 0;
+  int height = 0;
+  char rest = 0;
+  if (std::sscanf(options.size.c_str(), "%dx%d%c", &width, &height, &rest) != 2 || width < 1 ||
+      height < 1 || width > 16384 || height > 16384) {
+    fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
+    return 1;
+  }
+  if (!ends_with(options.output, ".png") && !ends_with(options.output, ".svg")) {
+    fail("the output name must end in .png or .svg: " + options.output);
+    return 1;
+  }
+  if (options.source != "gop" && options.filter_i && options.filter_p && options.filter_b) {
+    fail("You must not filter all the frames types");
+    return 1;
+  }
+  if (const std::string problem = input_problem(options.input); !problem.empty()) {
+    fail("cannot open " + problem);
+    return 1;
+  }
+  AnalysisStore store;
+  try {
+    (void)run_analysis(store, options.input, {.decode_pictures = false});
+  } catch (const FatalError& error) {
+    std::fputs(error.what(), stderr);
+    return 1;
+  }
+  StoreData data = store.snapshot();
+
+  // No display is needed: the offscreen platform renders into images.
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  int argc = 1;
+  char name[] = "tavik-cli";
+  char* argv[] = {name, nullptr};
+  const QGuiApplication application(argc, argv);
+  const QSize size(width, height);
+  const ChartScene scene =
+      settled_scene(options, data, size, QtTextMetrics(QGuiApplication::font()));
+  if (!render(scene, size, options.output)) {
+    fail("cannot write " + options.output);
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+void add_chart_command(CLI::App& app, int& exit_status) {
+  auto options = std::make_shared<ChartOptions>();
+  CLI::App* command = app.add_subcommand(
+      "chart",
+      "Measure the whole stream (headers only) and draw a chart or the statistics as a window "
+      "of the given size shows them at scroll position 0, into a PNG or SVG file.");
+  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
+      ->required();
+  command->add_option("--chart", options->chart, "What to draw")
+      ->check(CLI::IsMember({"frame", "gop", "slice", "histogram", "correlation"}))
+      ->capture_default_str();
+  command->add_option("--frame", options->frame,
+                      "The frame whose slices the slice chart shows (as if clicked)");
+  command->add_option("--size", options->size, "Window size WIDTHxHEIGHT")->capture_default_str();
+  command->add_option("--bar-width", options->bar_width, "Bar width in pixels")
+      ->check(CLI::Range(1, 100000));
+  command->add_option("--y-limit", options->y_limit, "Fixed Y limit in bytes (no Automatic)")
+      ->check(CLI::PositiveNumber);
+  command->add_option("--intervals", options->intervals, "Histogram intervals")
+      ->check(CLI::Range(1, 1000000))
+      ->capture_default_str();
+  command->add_option("--points", options->points, "Autocorrelation points")
+      ->check(CLI::Range(1, 1000000))
+      ->capture_default_str();
+  command->add_option("--source", options->source, "Statistics of gops, frames or slices")
+      ->check(CLI::IsMember({"gop", "frame", "slice"}))
+      ->capture_default_str();
+  command->add_flag("--filter-i", options->filter_i, "Statistics: leave I frames out");
+  command->add_flag("--filter-p", options->filter_p, "Statistics: leave P frames out");
+  command->add_flag("--filter-b", options->filter_b, "Statistics: leave B frames out");
+  command->add_option("-o,--output", options->output, "OUT.png or OUT.svg")->required();
+  command->callback([options, &exit_status] { exit_status = run_chart(*options); });
+}
+
+}  // namespace tavik::cli
