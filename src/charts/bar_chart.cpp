@@ -215,6 +215,10 @@ EntryRange chosen_entries(const StoreData& data, const ChosenFrame& chosen) {
   return {first, std::clamp<int64_t>(chosen.last_slice + 1, first, entries)};
 }
 
+int64_t chart_rows(int window_height) {
+  return (int64_t(window_height) - 70 - 20) / 20;
+}
+
 int initial_x_extent(ChartKind kind) {
   return kind == ChartKind::kSlice ? 800 : 1600;
 }
@@ -226,12 +230,12 @@ BarChart build_bar_chart(ChartKind kind, const StoreData& data, const ChosenFram
   scene.title = title_of(kind, data);
   chart.next_x_extent = window.x_extent;
   const int baseline = window.height - 70;
-  const int64_t rows = (baseline - 20) / 20;
+  const int64_t rows = chart_rows(window.height);
   if (!drawn(kind, data) || rows < 1) return chart;
 
   const Bars bars = bars_of(kind, data, chosen);
   const ChartSettings& settings = settings_of(kind, data);
-  const int64_t bar_width = std::max(1, settings.bar_width);
+  const int64_t bar_width = std::clamp(settings.bar_width, 1, kMaxBarWidth);
   if (kind == ChartKind::kSlice) chart.largest_slice = largest_slice(bars, chosen);
   // A limit below the row count would make the Y step 0.
   chart.y_limit =

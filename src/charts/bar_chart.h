@@ -35,6 +35,13 @@ struct ChartWindow {
 
 [[nodiscard]] int initial_x_extent(ChartKind kind);
 
+// Rows of the Y scale in a chart window of that outer height; a Y limit below it is raised to
+// it (the configuration dialogs refuse such limits).
+[[nodiscard]] int64_t chart_rows(int window_height);
+
+// Wider bars are drawn this wide, so that chart coordinates stay within int.
+inline constexpr int32_t kMaxBarWidth = 1000;
+
 // One paint of a bar chart: the primitives and click regions within the visible region, the
 // Y limit it used, the largest slice of the chosen frame (Bytes/slice) and the x extent to
 // pass to the next paint.

@@ -82,6 +82,9 @@ std::vector<uint32_t> stat_sequence(const StoreData& data, const StatSettings& s
 StatResult compute_histogram(std::span<const uint32_t> sequence, StatSource source,
                              int32_t intervals) {
   if (intervals < 1) return problem(true, source, "The number of intervals must be at least 1.");
+  if (intervals > kMaxIntervals) {
+    return problem(true, source, "The number of intervals must be at most 1000000.");
+  }
   if (sequence.empty()) return problem(true, source, "No values to count.");
   const auto [low, high] = std::minmax_element(sequence.begin(), sequence.end());
   if (*low == *high) return problem(true, source, "All values are equal: no intervals to draw.");

@@ -21,6 +21,9 @@ struct StatSettings {
   bool filter_b = false;
 };
 
+// More intervals than this are refused (each is at least one pixel wide).
+inline constexpr int32_t kMaxIntervals = 1000000;
+
 // The byte counts the statistics work on: every closed GOP, the frames of types 1-3 not
 // filtered out, or every slice entry of the stream.
 [[nodiscard]] std::vector<uint32_t> stat_sequence(const StoreData& data,

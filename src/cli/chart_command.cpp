@@ -165,11 +165,11 @@ void add_chart_command(CLI::App& app, int& exit_status) {
                       "The frame whose slices the slice chart shows (as if clicked)");
   command->add_option("--size", options->size, "Window size WIDTHxHEIGHT")->capture_default_str();
   command->add_option("--bar-width", options->bar_width, "Bar width in pixels")
-      ->check(CLI::Range(1, 100000));
+      ->check(CLI::Range(1, int(kMaxBarWidth)));
   command->add_option("--y-limit", options->y_limit, "Fixed Y limit in bytes (no Automatic)")
       ->check(CLI::PositiveNumber);
   command->add_option("--intervals", options->intervals, "Histogram intervals")
-      ->check(CLI::Range(1, 1000000))
+      ->check(CLI::Range(1, int(kMaxIntervals)))
       ->capture_default_str();
   command->add_option("--points", options->points, "Autocorrelation points")
       ->check(CLI::Range(1, 1000000))

@@ -193,6 +193,9 @@ TEST(BarChart, EmptyAndGrowingStores) {
                   .scene.items.empty());
   data.frame_chart = {0, 0, 0};
   EXPECT_EQ(build_bar_chart(ChartKind::kFrame, data, {}, window(), kMetrics).y_limit, 20);
+  data.frame_chart.bar_width = 1 << 30;  // drawn kMaxBarWidth wide
+  EXPECT_EQ(build_bar_chart(ChartKind::kFrame, data, {}, window(), kMetrics).scene.scroll_width,
+            30 + 2 * kMaxBarWidth + 150);
 }
 
 }  // namespace

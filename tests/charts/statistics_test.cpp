@@ -143,6 +143,7 @@ TEST(Statistics, UndefinedResultsShowATextInsteadOfACurve) {
       compute_histogram({}, StatSource::kGops, 50),
       compute_histogram(equal, StatSource::kGops, 50),
       compute_histogram(equal, StatSource::kGops, 0),
+      compute_histogram(equal, StatSource::kGops, kMaxIntervals + 1),
       compute_autocorrelation({}, StatSource::kFrames, 100),
       compute_autocorrelation(equal, StatSource::kFrames, 100),
       compute_autocorrelation(std::vector<uint32_t>{1, 9}, StatSource::kFrames, 0)};
