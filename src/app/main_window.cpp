@@ -1,5 +1,6 @@
 #include "app/main_window.h"
 
+#include <QAbstractScrollArea>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -19,6 +20,8 @@
 #include "app/document_window.h"
 #include "results/summary.h"
 #include "views/analysis_placeholder_view.h"
+#include "views/bar_chart_view.h"
+#include "views/information_list_view.h"
 #include "views/video_view.h"
 
 namespace tavik::gui {
@@ -209,9 +212,7 @@ void MainWindow::connect_commands() {
   on(Command::show_frame, [this] { controller_.toggle_show(WindowKind::frame_chart); });
   on(Command::show_slice, [this] { controller_.toggle_show(WindowKind::slice_chart); });
   on(Command::summary, [this] { show_summary(); });
-  on(Command::statistics, [this] {
-    if (windows_of(WindowKind::statistics).isEmpty()) open_window(WindowKind::statistics);
-  });
+  on(Command::statistics, [this] { run_statistics(view_state_.statistics.source); });
   on(Command::cascade, [this] { mdi_->cascadeSubWindows(); });
   on(Command::mosaic, [this] { mdi_->tileSubWindows(); });
   on(Command::arrange_icons, [this] { arrange_icons(); });
@@ -268,9 +269,7 @@ void MainWindow::post_repaint(WindowKind kind, bool /*erase*/) {
   QMetaObject::invokeMethod(
       this,
       [this, kind] {
-        for (DocumentWindow* window : windows_of(kind)) {
-          if (window->widget() != nullptr) window->widget()->update();
-        }
+        repaint_windows(kind);
         controller_.repaint_issued(kind);
       },
       Qt::QueuedConnection);
@@ -342,12 +341,68 @@ void MainWindow::measure_whole_file() {
 }
 
 void MainWindow::repaint_analysis_windows() {
-  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
-    auto* window = qobject_cast<DocumentWindow*>(sub);
-    if (window != nullptr && window->kind() != WindowKind::video && window->widget() != nullptr) {
-      window->widget()->update();
-    }
+  for (int kind = 1; kind < kWindowKinds; ++kind) repaint_windows(static_cast<WindowKind>(kind));
+}
+
+void MainWindow::repaint_windows(WindowKind kind) {
+  for (DocumentWindow* window : windows_of(kind)) {
+    QWidget* view = window->widget();
+    if (auto* scrolled = qobject_cast<QAbstractScrollArea*>(view)) view = scrolled->viewport();
+    if (view != nullptr) view->update();
   }
+}
+
+QWidget* MainWindow::make_view(WindowKind kind) {
+  switch (kind) {
+    case WindowKind::frame_chart:
+      return new BarChartView(ChartKind::kFrame, store_, view_state_, *this);
+    case WindowKind::gop_chart:
+      return new BarChartView(ChartKind::kGop, store_, view_state_, *this);
+    case WindowKind::slice_chart:
+      return new BarChartView(ChartKind::kSlice, store_, view_state_, *this);
+    case WindowKind::frame_list:
+      return new InformationListView(ListKind::kFrames, store_, view_state_, *this);
+    case WindowKind::gop_list:
+      return new InformationListView(ListKind::kGops, store_, view_state_, *this);
+    case WindowKind::slice_list:
+      return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
+    default:
+      return new AnalysisPlaceholderView(kind, store_);
+  }
+}
+
+void MainWindow::show_information(const QString& text) {
+  show_message(MessageIcon::information, text);
+}
+
+void MainWindow::open_if_closed(WindowKind kind) {
+  if (windows_of(kind).isEmpty()) open_window(kind);
+}
+
+void MainWindow::run_statistics(StatSource source) {
+  view_state_.statistics.source = source;
+  if (windows_of(WindowKind::statistics).isEmpty()) {
+    open_window(WindowKind::statistics);
+  } else {
+    repaint_windows(WindowKind::statistics);
+  }
+}
+
+void MainWindow::chosen_frame_changed() {
+  if (windows_of(WindowKind::slice_chart).isEmpty()) {
+    open_window(WindowKind::slice_chart);
+  } else {
+    repaint_windows(WindowKind::slice_chart);
+  }
+  repaint_windows(WindowKind::slice_list);
+}
+
+bool MainWindow::playing() const {
+  return controller_.state().playing;
+}
+
+QString MainWindow::input_path() const {
+  return QString::fromStdString(controller_.input_path());
 }
 
 DocumentWindow* MainWindow::add_window(WindowKind kind, QWidget* view) {
@@ -360,7 +415,7 @@ DocumentWindow* MainWindow::add_window(WindowKind kind, QWidget* view) {
 
 void MainWindow::open_window(WindowKind kind) {
   if (kind == WindowKind::video) return;
-  DocumentWindow* window = add_window(kind, new AnalysisPlaceholderView(kind, store_));
+  DocumentWindow* window = add_window(kind, make_view(kind));
   window->setWindowTitle(
       store_.read([kind](const StoreData& stored) { return analysis_window_title(kind, stored); }));
   window->resize(400, 300);
@@ -382,6 +437,7 @@ void MainWindow::open_path(const QString& path) {
   if (controller_.state().file_loaded || !windows_of(WindowKind::video).isEmpty()) {
     close_video_window();
   }
+  view_state_.chosen = {};
   controller_.set_input(QFileInfo(path).absoluteFilePath().toStdString());
   open_video_window(path);
   mdi_->tileSubWindows();

@@ -11,6 +11,7 @@
 #include "app/command_table.h"
 #include "app/dialog_service.h"
 #include "playback/playback_controller.h"
+#include "views/view_actions.h"
 
 class QMdiArea;
 class QProgressDialog;
@@ -24,7 +25,7 @@ class DocumentWindow;
 
 // The main window: toolbar, hidden status bar, menus and the area in which every view lives
 // in a child window. It runs the commands and carries playback's requests to the windows.
-class MainWindow final : public QMainWindow, public PlaybackWindows {
+class MainWindow final : public QMainWindow, public PlaybackWindows, public ViewActions {
   Q_OBJECT
 
  public:
@@ -54,6 +55,14 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
   void open_window(WindowKind kind) override;
   void close_windows(WindowKind kind) override;
 
+  // ViewActions
+  void show_information(const QString& text) override;
+  void open_if_closed(WindowKind kind) override;
+  void run_statistics(StatSource source) override;
+  void chosen_frame_changed() override;
+  [[nodiscard]] bool playing() const override;
+  [[nodiscard]] QString input_path() const override;
+
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
@@ -78,6 +87,8 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
   void show_summary();
   void measure_whole_file();
   void repaint_analysis_windows();
+  void repaint_windows(WindowKind kind);
+  [[nodiscard]] QWidget* make_view(WindowKind kind);
   void print_active_view();
   void set_true_colour(bool on);
   void show_message(MessageIcon icon, const QString& text);
@@ -87,6 +98,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
   DialogService& dialogs_;
   std::unique_ptr<WindowMessages> messages_;
   PlaybackController controller_;
+  ViewState view_state_;
   CommandTable commands_;
   QAction* true_colour_action_ = nullptr;
   QMdiArea* mdi_ = nullptr;

@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -171,6 +173,24 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   action(Command::summary)->trigger();
   ASSERT_EQ(dialogs.messages.size(), 2u);
   EXPECT_EQ(dialogs.messages[1].text, dialogs.messages[0].text);
+
+  // A click on the bar of frame 10 tells its numbers and opens the Bytes/slice chart on it.
+  window->windows_of(WindowKind::slice_chart).constFirst()->close();
+  auto* chart = static_cast<QAbstractScrollArea*>(
+      window->windows_of(WindowKind::frame_chart).constFirst()->widget());
+  chart->viewport()->repaint();
+  const QPointF bar(30 + 10 * 5, chart->height() - 70);
+  QMouseEvent click(QEvent::MouseButtonPress, bar, chart->viewport()->mapToGlobal(bar),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(chart->viewport(), &click);
+  ASSERT_EQ(dialogs.messages.size(), 3u);
+  EXPECT_TRUE(dialogs.messages[2].text.startsWith("Frame:  10.\nFirst Slice:  "));
+  ASSERT_EQ(window->windows_of(WindowKind::slice_chart).size(), 1);
+  QWidget* slices = window->windows_of(WindowKind::slice_chart).constFirst();
+  static_cast<QAbstractScrollArea*>(slices->findChild<QAbstractScrollArea*>())
+      ->viewport()
+      ->repaint();
+  EXPECT_EQ(slices->windowTitle(), "Bytes/Slices");
 }
 
 TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {

@@ -1,0 +1,68 @@
+#include "views/information_list_view.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "views/scene_painter.h"
+
+namespace tavik::gui {
+
+InformationListView::InformationListView(ListKind kind, AnalysisStore& store, ViewState& state,
+                                         ViewActions& actions, QWidget* parent)
+    : QAbstractScrollArea(parent), kind_(kind), store_(store), state_(state), actions_(actions) {
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  viewport()->setAutoFillBackground(true);
+  QPalette colours = viewport()->palette();
+  colours.setColor(QPalette::Window, Qt::white);
+  viewport()->setPalette(colours);
+}
+
+void InformationListView::paintEvent(QPaintEvent* /*event*/) {
+  const QtTextMetrics metrics(font());
+  const std::string path = actions_.input_path().toStdString();
+  const int64_t lines = store_.read(
+      [&](const StoreData& stored) { return list_line_count(kind_, stored, state_.chosen); });
+  const ListScroll scroll = list_scroll(lines, height());
+  verticalScrollBar()->setRange(0, std::max(0, scroll.y_extent - viewport()->height()));
+  verticalScrollBar()->setPageStep(viewport()->height());
+  verticalScrollBar()->setSingleStep(kLinePitch);
+  if (kind_ != ListKind::kSlices && actions_.playing()) {
+    verticalScrollBar()->setValue(std::min(scroll.follow_y, verticalScrollBar()->maximum()));
+  }
+  const int scroll_y = verticalScrollBar()->value();
+  const ChartScene scene = store_.read([&](const StoreData& stored) {
+    return build_list_scene(kind_, stored, state_.chosen, path, height(),
+                            ViewRegion{0, scroll_y, viewport()->width(), viewport()->height()},
+                            metrics);
+  });
+  QPainter painter(viewport());
+  paint_scene(painter, scene, QPoint(0, scroll_y));
+  if (parentWidget() != nullptr)
+    parentWidget()->setWindowTitle(QString::fromStdString(scene.title));
+}
+
+QString InformationListView::all_lines() const {
+  return store_.read([&](const StoreData& stored) {
+    QString text;
+    const int64_t lines = list_line_count(kind_, stored, state_.chosen);
+    for (int64_t i = 0; i < lines; ++i) {
+      text += QString::fromStdString(list_line(kind_, stored, state_.chosen, i));
+      text += QLatin1Char('\n');
+    }
+    return text;
+  });
+}
+
+void InformationListView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("Copy all lines"),
+                 [this] { QApplication::clipboard()->setText(all_lines()); });
+  menu.exec(event->globalPos());
+}
+
+}  // namespace tavik::gui

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+
+#include "analysis/analysis_store.h"
+#include "charts/info_list.h"
+#include "views/view_actions.h"
+
+namespace tavik::gui {
+
+// The Frames, Gops and Slices Information lists: a vertically scrolling view of the lines in
+// view, following the newest line while the stream plays.
+class InformationListView final : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  InformationListView(ListKind kind, AnalysisStore& store, ViewState& state, ViewActions& actions,
+                      QWidget* parent = nullptr);
+
+  [[nodiscard]] ListKind kind() const { return kind_; }
+  // Every line of the list, as text lines, for the clipboard.
+  [[nodiscard]] QString all_lines() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  const ListKind kind_;
+  AnalysisStore& store_;
+  ViewState& state_;
+  ViewActions& actions_;
+};
+
+}  // namespace tavik::gui

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+#include "charts/bar_chart.h"
+#include "charts/statistics.h"
+#include "playback/window_kind.h"
+
+namespace tavik::gui {
+
+// What the analysis views share and what they ask of the main window.
+struct ViewState {
+  ChosenFrame chosen;       // the frame whose slices the Bytes/slice chart and list show
+  StatSettings statistics;  // the Statistics dialog's choices
+  bool statistics_histogram = true;
+};
+
+class ViewActions {
+ public:
+  virtual ~ViewActions() = default;
+  virtual void show_information(const QString& text) = 0;
+  virtual void open_if_closed(WindowKind kind) = 0;
+  // The Statistics command, its source preset by the chart that asks.
+  virtual void run_statistics(StatSource source) = 0;
+  // Another frame was chosen: the Bytes/slice chart opens or repaints, the Slices list repaints.
+  virtual void chosen_frame_changed() = 0;
+  [[nodiscard]] virtual bool playing() const = 0;
+  [[nodiscard]] virtual QString input_path() const = 0;
+};
+
+}  // namespace tavik::gui
