@@ -93,10 +93,12 @@ struct PlaneJob {
 }
 
 // All three planes; the chrominance area and vector follow from the luminance ones by the
-// chroma format, the vector divided with truncation toward zero.
-void predict_area(const PredictTable& kernels, const FrameGeometry& g, const FramePlanes& src,
-                  int src_field, const FramePlanes& dst, int dst_field, Area a, int dx, int dy,
-                  bool average) {
+// chroma format, the vector divided with truncation toward zero. Inlined into each call site,
+// where the area's shape is a constant.
+[[gnu::always_inline]] inline void predict_area(const PredictTable& kernels, const FrameGeometry& g,
+                                                const FramePlanes& src, int src_field,
+                                                const FramePlanes& dst, int dst_field, Area a,
+                                                int dx, int dy, bool average) {
   predict_planes(kernels,
                  {src.plane, dst.plane, 1, src_field, dst_field, g.coded_width, g.coded_height}, a,
                  dx, dy, average);
@@ -216,8 +218,8 @@ class MacroblockPrediction {
   }
 
  private:
-  void area(const FramePlanes& src, int src_field, int dst_field, const Area& a, int dx, int dy,
-            int average) const {
+  [[gnu::always_inline]] void area(const FramePlanes& src, int src_field, int dst_field,
+                                   const Area& a, int dx, int dy, int average) const {
     predict_area(kernels_, geometry_, src, src_field, current_, dst_field, a, dx, dy, average != 0);
   }
 
