@@ -21,6 +21,7 @@ struct DecodeOptions {
   std::string input;
   std::string output;
   bool coded_size = false;
+  int threads = 1;
 };
 
 // What the summary line tells about a frame: the size written, the other size (the coded size
@@ -116,6 +117,7 @@ int run_decode(const DecodeOptions& options) {
   YuvWriter writer(out, options.coded_size);
   SessionOptions session_options;
   session_options.display_disabled = true;
+  session_options.threads = options.threads;
   AnalysisStore store;
   try {
     run_session(store, options.input, writer, session_options,
@@ -149,6 +151,11 @@ void add_decode_command(CLI::App& app, int& exit_status) {
       ->type_name("OUT.yuv");
   command->add_flag("--coded-size", options->coded_size,
                     "Write the whole coded frames (whole macroblocks) instead of cropping them");
+  command
+      ->add_option("--threads", options->threads,
+                   "Decode the slices of each picture on N threads (output identical to one)")
+      ->check(CLI::Range(1, 64))
+      ->type_name("N");
   command->callback([options, &exit_status] { exit_status = run_decode(*options); });
 }
 

@@ -1,5 +1,6 @@
 #include "decoder/picture_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "analysis/analysis_store.h"
@@ -20,8 +21,18 @@ constexpr int kDPicture = 4;
 
 }  // namespace
 
+bool shows_second_field(const DecodingVariables& v, int frame_number) {
+  return !v.progressive_sequence && v.picture_structure == kFramePicture && frame_number != 0;
+}
+
 PictureDecoder::PictureDecoder(DecoderContext& ctx, HeaderParser& headers)
     : ctx_(ctx), headers_(headers), kernels_(dsp_kernels()) {}
+
+void PictureDecoder::set_part(int begin, int end, bool last_part) {
+  part_begin_ = begin;
+  part_end_ = end;
+  last_part_ = last_part;
+}
 
 void PictureDecoder::reset_predictors() {
   dc_dct_pred_[0] = dc_dct_pred_[1] = dc_dct_pred_[2] = 0;
@@ -70,7 +81,7 @@ bool PictureDecoder::resynchronise(int& address, int& increment) {
     reader.next_start_code();
     const uint32_t code = reader.peek_bits(32);
     if (!is_slice_start_code(code)) {
-      if (!ctx_.quiet) ctx_.messages->out("Premature end of picture\n");
+      if (!ctx_.quiet && last_part_) ctx_.messages->out("Premature end of picture\n");
       return false;
     }
     reader.skip_bits(32);
@@ -82,6 +93,7 @@ bool PictureDecoder::resynchronise(int& address, int& increment) {
     }
     address = ((slice_vertical_position_extension * 128) + int(code & 255) - 1) * mb_columns +
               increment - 1;
+    if (address < part_begin_) continue;
     increment = 1;
     reset_predictors();
     return true;
@@ -221,7 +233,8 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   const bool frame_picture = v.picture_structure == kFramePicture;
   // A field holds whole macroblock rows only: with an odd number of rows in the frame store
   // (a progressive sequence carrying field pictures) the last half row lies outside it.
-  const int last_address = g.mb_columns * (frame_picture ? g.mb_rows : g.mb_rows / 2);
+  const int last_address =
+      std::min(part_end_, g.mb_columns * (frame_picture ? g.mb_rows : g.mb_rows / 2));
 
   // Where the blocks go: a bottom field starts one line down and writes every second line.
   uint8_t* current[3] = {frames.current.plane[0], frames.current.plane[1], frames.current.plane[2]};
@@ -236,9 +249,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   place_blocks();
   // Where the display is due to show the second field, or -1.
   const int second_field_address =
-      (!v.progressive_sequence && frame_picture && frame_number != 0 && second_field)
-          ? last_address / 2
-          : -1;
+      (shows_second_field(v, frame_number) && second_field) ? last_address / 2 : -1;
 
   Modes modes;
   int address = 0;
@@ -261,7 +272,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
         if (!resynchronise(address, increment)) return address;
       } else {
         if (address >= last_address) {
-          if (!ctx_.quiet) ctx_.messages->out("Too many macroblocks in picture\n");
+          if (!ctx_.quiet && last_part_) ctx_.messages->out("Too many macroblocks in picture\n");
           return address;
         }
         increment = read_address_increment(ctx_);
@@ -272,7 +283,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
       }
     }
     if (address >= last_address) {
-      if (!ctx_.quiet) ctx_.messages->out("Too many macroblocks in picture\n");
+      if (!ctx_.quiet && last_part_) ctx_.messages->out("Too many macroblocks in picture\n");
       return address;
     }
 
