@@ -1,5 +1,7 @@
 #include "decoder/slice_threads.h"
 
+#include <algorithm>
+#include <atomic>
 #include <climits>
 #include <exception>
 #include <optional>
@@ -48,6 +50,9 @@ class RecordedMessages final : public Messages {
 // rows are not known from the start codes alone: they are decoded in one part.
 constexpr int kRowsInStartCode = 2800;
 
+// Parts per thread: small parts let the threads that run share out the work of one that waits.
+constexpr size_t kPartsPerThread = 4;
+
 }  // namespace
 
 struct SliceThreads::Part {
@@ -55,22 +60,24 @@ struct SliceThreads::Part {
   size_t byte_end;
   int begin;  // first macroblock address
   int end;    // the next part's first address; INT_MAX for the last part
+  RecordedMessages messages;
+  std::exception_ptr failure;
 };
 
 struct SliceThreads::Worker {
   Worker(StartCodeScanner& scanner, AnalysisStore& store)
       : ctx(messages), headers(ctx, scanner, store, 0), decoder(ctx, headers) {}
 
-  RecordedMessages messages;
+  RecordedMessages messages;  // until a part is given
   DecoderContext ctx;
   HeaderParser headers;
   PictureDecoder decoder;
   std::optional<MemoryInput> input;
   std::optional<ElementarySource> source;
-  std::exception_ptr failure;
 };
 
-SliceThreads::SliceThreads(int threads, StartCodeScanner& scanner, AnalysisStore& store) {
+SliceThreads::SliceThreads(int threads, StartCodeScanner& scanner, AnalysisStore& store)
+    : parts_(static_cast<size_t>(threads) * kPartsPerThread) {
   for (int i = 0; i < threads; ++i) workers_.push_back(std::make_unique<Worker>(scanner, store));
 }
 
@@ -78,25 +85,48 @@ SliceThreads::~SliceThreads() = default;
 
 // Parts of about equal size in bytes, cut only where the slices move to a lower row.
 void SliceThreads::split_parts(const DecoderContext& ctx) {
-  parts_.clear();
   const uint8_t* const data = bytes_.data();
   const uint8_t* const end = data + bytes_.size();
   const int columns = ctx.geometry.mb_columns;
   const bool splittable = ctx.vars.vertical_size <= kRowsInStartCode;
-  const size_t target = bytes_.size() / workers_.size() + 1;
-  parts_.push_back({0, bytes_.size(), 0, INT_MAX});
+  const size_t target = bytes_.size() / parts_.size() + 1;
+  auto start_part = [&](size_t offset, int begin) {
+    Part& part = parts_[part_count_++];
+    part.byte_begin = offset;
+    part.byte_end = bytes_.size();
+    part.begin = begin;
+    part.end = INT_MAX;
+  };
+  part_count_ = 0;
+  start_part(0, 0);
   int last_row = -1;
   for (const uint8_t* p = data; p + 3 < end; p = find_start_code(p + 3, end)) {
     const int row = p[3] - 1;
     const auto offset = static_cast<size_t>(p - data);
-    Part& current = parts_.back();
-    if (splittable && parts_.size() < workers_.size() && row > last_row &&
+    Part& current = parts_[part_count_ - 1];
+    if (splittable && part_count_ < parts_.size() && row > last_row &&
         offset - current.byte_begin >= target && row * columns > current.begin) {
       current.byte_end = offset;
       current.end = row * columns;
-      parts_.push_back({offset, bytes_.size(), row * columns, INT_MAX});
+      start_part(offset, row * columns);
     }
     last_row = row;
+  }
+}
+
+void SliceThreads::decode_part(Worker& worker, size_t index, int frame_number,
+                               const PredictionFrames& frames) {
+  Part& part = parts_[index];
+  try {
+    worker.ctx.messages = &part.messages;
+    worker.input.emplace(
+        std::span<const uint8_t>(bytes_.data() + part.byte_begin, part.byte_end - part.byte_begin));
+    worker.source.emplace(*worker.input);
+    worker.ctx.layer.reader.reset_reader(&*worker.source);
+    worker.decoder.set_part(part.begin, part.end, index + 1 == part_count_);
+    worker.decoder.decode_slices(frame_number, frames, nullptr);
+  } catch (...) {
+    part.failure = std::current_exception();
   }
 }
 
@@ -107,36 +137,31 @@ void SliceThreads::decode_picture(DecoderContext& ctx, int frame_number,
   ctx.layer.reader.take_slices(bytes_);
   split_parts(ctx);
 
+  // Each thread takes the next part not taken: a thread held up by the machine holds up at
+  // most the part it has.
+  std::atomic<size_t> next_part{0};
   const auto run = [&](Worker& worker) {
-    try {
-      worker.decoder.decode_slices(frame_number, frames, nullptr);
-    } catch (...) {
-      worker.failure = std::current_exception();
+    for (size_t i; (i = next_part.fetch_add(1)) < part_count_;) {
+      decode_part(worker, i, frame_number, frames);
     }
   };
-  std::vector<std::thread> threads;
-  for (size_t i = 0; i < parts_.size(); ++i) {
-    const Part& part = parts_[i];
-    Worker& worker = *workers_[i];
-    worker.ctx.layer = ctx.layer;
-    worker.ctx.vars = ctx.vars;
-    worker.ctx.geometry = ctx.geometry;
-    worker.ctx.quiet = ctx.quiet;
-    worker.failure = nullptr;
-    worker.input.emplace(
-        std::span<const uint8_t>(bytes_.data() + part.byte_begin, part.byte_end - part.byte_begin));
-    worker.source.emplace(*worker.input);
-    worker.ctx.layer.reader.reset_reader(&*worker.source);
-    worker.decoder.set_part(part.begin, part.end, i + 1 == parts_.size());
-    if (i != 0) threads.emplace_back(run, std::ref(worker));
+  const size_t thread_count = std::min(workers_.size(), part_count_);
+  for (size_t t = 0; t < thread_count; ++t) {
+    DecoderContext& own = workers_[t]->ctx;
+    own.layer = ctx.layer;
+    own.vars = ctx.vars;
+    own.geometry = ctx.geometry;
+    own.quiet = ctx.quiet;
   }
+  std::vector<std::thread> threads;
+  for (size_t t = 1; t < thread_count; ++t) threads.emplace_back(run, std::ref(*workers_[t]));
   run(*workers_[0]);
   for (std::thread& thread : threads) thread.join();
 
-  for (size_t i = 0; i < parts_.size(); ++i) {
-    Worker& worker = *workers_[i];
-    worker.messages.pass_on(*ctx.messages);
-    if (worker.failure) std::rethrow_exception(worker.failure);
+  for (size_t i = 0; i < part_count_; ++i) {
+    Part& part = parts_[i];
+    part.messages.pass_on(*ctx.messages);
+    if (part.failure) std::rethrow_exception(std::exchange(part.failure, nullptr));
   }
   if (second_field && shows_second_field(ctx.vars, frame_number)) second_field();
 }

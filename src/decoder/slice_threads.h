@@ -33,10 +33,12 @@ class SliceThreads {
   struct Part;
 
   void split_parts(const DecoderContext& ctx);
+  void decode_part(Worker& worker, size_t index, int frame_number, const PredictionFrames& frames);
 
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<uint8_t> bytes_;
-  std::vector<Part> parts_;
+  std::vector<Part> parts_;  // as many as can be used; the first part_count_ are this picture's
+  size_t part_count_ = 0;
 };
 
 }  // namespace tavik
