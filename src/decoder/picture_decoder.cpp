@@ -233,8 +233,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   const bool frame_picture = v.picture_structure == kFramePicture;
   // A field holds whole macroblock rows only: with an odd number of rows in the frame store
   // (a progressive sequence carrying field pictures) the last half row lies outside it.
-  const int last_address =
-      std::min(part_end_, g.mb_columns * (frame_picture ? g.mb_rows : g.mb_rows / 2));
+  const int last_address = g.mb_columns * (frame_picture ? g.mb_rows : g.mb_rows / 2);
 
   // Where the blocks go: a bottom field starts one line down and writes every second line.
   uint8_t* current[3] = {frames.current.plane[0], frames.current.plane[1], frames.current.plane[2]};
@@ -268,11 +267,11 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
     if (increment == 0) {
       if (reader.peek_bits(23) == 0 || ctx_.decode_fault) {
         ctx_.decode_fault = false;
-        if (address >= last_address) return address;
+        if (address >= std::min(last_address, part_end_)) return address;
         if (!resynchronise(address, increment)) return address;
       } else {
         if (address >= last_address) {
-          if (!ctx_.quiet && last_part_) ctx_.messages->out("Too many macroblocks in picture\n");
+          if (!ctx_.quiet) ctx_.messages->out("Too many macroblocks in picture\n");
           return address;
         }
         increment = read_address_increment(ctx_);
@@ -283,7 +282,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
       }
     }
     if (address >= last_address) {
-      if (!ctx_.quiet && last_part_) ctx_.messages->out("Too many macroblocks in picture\n");
+      if (!ctx_.quiet) ctx_.messages->out("Too many macroblocks in picture\n");
       return address;
     }
 
@@ -312,8 +311,11 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
 
     const int bx = 16 * (address % g.mb_columns);
     const int by = 16 * (address / g.mb_columns);
+    // A slice that runs past the part is read on, for its warnings, but the macroblocks there
+    // are the next part's to write.
+    if (address >= part_end_) coded_block_pattern = 0;
     const bool intra = modes.mb_type & kMbIntra;
-    if (!intra) {
+    if (!intra && address < part_end_) {
       predict_macroblock(ctx_, frames, bx, by, modes.mb_type, modes.motion_type, PMV_,
                          motion_vertical_field_select_, dmvector_, modes.stwtype);
     }

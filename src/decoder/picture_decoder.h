@@ -30,9 +30,10 @@ class PictureDecoder {
   int decode_slices(int frame_number, const PredictionFrames& frames,
                     const std::function<void()>& second_field);
 
-  // Limits decode_slices to the macroblocks from `begin` up to `end` (clipped to the picture),
-  // passing over slices that start before `begin`, so that parts of a picture can be decoded
-  // at once. Unless `last_part`, reaching the part's end says nothing about the picture's.
+  // Limits decode_slices to the macroblocks from `begin` up to `end`, so that parts of a
+  // picture can be decoded at once: slices that start before `begin` are passed over, and a
+  // slice that runs past `end` is read to its end without writing. Unless `last_part`, the
+  // slices running out before the picture's end says nothing about the picture.
   void set_part(int begin, int end, bool last_part);
 
  private:
