@@ -79,9 +79,18 @@ struct SliceThreads::Worker {
 SliceThreads::SliceThreads(int threads, StartCodeScanner& scanner, AnalysisStore& store)
     : parts_(static_cast<size_t>(threads) * kPartsPerThread) {
   for (int i = 0; i < threads; ++i) workers_.push_back(std::make_unique<Worker>(scanner, store));
+  for (int i = 1; i < threads; ++i)
+    helpers_.emplace_back(&SliceThreads::serve, this, std::ref(*workers_[i]));
 }
 
-SliceThreads::~SliceThreads() = default;
+SliceThreads::~SliceThreads() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  wake_.notify_all();
+  for (std::thread& helper : helpers_) helper.join();
+}
 
 // Parts of about equal size in bytes, cut only where the slices move to a lower row.
 void SliceThreads::split_parts(const DecoderContext& ctx) {
@@ -114,8 +123,7 @@ void SliceThreads::split_parts(const DecoderContext& ctx) {
   }
 }
 
-void SliceThreads::decode_part(Worker& worker, size_t index, int frame_number,
-                               const PredictionFrames& frames) {
+void SliceThreads::decode_part(Worker& worker, size_t index) {
   Part& part = parts_[index];
   try {
     worker.ctx.messages = &part.messages;
@@ -124,9 +132,35 @@ void SliceThreads::decode_part(Worker& worker, size_t index, int frame_number,
     worker.source.emplace(*worker.input);
     worker.ctx.layer.reader.reset_reader(&*worker.source);
     worker.decoder.set_part(part.begin, part.end, index + 1 == part_count_);
-    worker.decoder.decode_slices(frame_number, frames, nullptr);
+    worker.decoder.decode_slices(frame_number_, *frames_, nullptr);
   } catch (...) {
     part.failure = std::current_exception();
+  }
+}
+
+void SliceThreads::take_parts(Worker& worker) {
+  for (size_t i; (i = next_part_.fetch_add(1)) < part_count_;) {
+    decode_part(worker, i);
+  }
+}
+
+// A helper thread: joins each round opened while it waits, takes parts until none is left.
+void SliceThreads::serve(Worker& worker) {
+  uint64_t seen = 0;
+  for (;;) {
+    {
+      std::unique_lock lock(mutex_);
+      wake_.wait(lock, [&] { return stopping_ || (open_ && round_ != seen); });
+      if (stopping_) return;
+      seen = round_;
+      ++active_;
+    }
+    take_parts(worker);
+    {
+      std::lock_guard lock(mutex_);
+      --active_;
+    }
+    done_.notify_one();
   }
 }
 
@@ -136,27 +170,31 @@ void SliceThreads::decode_picture(DecoderContext& ctx, int frame_number,
   bytes_.clear();
   ctx.layer.reader.take_slices(bytes_);
   split_parts(ctx);
-
-  // Each thread takes the next part not taken: a thread held up by the machine holds up at
-  // most the part it has.
-  std::atomic<size_t> next_part{0};
-  const auto run = [&](Worker& worker) {
-    for (size_t i; (i = next_part.fetch_add(1)) < part_count_;) {
-      decode_part(worker, i, frame_number, frames);
-    }
-  };
-  const size_t thread_count = std::min(workers_.size(), part_count_);
-  for (size_t t = 0; t < thread_count; ++t) {
-    DecoderContext& own = workers_[t]->ctx;
-    own.layer = ctx.layer;
-    own.vars = ctx.vars;
-    own.geometry = ctx.geometry;
-    own.quiet = ctx.quiet;
+  // No helper is in a round now: their contexts can be set.
+  for (const auto& worker : workers_) {
+    worker->ctx.layer = ctx.layer;
+    worker->ctx.vars = ctx.vars;
+    worker->ctx.geometry = ctx.geometry;
+    worker->ctx.quiet = ctx.quiet;
   }
-  std::vector<std::thread> threads;
-  for (size_t t = 1; t < thread_count; ++t) threads.emplace_back(run, std::ref(*workers_[t]));
-  run(*workers_[0]);
-  for (std::thread& thread : threads) thread.join();
+  frame_number_ = frame_number;
+  frames_ = &frames;
+  next_part_ = 0;
+
+  // Each thread takes the next part not taken, so a helper the machine holds up holds up at
+  // most the part it has; one that wakes after all parts are taken finds nothing to do.
+  {
+    std::lock_guard lock(mutex_);
+    open_ = true;
+    ++round_;
+  }
+  wake_.notify_all();
+  take_parts(*workers_[0]);
+  {
+    std::unique_lock lock(mutex_);
+    done_.wait(lock, [&] { return active_ == 0; });
+    open_ = false;
+  }
 
   for (size_t i = 0; i < part_count_; ++i) {
     Part& part = parts_[i];

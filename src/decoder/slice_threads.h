@@ -1,8 +1,12 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "decoder/decoder_state.h"
@@ -33,12 +37,30 @@ class SliceThreads {
   struct Part;
 
   void split_parts(const DecoderContext& ctx);
-  void decode_part(Worker& worker, size_t index, int frame_number, const PredictionFrames& frames);
+  void decode_part(Worker& worker, size_t index);
+  void take_parts(Worker& worker);
+  void serve(Worker& worker);
 
   std::vector<std::unique_ptr<Worker>> workers_;
   std::vector<uint8_t> bytes_;
   std::vector<Part> parts_;  // as many as can be used; the first part_count_ are this picture's
   size_t part_count_ = 0;
+
+  // The picture of the round.
+  int frame_number_ = 0;
+  const PredictionFrames* frames_ = nullptr;
+  std::atomic<size_t> next_part_{0};
+
+  // Helper threads, one per worker but the first (the calling thread's). A round is open
+  // while the calling thread decodes a picture; active_ counts the helpers in it.
+  std::vector<std::thread> helpers_;
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  std::condition_variable done_;
+  uint64_t round_ = 0;
+  int active_ = 0;
+  bool open_ = false;
+  bool stopping_ = false;
 };
 
 }  // namespace tavik
