@@ -6,6 +6,15 @@
 
 namespace tavik {
 
+namespace {
+
+// The last byte of a slice start code: 01 to AF.
+[[nodiscard]] bool is_slice_code_byte(uint8_t byte) {
+  return byte >= 0x01 && byte <= 0xAF;
+}
+
+}  // namespace
+
 BitReader::BitReader() : buffer_(kBufferSize + kSlack) {}
 
 void BitReader::reset_reader(VideoSource* source) {
@@ -67,6 +76,36 @@ void BitReader::next_start_code() {
     w.pos = std::max(w.pos, w.end - 2);
     fill_buffer(w);
   }
+}
+
+void BitReader::take_slices(std::vector<uint8_t>& out) {
+  next_start_code();
+  w.pos -= w.bits >> 3;
+  w.cache = 0;
+  w.bits = 0;
+  for (;;) {
+    if (w.end - w.pos < 4) {
+      if (!source_) break;
+      fill_buffer(w);
+      continue;
+    }
+    // w.pos is at a start code prefix.
+    if (!is_slice_code_byte(w.pos[3])) break;
+    const uint8_t* from = w.pos;
+    const uint8_t* found = find_start_code(w.pos + 3, w.end);
+    while (found == w.end && source_) {
+      // The last two bytes may begin a prefix that the next bytes complete.
+      const uint8_t* kept = std::max(w.pos + 3, w.end - 2);
+      out.insert(out.end(), from, kept);
+      w.pos = kept;
+      fill_buffer(w);
+      from = w.pos;
+      found = find_start_code(w.pos, w.end);
+    }
+    out.insert(out.end(), from, found);
+    w.pos = found;
+  }
+  refill(w);
 }
 
 }  // namespace tavik

@@ -52,6 +52,11 @@ class BitReader {
   // Byte alignment, then the next start code prefix 00 00 01 (its first byte at bit 63).
   void next_start_code();
 
+  // With the next bits at a slice start code: appends the bytes of this slice and of the slices
+  // that follow it to `out`, start codes included, and stops at the next start code that is not
+  // a slice start code (the window then begins with it).
+  void take_slices(std::vector<uint8_t>& out);
+
   // Bits consumed since reset_reader: the offset of the next bit in the elementary stream.
   [[nodiscard]] uint64_t consumed_bits() const {
     return (buffer_offset_ + static_cast<uint64_t>(w.pos - buffer_.data())) * 8 -

@@ -138,10 +138,8 @@ struct SignedDctTables {
   SignedDctTable one = with_signs(kDctCoefficientsOne);
 };
 
-const SignedDctTables& signed_dct_tables() {
-  static const SignedDctTables tables;
-  return tables;
-}
+// Built before main from the constant tables: no initialisation check on every block.
+const SignedDctTables kSignedDctTables;
 
 // A code that the signed table does not resolve: a code longer than 8 bits, an escape, or bits
 // that begin no code. Sets run and level and returns null, or returns the warning of the
@@ -203,7 +201,7 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   const bool table_one = kMpeg2 && kIntra && ctx.vars.intra_vlc_format;
   const DctCoefficientTable& table = table_one ? kDctCoefficientsOne : kDctCoefficientsZero;
   const SignedDctCode* const signed_codes =
-      table_one ? signed_dct_tables().one.data() : signed_dct_tables().zero.data();
+      table_one ? kSignedDctTables.one.data() : kSignedDctTables.zero.data();
   int parity = 0;  // of the sum of the coefficients, for the mismatch control
   int i = 0;
   auto store = [&](Level level) {

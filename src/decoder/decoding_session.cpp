@@ -10,6 +10,7 @@
 #include "decoder/frame_store.h"
 #include "decoder/header_parser.h"
 #include "decoder/picture_decoder.h"
+#include "decoder/slice_threads.h"
 #include "decoder/video_source.h"
 #include "display/dither.h"
 #include "display/palette.h"
@@ -77,6 +78,9 @@ class DecodingSession::Impl {
     ctx_->trace_enabled = options_.trace_enabled;
     parser_ = std::make_unique<HeaderParser>(*ctx_, scanner_, store_, options_.verbose_level);
     picture_decoder_ = std::make_unique<PictureDecoder>(*ctx_, *parser_);
+    if (options_.threads > 1 && !options_.trace_enabled && options_.verbose_level == 0) {
+      slice_threads_ = std::make_unique<SliceThreads>(options_.threads, scanner_, store_);
+    }
     open_ = true;
     try {
       scanner_.attach(scanner_input_.get());
@@ -181,7 +185,11 @@ class DecodingSession::Impl {
       prediction.newer_reference = frames_.newer_reference;
       prediction.current = b_picture ? frames_.b_frame : frames_.newer_reference;
       prediction.second_field = second_field_pending_;
-      picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
+      if (slice_threads_) {
+        slice_threads_->decode_picture(*ctx_, frames_before, prediction, show_second_field_);
+      } else {
+        picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
+      }
 
       // Display order: a B frame at once, a reference frame when the next one is decoded.
       if (frames_before != 0) {
@@ -264,6 +272,7 @@ class DecodingSession::Impl {
   std::unique_ptr<DecoderContext> ctx_;
   std::unique_ptr<HeaderParser> parser_;
   std::unique_ptr<PictureDecoder> picture_decoder_;
+  std::unique_ptr<SliceThreads> slice_threads_;
   FrameStore frames_;
   Ditherer ditherer_;
   const std::function<void()> show_second_field_ = [this] { show_second_field(); };

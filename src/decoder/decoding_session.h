@@ -17,6 +17,9 @@ struct SessionOptions {
   bool trace_enabled = false;  // macroblock trace
   // No dithering: frames are still handed over through frame_ready.
   bool display_disabled = false;
+  // Threads that decode the slices of each picture (1: the calling thread alone). Traces need
+  // one thread and keep it.
+  int threads = 1;
 };
 
 struct FrameGeometry;

@@ -34,13 +34,9 @@ PlaneSizes output_plane_sizes(const FrameGeometry& geometry, const DecodingVaria
 
 void append_planar_frame(std::vector<uint8_t>& out, const FramePlanes& frame,
                          const FrameGeometry& geometry, const PlaneSizes& sizes) {
-  for (int c = 0; c < 3; ++c) {
-    const int stride = c == 0 ? geometry.coded_width : geometry.chroma_width;
-    for (int y = 0; y < sizes.height[c]; ++y) {
-      const uint8_t* row = frame.plane[c] + size_t(y) * size_t(stride);
-      out.insert(out.end(), row, row + sizes.width[c]);
-    }
-  }
+  for_each_planar_run(frame, geometry, sizes, [&out](const uint8_t* bytes, size_t count) {
+    out.insert(out.end(), bytes, bytes + count);
+  });
 }
 
 }  // namespace tavik

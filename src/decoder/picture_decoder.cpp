@@ -1,5 +1,6 @@
 #include "decoder/picture_decoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "analysis/analysis_store.h"
@@ -20,8 +21,18 @@ constexpr int kDPicture = 4;
 
 }  // namespace
 
+bool shows_second_field(const DecodingVariables& v, int frame_number) {
+  return !v.progressive_sequence && v.picture_structure == kFramePicture && frame_number != 0;
+}
+
 PictureDecoder::PictureDecoder(DecoderContext& ctx, HeaderParser& headers)
     : ctx_(ctx), headers_(headers), kernels_(dsp_kernels()) {}
+
+void PictureDecoder::set_part(int begin, int end, bool last_part) {
+  part_begin_ = begin;
+  part_end_ = end;
+  last_part_ = last_part;
+}
 
 void PictureDecoder::reset_predictors() {
   dc_dct_pred_[0] = dc_dct_pred_[1] = dc_dct_pred_[2] = 0;
@@ -70,7 +81,7 @@ bool PictureDecoder::resynchronise(int& address, int& increment) {
     reader.next_start_code();
     const uint32_t code = reader.peek_bits(32);
     if (!is_slice_start_code(code)) {
-      if (!ctx_.quiet) ctx_.messages->out("Premature end of picture\n");
+      if (!ctx_.quiet && last_part_) ctx_.messages->out("Premature end of picture\n");
       return false;
     }
     reader.skip_bits(32);
@@ -82,6 +93,7 @@ bool PictureDecoder::resynchronise(int& address, int& increment) {
     }
     address = ((slice_vertical_position_extension * 128) + int(code & 255) - 1) * mb_columns +
               increment - 1;
+    if (address < part_begin_) continue;
     increment = 1;
     reset_predictors();
     return true;
@@ -236,9 +248,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   place_blocks();
   // Where the display is due to show the second field, or -1.
   const int second_field_address =
-      (!v.progressive_sequence && frame_picture && frame_number != 0 && second_field)
-          ? last_address / 2
-          : -1;
+      (shows_second_field(v, frame_number) && second_field) ? last_address / 2 : -1;
 
   Modes modes;
   int address = 0;
@@ -257,7 +267,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
     if (increment == 0) {
       if (reader.peek_bits(23) == 0 || ctx_.decode_fault) {
         ctx_.decode_fault = false;
-        if (address >= last_address) return address;
+        if (address >= std::min(last_address, part_end_)) return address;
         if (!resynchronise(address, increment)) return address;
       } else {
         if (address >= last_address) {
@@ -301,8 +311,11 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
 
     const int bx = 16 * (address % g.mb_columns);
     const int by = 16 * (address / g.mb_columns);
+    // A slice that runs past the part is read on, for its warnings, but the macroblocks there
+    // are the next part's to write.
+    if (address >= part_end_) coded_block_pattern = 0;
     const bool intra = modes.mb_type & kMbIntra;
-    if (!intra) {
+    if (!intra && address < part_end_) {
       predict_macroblock(ctx_, frames, bx, by, modes.mb_type, modes.motion_type, PMV_,
                          motion_vertical_field_select_, dmvector_, modes.stwtype);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <climits>
 #include <functional>
 
 #include "decoder/decoder_state.h"
@@ -9,6 +10,10 @@ namespace tavik {
 
 class HeaderParser;
 struct DspKernels;
+
+// Whether the display is due to show the second field of the frame it showed last while an
+// interlaced frame picture is decoded: not for the first frame of a session or picture size.
+[[nodiscard]] bool shows_second_field(const DecodingVariables& v, int frame_number);
 
 // Decodes the slices of one picture, macroblock by macroblock, into the current frame. Invalid
 // codes are reported and decoding resumes at the next slice; the picture is always completed
@@ -24,6 +29,12 @@ class PictureDecoder {
   // Returns the macroblock address reached.
   int decode_slices(int frame_number, const PredictionFrames& frames,
                     const std::function<void()>& second_field);
+
+  // Limits decode_slices to the macroblocks from `begin` up to `end`, so that parts of a
+  // picture can be decoded at once: slices that start before `begin` are passed over, and a
+  // slice that runs past `end` is read to its end without writing. Unless `last_part`, the
+  // slices running out before the picture's end says nothing about the picture.
+  void set_part(int begin, int end, bool last_part);
 
  private:
   // Macroblock modes derived from macroblock_type (ISO/IEC 13818-2 6.3.17.1).
@@ -66,6 +77,9 @@ class PictureDecoder {
   int motion_vertical_field_select_[2][2] = {};
   int dmvector_[2] = {0, 0};
   BlockPlacement placement_[2][12];  // by dct_type
+  int part_begin_ = 0;
+  int part_end_ = INT_MAX;
+  bool last_part_ = true;
 };
 
 }  // namespace tavik

@@ -29,11 +29,11 @@ struct Area {
 constexpr int kEdgeStride = 17;
 constexpr int kEdgeLines = 17;
 
-// Where a prediction reads and writes: the luminance plane, or both chrominance planes, which
-// share their size. A field (src_field, dst_field 1 = bottom) starts one line further.
+// Where a prediction reads and writes: one plane, or both chrominance planes, which share
+// their size. A field (src_field, dst_field 1 = bottom) starts one line further.
 struct PlaneJob {
-  const uint8_t* src[2];
-  uint8_t* dst[2];
+  const uint8_t* const* src;
+  uint8_t* const* dst;
   int planes;
   int src_field;
   int dst_field;
@@ -41,80 +41,82 @@ struct PlaneJob {
   int height;
 };
 
-// The area in each plane of the job. Reference areas that leave the plane are fetched with
-// their coordinates clamped to the plane, keeping the field parity of the lines.
-// Inlined, so that each call's job is known at compile time.
+// A reference area that reaches outside the plane, fetched with its coordinates clamped to the
+// plane, keeping the field parity of the lines. The kernel advances source and destination rows
+// alike, so it runs on local copies of both. Out of line: the common path stays small.
+// row0 and col0: the area's first reference line (from the field's first) and column.
+[[gnu::noinline]] void predict_clamped(PredictFn kernel, const uint8_t* src, uint8_t* out,
+                                       const PlaneJob& p, const Area& a, int row0, int col0, int dx,
+                                       int dy, bool average) {
+  const int h_half = dx & 1;
+  const int lines = a.step * (a.h - 1) + 1 + (dy & 1);
+  const int first_line = row0 & (a.pitch - 1);  // the parity kept: row0 modulo the pitch
+  const int last_line = first_line + a.pitch * ((p.height - 1 - first_line) / a.pitch);
+  const int row_step = a.step * kEdgeStride;
+  const int lx2 = a.step * a.pitch * p.width;
+  uint8_t edge[kEdgeLines * kEdgeStride];
+  uint8_t predicted[kEdgeLines * kEdgeStride];
+  for (int m = 0; m < lines; ++m) {
+    const uint8_t* line = src + std::clamp(row0 + a.pitch * m, first_line, last_line) * p.width;
+    for (int c = 0; c < a.w + h_half; ++c) {
+      edge[m * kEdgeStride + c] = line[std::clamp(col0 + c, 0, p.width - 1)];
+    }
+  }
+  if (average) {
+    for (int i = 0; i < a.h; ++i) std::memcpy(predicted + i * row_step, out + i * lx2, a.w);
+  }
+  kernel(predicted, edge, kEdgeStride, row_step, a.h);
+  for (int i = 0; i < a.h; ++i) std::memcpy(out + i * lx2, predicted + i * row_step, a.w);
+}
+
+// The area in each plane of the job.
 [[gnu::always_inline]] inline void predict_planes(const PredictTable& kernels, const PlaneJob& p,
                                                   const Area& a, int dx, int dy, bool average) {
   const int h_half = dx & 1;
   const int v_half = dy & 1;
   const PredictFn kernel = kernels[average][a.w == 16][v_half][h_half];
-  const int lx = a.pitch * p.width;
-  const int lx2 = a.step * lx;
   const int row0 = p.src_field + a.pitch * (a.y + (dy >> 1));
   const int col0 = a.x + (dx >> 1);
-  const int lines = a.step * (a.h - 1) + 1 + v_half;
+  const int last_row = row0 + a.pitch * (a.step * (a.h - 1) + v_half);
+  const int lx = a.pitch * p.width;
   const int out_offset = p.dst_field * p.width + lx * a.y + a.x;
-  if (row0 >= 0 && row0 + a.pitch * (lines - 1) < p.height && col0 >= 0 &&
-      col0 + a.w + h_half <= p.width) {
+  if ((row0 | col0) >= 0 && last_row < p.height && col0 + a.w + h_half <= p.width) {
+    const int in_offset = row0 * p.width + col0;
     for (int k = 0; k < p.planes; ++k) {
-      const uint8_t* in = p.src[k] + row0 * p.width + col0;
-      uint8_t* out = p.dst[k] + out_offset;
-      kernel(out, in, lx, lx2, a.h);
+      kernel(p.dst[k] + out_offset, p.src[k] + in_offset, lx, a.step * lx, a.h);
     }
     return;
   }
-  // The kernel advances source and destination rows alike, so it runs on local copies of both.
-  const int first_line = row0 & (a.pitch - 1);  // the parity kept: row0 modulo the pitch
-  const int last_line = first_line + a.pitch * ((p.height - 1 - first_line) / a.pitch);
-  const int row_step = a.step * kEdgeStride;
   for (int k = 0; k < p.planes; ++k) {
-    uint8_t edge[kEdgeLines * kEdgeStride];
-    uint8_t predicted[kEdgeLines * kEdgeStride];
-    for (int m = 0; m < lines; ++m) {
-      const uint8_t* line =
-          p.src[k] + std::clamp(row0 + a.pitch * m, first_line, last_line) * p.width;
-      for (int c = 0; c < a.w + h_half; ++c) {
-        edge[m * kEdgeStride + c] = line[std::clamp(col0 + c, 0, p.width - 1)];
-      }
-    }
-    uint8_t* out = p.dst[k] + out_offset;
-    if (average) {
-      for (int i = 0; i < a.h; ++i) std::memcpy(predicted + i * row_step, out + i * lx2, a.w);
-    }
-    kernel(predicted, edge, kEdgeStride, row_step, a.h);
-    for (int i = 0; i < a.h; ++i) std::memcpy(out + i * lx2, predicted + i * row_step, a.w);
+    predict_clamped(kernel, p.src[k], p.dst[k] + out_offset, p, a, row0, col0, dx, dy, average);
   }
 }
 
 // All three planes; the chrominance area and vector follow from the luminance ones by the
-// chroma format, the vector divided with truncation toward zero.
-void predict_area(const PredictTable& kernels, const FrameGeometry& g, const FramePlanes& src,
-                  int src_field, const FramePlanes& dst, int dst_field, Area a, int dx, int dy,
-                  bool average) {
-  predict_planes(
-      kernels,
-      {{src.plane[0]}, {dst.plane[0]}, 1, src_field, dst_field, g.coded_width, g.coded_height}, a,
-      dx, dy, average);
+// chroma format, the vector divided with truncation toward zero. Inlined into each call site,
+// where the area's shape is a constant.
+[[gnu::always_inline]] inline void predict_area(const PredictTable& kernels, const FrameGeometry& g,
+                                                const FramePlanes& src, int src_field,
+                                                const FramePlanes& dst, int dst_field, Area a,
+                                                int dx, int dy, bool average) {
+  predict_planes(kernels,
+                 {src.plane, dst.plane, 1, src_field, dst_field, g.coded_width, g.coded_height}, a,
+                 dx, dy, average);
   if (g.chroma_format != 3) {
-    a.w /= 2;
-    a.x /= 2;
+    // Sizes and positions are not negative; vectors are.
+    a.w >>= 1;
+    a.x >>= 1;
     dx /= 2;
     if (g.chroma_format == 1) {
-      a.h /= 2;
-      a.y /= 2;
+      a.h >>= 1;
+      a.y >>= 1;
       dy /= 2;
     }
   }
-  predict_planes(kernels,
-                 {{src.plane[1], src.plane[2]},
-                  {dst.plane[1], dst.plane[2]},
-                  2,
-                  src_field,
-                  dst_field,
-                  g.chroma_width,
-                  g.chroma_height},
-                 a, dx, dy, average);
+  predict_planes(
+      kernels,
+      {src.plane + 1, dst.plane + 1, 2, src_field, dst_field, g.chroma_width, g.chroma_height}, a,
+      dx, dy, average);
 }
 
 // What one direction of a macroblock's prediction needs.
@@ -216,8 +218,8 @@ class MacroblockPrediction {
   }
 
  private:
-  void area(const FramePlanes& src, int src_field, int dst_field, const Area& a, int dx, int dy,
-            int average) const {
+  [[gnu::always_inline]] void area(const FramePlanes& src, int src_field, int dst_field,
+                                   const Area& a, int dx, int dy, int average) const {
     predict_area(kernels_, geometry_, src, src_field, current_, dst_field, a, dx, dy, average != 0);
   }
 

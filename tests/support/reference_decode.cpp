@@ -40,16 +40,19 @@ size_t plane_offset(const DecodedVideo& video, int plane) {
 
 }  // namespace
 
-DecodedVideo decode_with_tavik(const std::filesystem::path& stream) {
+DecodedVideo decode_with_tavik(const std::filesystem::path& stream, int threads) {
   DecodedVideo video;
   AnalysisStore store;
   CollectedMessages messages;
   FrameCollector collector(video);
-  DecodingSession session(store, messages, collector);
+  SessionOptions options;
+  options.threads = threads;
+  DecodingSession session(store, messages, collector, options);
   session.open_stream(stream.string());
   while (session.decode_step()) {
   }
   video.errors = messages.err_text;
+  video.notices = messages.out_text;
   return video;
 }
 
@@ -66,8 +69,8 @@ DecodedVideo decode_with_ffmpeg(const std::filesystem::path& stream, int width, 
                               out.string() + "'";
   if (run_command(command) != 0) return video;
   const auto bytes = read_file(out);
-  const size_t frame_size = plane_offset(video, 2) +
-                            size_t(video.chroma_width()) * size_t(video.chroma_height());
+  const size_t frame_size =
+      plane_offset(video, 2) + size_t(video.chroma_width()) * size_t(video.chroma_height());
   for (size_t at = 0; frame_size > 0 && at + frame_size <= bytes.size(); at += frame_size) {
     video.frames.emplace_back(bytes.begin() + std::ptrdiff_t(at),
                               bytes.begin() + std::ptrdiff_t(at + frame_size));

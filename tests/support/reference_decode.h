@@ -13,15 +13,14 @@ struct DecodedVideo {
   int height = 0;
   int chroma_format = 1;  // 1 = 4:2:0, 2 = 4:2:2, 3 = 4:4:4
   std::vector<std::vector<uint8_t>> frames;
-  std::string errors;  // what the decoder wrote to the standard error stream
+  std::string errors;   // what the decoder wrote to the standard error stream
+  std::string notices;  // what it wrote to the standard output
   [[nodiscard]] int chroma_width() const { return chroma_format == 3 ? width : (width + 1) / 2; }
-  [[nodiscard]] int chroma_height() const {
-    return chroma_format == 1 ? (height + 1) / 2 : height;
-  }
+  [[nodiscard]] int chroma_height() const { return chroma_format == 1 ? (height + 1) / 2 : height; }
 };
 
-// Decodes with Tavik's own decoding session.
-DecodedVideo decode_with_tavik(const std::filesystem::path& stream);
+// Decodes with Tavik's own decoding session, the slices of each picture on `threads` threads.
+DecodedVideo decode_with_tavik(const std::filesystem::path& stream, int threads = 1);
 
 // Decodes with ffmpeg into raw planar frames of the given geometry.
 DecodedVideo decode_with_ffmpeg(const std::filesystem::path& stream, int width, int height,
