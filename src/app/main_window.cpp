@@ -22,6 +22,7 @@
 #include "views/analysis_placeholder_view.h"
 #include "views/bar_chart_view.h"
 #include "views/information_list_view.h"
+#include "views/statistics_view.h"
 #include "views/video_view.h"
 
 namespace tavik::gui {
@@ -366,6 +367,8 @@ QWidget* MainWindow::make_view(WindowKind kind) {
       return new InformationListView(ListKind::kGops, store_, view_state_, *this);
     case WindowKind::slice_list:
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
+    case WindowKind::statistics:
+      return new StatisticsView(store_, view_state_);
     default:
       return new AnalysisPlaceholderView(kind, store_);
   }
@@ -381,10 +384,13 @@ void MainWindow::open_if_closed(WindowKind kind) {
 
 void MainWindow::run_statistics(StatSource source) {
   view_state_.statistics.source = source;
+  view_state_.statistics_histogram = true;
   if (windows_of(WindowKind::statistics).isEmpty()) {
     open_window(WindowKind::statistics);
-  } else {
-    repaint_windows(WindowKind::statistics);
+    return;
+  }
+  for (DocumentWindow* window : windows_of(WindowKind::statistics)) {
+    if (auto* view = qobject_cast<StatisticsView*>(window->widget())) view->recompute();
   }
 }
 

@@ -191,6 +191,9 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
       ->viewport()
       ->repaint();
   EXPECT_EQ(slices->windowTitle(), "Bytes/Slices");
+
+  action(Command::statistics)->trigger();
+  EXPECT_EQ(window->windows_of(WindowKind::statistics).size(), 1);
 }
 
 TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {

@@ -1,0 +1,75 @@
+#include "views/statistics_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+#include "charts/statistics_chart.h"
+#include "views/scene_painter.h"
+
+namespace tavik::gui {
+
+StatisticsView::StatisticsView(const AnalysisStore& store, ViewState& state, QWidget* parent)
+    : QAbstractScrollArea(parent),
+      store_(store),
+      state_(state),
+      x_extent_(kStatisticsInitialExtent) {
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  viewport()->setMouseTracking(true);
+  viewport()->setAutoFillBackground(true);
+  QPalette colours = viewport()->palette();
+  colours.setColor(QPalette::Window, Qt::white);
+  viewport()->setPalette(colours);
+  recompute();
+}
+
+void StatisticsView::recompute() {
+  // The sequence is copied under the store's lock; the long computation runs outside it.
+  const std::vector<uint32_t> sequence = store_.read(
+      [this](const StoreData& stored) { return stat_sequence(stored, state_.statistics); });
+  result_ =
+      state_.statistics_histogram
+          ? compute_histogram(sequence, state_.statistics.source, state_.statistics.intervals)
+          : compute_autocorrelation(sequence, state_.statistics.source, state_.statistics.points);
+  if (!state_.statistics_histogram && result_.problem.empty()) {
+    state_.statistics.points = result_.points;
+  }
+  viewport()->update();
+}
+
+void StatisticsView::paintEvent(QPaintEvent* /*event*/) {
+  const int scroll_x = horizontalScrollBar()->value();
+  const QtTextMetrics metrics(font());
+  const ChartWindow window{width(), height(), x_extent_,
+                           ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}};
+  StatisticsChart chart = build_statistics_chart(result_, window, metrics);
+  x_extent_ = chart.next_x_extent;
+  QPainter painter(viewport());
+  paint_scene(painter, chart.scene, QPoint(scroll_x, 0));
+  horizontalScrollBar()->setRange(0, std::max(0, chart.scene.scroll_width - viewport()->width()));
+  horizontalScrollBar()->setPageStep(viewport()->width());
+  if (parentWidget() != nullptr) parentWidget()->setWindowTitle(QStringLiteral("Statistics"));
+  last_scene_ = std::move(chart.scene);
+  last_scene_.items.clear();
+}
+
+ChartHit StatisticsView::hit_at(QPoint point) const {
+  return hit_test(last_scene_, point.x() + horizontalScrollBar()->value(), point.y());
+}
+
+void StatisticsView::mousePressEvent(QMouseEvent* event) {
+  if (hit_at(event->position().toPoint()).kind == HitKind::kToggle) {
+    state_.statistics_histogram = !state_.statistics_histogram;
+    recompute();
+  }
+  QAbstractScrollArea::mousePressEvent(event);
+}
+
+void StatisticsView::mouseMoveEvent(QMouseEvent* event) {
+  const bool over = hit_at(event->position().toPoint()).kind != HitKind::kNone;
+  viewport()->setCursor(over ? Qt::PointingHandCursor : Qt::ArrowCursor);
+  QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+}  // namespace tavik::gui

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+
+#include "analysis/analysis_store.h"
+#include "charts/statistics.h"
+#include "views/view_actions.h"
+
+namespace tavik::gui {
+
+// The Statistics window: the histogram or the autocorrelation of the chosen sequence, computed
+// when the window opens, when the Statistics command is confirmed and when its box is clicked.
+class StatisticsView final : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  StatisticsView(const AnalysisStore& store, ViewState& state, QWidget* parent = nullptr);
+
+  // Computes the picture the settings ask for and repaints.
+  void recompute();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+
+ private:
+  [[nodiscard]] ChartHit hit_at(QPoint point) const;
+
+  const AnalysisStore& store_;
+  ViewState& state_;
+  StatResult result_;
+  int x_extent_;
+  ChartScene last_scene_;
+};
+
+}  // namespace tavik::gui
