@@ -9,6 +9,7 @@
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
+#include "cli/lower_layer_option.h"
 #include "decoder/decoder_state.h"
 #include "decoder/fatal_error.h"
 #include "decoder/frame_output.h"
@@ -21,6 +22,7 @@ struct DecodeOptions {
   std::string input;
   std::string output;
   bool coded_size = false;
+  std::string lower_layer;
 };
 
 // What the summary line tells about a frame: the size written, the other size (the coded size
@@ -115,6 +117,7 @@ int run_decode(const DecodeOptions& options) {
   YuvWriter writer(out, options.coded_size);
   SessionOptions session_options;
   session_options.display_disabled = true;
+  session_options.lower_layer_pattern = options.lower_layer;
   AnalysisStore store;
   try {
     run_session(store, options.input, writer, session_options,
@@ -148,6 +151,7 @@ void add_decode_command(CLI::App& app, int& exit_status) {
       ->type_name("OUT.yuv");
   command->add_flag("--coded-size", options->coded_size,
                     "Write the whole coded frames (whole macroblocks) instead of cropping them");
+  add_lower_layer_option(*command, options->lower_layer);
   command->callback([options, &exit_status] { exit_status = run_decode(*options); });
 }
 

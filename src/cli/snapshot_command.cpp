@@ -7,6 +7,7 @@
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
+#include "cli/lower_layer_option.h"
 #include "cli/png_writer.h"
 #include "decoder/decoder_state.h"
 #include "decoder/fatal_error.h"
@@ -21,6 +22,7 @@ struct SnapshotOptions {
   std::string input;
   std::string output;
   int frame = 0;
+  std::string lower_layer;
 };
 
 // Keeps the dithered image of one frame. The session hands a frame's image over right after
@@ -65,7 +67,7 @@ int run_snapshot(const SnapshotOptions& options) {
   FrameSnapshot snapshot(options.frame);
   AnalysisStore store;
   try {
-    run_session(store, options.input, snapshot, SessionOptions{},
+    run_session(store, options.input, snapshot, {.lower_layer_pattern = options.lower_layer},
                 [&snapshot] { return snapshot.taken(); });
   } catch (const FatalError& error) {
     std::fputs(error.what(), stderr);
@@ -102,6 +104,7 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
   command->add_option("-o,--output", options->output, "The PNG file to write")
       ->required()
       ->type_name("OUT.png");
+  add_lower_layer_option(*command, options->lower_layer);
   command->callback([options, &exit_status] { exit_status = run_snapshot(*options); });
 }
 
