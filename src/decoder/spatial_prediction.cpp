@@ -5,7 +5,6 @@
 #include <optional>
 #include <utility>
 
-#include "decoder/frame_store.h"
 #include "decoder/lower_layer_name.h"
 #include "decoder/spatial_upsampling.h"
 
@@ -62,7 +61,9 @@ std::string SpatialPrediction::form(const DecoderContext& ctx) {
   const SubsamplingFactors factors{
       v.horizontal_subsampling_factor_m, v.horizontal_subsampling_factor_n,
       v.vertical_subsampling_factor_m, v.vertical_subsampling_factor_n};
-  if (width < 2 || height < 4 || int64_t(width) * height > kMaxLumaSamples ||
+  // A lower layer has at most the picture's resolution: a larger one is damage, and would
+  // cost its whole size in reading and deinterlacing for every picture.
+  if (width < 2 || height < 4 || width > g.coded_width || height > g.coded_height ||
       factors.horizontal_m == 0 || factors.horizontal_n == 0 || factors.vertical_m == 0 ||
       factors.vertical_n == 0) {
     return format_text("a lower layer of %dx%d with subsampling factors %d/%d, %d/%d", width,

@@ -36,7 +36,8 @@ class SpatialPrediction {
                     int verbose_level);
 
   // Forms the prediction for the picture whose headers `ctx` holds. When it cannot (no
-  // pattern, a name too long, a file missing or short, sizes it cannot upsample) the picture is
+  // pattern, a name too long, a file missing or short, a lower layer smaller than 2x4 or larger
+  // than the picture's coded size, a subsampling factor 0) the picture is
   // decoded without it, and a warning on the standard error stream says why.
   void prepare(const DecoderContext& ctx);
   // The second field of a frame uses its first field's prediction; the warning is repeated

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "support/flat_picture_writer.h"
+#include "support/header_writer.h"
 #include "support/session_recorder.h"
 #include "support/spatial_stream_writer.h"
 
@@ -260,6 +262,30 @@ TEST(SpatialPrediction, MissingLowerLayerIsReportedOncePerPicture) {
     ASSERT_EQ(decoded.frames.size(), 2u);
     EXPECT_EQ(decoded.warnings, prefix + c.warning + "\n" + prefix + c.warning + "\n");
     expect_frame(decoded.frames[1], [](int, int, int, int, int) { return 128 + 9; });
+  }
+}
+
+// Layers that need another layer's data to be decoded are passed over, with a message per
+// picture naming what is not supported.
+TEST(SpatialPrediction, SnrAndDataPartitioningAreRefusedByName) {
+  namespace hw = test::header_writer;
+  const std::pair<int, std::string> modes[] = {
+      {0, "data partitioning not supported: picture not decoded\n"},
+      {2, "SNR scalability not supported: picture not decoded\n"}};
+  for (const auto& [code, text] : modes) {
+    test::field_writer::BitWriter w;
+    hw::sequence_header(w, 32, 16);
+    hw::sequence_extension(w, {.progressive_sequence = 1});
+    hw::sequence_scalable_extension(w, code);
+    test::flat_mpeg2_frame_picture_header(w, 0);
+    test::flat_rows(w, 1, 2, 0, 1, [](int, int) { return test::FlatMacroblock{200, 20, 30}; });
+    hw::sequence_end(w);
+    test::RecordedSession session({.display_disabled = true});
+    session.open(w.bytes());
+    session.run();
+    EXPECT_EQ(session.messages.err_text, text);
+    ASSERT_EQ(session.recorder.frames.size(), 1u);
+    EXPECT_EQ(session.recorder.frames[0].sample(0, 5, 5), 0);  // never decoded
   }
 }
 
