@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -17,22 +17,29 @@ namespace {
 
 using test::SpatialPicture;
 using test::SpatialSequence;
+using Planes = std::array<std::vector<uint8_t>, 3>;
 
-// Lower-layer files served from memory: every field of every temporal reference exists unless
-// `missing` names it; `short_by` bytes are cut from every file.
+// The bytes of a lower-layer file: a function of its name.
+std::vector<uint8_t> file_bytes(const std::string& name, size_t size) {
+  uint32_t state = 0;
+  for (const char c : name) state = state * 31 + uint8_t(c);
+  std::vector<uint8_t> bytes(size);
+  for (uint8_t& byte : bytes) byte = uint8_t((state = state * 1103515245 + 12345) >> 16);
+  return bytes;
+}
+
+std::string file_name(int temporal_reference, int field, int component) {
+  const char* const suffixes[3] = {".Y", ".U", ".V"};
+  return "l" + std::to_string(temporal_reference) + char('a' + field) + suffixes[component];
+}
+
+// Serves every file, except `missing`, `short_by` bytes short.
 class MemoryFiles final : public LowerLayerFiles {
  public:
   long read(const std::string& name, std::span<uint8_t> out) override {
     if (name == missing) return -1;
-    uint32_t state = 0;
-    for (const char c : name) state = state * 31 + uint8_t(c);
-    for (uint8_t& byte : out) byte = sample(state);
+    std::ranges::copy(file_bytes(name, out.size()), out.begin());
     return long(out.size()) - short_by;
-  }
-  // The content is a function of the name.
-  static uint8_t sample(uint32_t& state) {
-    state = state * 1103515245 + 12345;
-    return uint8_t(state >> 16);
   }
   std::string missing;
   long short_by = 0;
@@ -43,60 +50,58 @@ int div_round(int a, int b) {
   return a >= 0 ? (a + b / 2) / b : -((-a + b / 2) / b);
 }
 
-// One component of the upsampled lower layer of temporal reference `t` at the frame store's
-// size (`stride` x `lines`), written sample by sample from ISO/IEC 13818-2 7.7: the lower
-// layer's fields (as MemoryFiles serves them), each completed to a frame (field a's missing
-// lines interpolated, with aperture 0 from the other field too), resampled vertically then
-// horizontally in sixteenths, placed at the offset, clipped to `width` x `height`; 128 elsewhere.
-std::vector<int> reference(const SpatialSequence& s, const SpatialPicture& p, int component,
-                           int stride, int lines, int aperture) {
-  const int shift = component == 0 ? 0 : 1;
-  const int lw = s.lower.width >> shift;
-  const int lh = s.lower.height >> shift;
-  std::vector<uint8_t> field[2];
-  MemoryFiles files;
-  for (int f = 0; f < 2; ++f) {
-    field[f].resize(size_t(lw) * size_t(f == 0 ? (lh + 1) / 2 : lh / 2));
-    const char* const suffixes[3] = {".Y", ".U", ".V"};
-    files.read(
-        "l" + std::to_string(p.lower_temporal_reference) + char('a' + f) + suffixes[component],
-        field[f]);
-  }
-  const auto real = [&](int k, int y, int x) { return int(field[k][size_t((y / 2) * lw + x)]); };
-  const auto at = [&](int k, int y, int x) {
-    if ((y & 1) == k) return real(k, y, x);
-    const int a = real(k, y > 0 ? y - 1 : y + 1, x);
-    const int b = real(k, y + 1 < lh ? y + 1 : y - 1, x);
-    if (aperture == 1) return div_round(a + b, 2);
-    const int o = real(1 - k, y, x);
-    const int t = 2 * o + 8 * (a + b) - (y >= 2 ? real(1 - k, y - 2, x) : o) -
-                  (y + 2 < lh ? real(1 - k, y + 2, x) : o);
-    return std::clamp(div_round(t, 16), 0, 255);
-  };
-  const auto& l = s.lower;
-  const int h = p.horizontal_offset / (1 << shift);
-  const int v = p.vertical_offset / (1 << shift);
-  std::vector<int> out(size_t(stride) * size_t(lines), 128);
-  for (int yo = 0; yo < std::min(lines, s.height >> shift); ++yo) {
-    for (int xo = 0; xo < std::min(stride, s.width >> shift); ++xo) {
-      const int y = yo - v;
-      const int x = xo - h;
-      if (y < 0 || x < 0 || y >= lh * l.vertical_n / l.vertical_m ||
-          x >= lw * l.horizontal_n / l.horizontal_m)
-        continue;
-      const int sy = y * l.vertical_m / l.vertical_n;
-      const int dy = ((y * l.vertical_m) % l.vertical_n * 16 + l.vertical_n / 2) / l.vertical_n;
-      const int sx = x * l.horizontal_m / l.horizontal_n;
-      const int dx =
-          ((x * l.horizontal_m) % l.horizontal_n * 16 + l.horizontal_n / 2) / l.horizontal_n;
-      const auto column = [&](int c) {
-        return (16 - dy) * at(y & 1, sy, c) + dy * at(y & 1, std::min(sy + 1, lh - 1), c);
-      };
-      out[size_t(yo * stride + xo)] =
-          div_round((16 - dx) * column(sx) + dx * column(std::min(sx + 1, lw - 1)), 256);
+// The upsampled lower layer of picture `p` at the frame store's coded size, written sample by
+// sample from ISO/IEC 13818-2 7.7: each field of the lower layer completed to a frame (the
+// missing lines interpolated within the field, or for frame-picture luminance with the
+// other field's co-sited lines too), resampled vertically then horizontally in sixteenths,
+// placed at the offset and clipped to the picture size; 128 elsewhere.
+Planes reference(const SpatialSequence& s, const SpatialPicture& p, const FrameGeometry& g) {
+  Planes planes;
+  for (int component = 0; component < 3; ++component) {
+    const int shift = component == 0 ? 0 : 1;
+    const int lw = s.lower.width >> shift;
+    const int lh = s.lower.height >> shift;
+    std::vector<uint8_t> field[2];
+    for (int f = 0; f < 2; ++f) {
+      field[f] = file_bytes(file_name(p.lower_temporal_reference, f, component),
+                            size_t(lw) * size_t(f == 0 ? (lh + 1) / 2 : lh / 2));
+    }
+    const auto real = [&](int k, int y, int x) { return int(field[k][size_t(y / 2 * lw + x)]); };
+    const auto at = [&](int k, int y, int x) {
+      if ((y & 1) == k) return real(k, y, x);
+      const int a = real(k, y > 0 ? y - 1 : y + 1, x);
+      const int b = real(k, y + 1 < lh ? y + 1 : y - 1, x);
+      if (component != 0) return div_round(a + b, 2);
+      const int o = real(1 - k, y, x);
+      const int t = 2 * o + 8 * (a + b) - (y >= 2 ? real(1 - k, y - 2, x) : o) -
+                    (y + 2 < lh ? real(1 - k, y + 2, x) : o);
+      return std::clamp(div_round(t, 16), 0, 255);
+    };
+    const auto& l = s.lower;
+    const int stride = component == 0 ? g.coded_width : g.chroma_width;
+    const int lines = component == 0 ? g.coded_height : g.chroma_height;
+    planes[component].assign(size_t(stride * lines), 128);
+    for (int yo = 0; yo < (s.height >> shift); ++yo) {
+      for (int xo = 0; xo < (s.width >> shift); ++xo) {
+        const int y = yo - p.vertical_offset / (1 << shift);
+        const int x = xo - p.horizontal_offset / (1 << shift);
+        if (y < 0 || x < 0 || y >= lh * l.vertical_n / l.vertical_m ||
+            x >= lw * l.horizontal_n / l.horizontal_m)
+          continue;
+        const int sy = y * l.vertical_m / l.vertical_n;
+        const int dy = (y * l.vertical_m % l.vertical_n * 16 + l.vertical_n / 2) / l.vertical_n;
+        const int sx = x * l.horizontal_m / l.horizontal_n;
+        const int dx =
+            (x * l.horizontal_m % l.horizontal_n * 16 + l.horizontal_n / 2) / l.horizontal_n;
+        const auto column = [&](int c) {
+          return (16 - dy) * at(y & 1, sy, c) + dy * at(y & 1, std::min(sy + 1, lh - 1), c);
+        };
+        planes[component][size_t(yo * stride + xo)] =
+            uint8_t(div_round((16 - dx) * column(sx) + dx * column(std::min(sx + 1, lw - 1)), 256));
+      }
     }
   }
-  return out;
+  return planes;
 }
 
 struct Decoded {
@@ -105,27 +110,12 @@ struct Decoded {
 };
 
 Decoded decode(const SpatialSequence& s, const std::vector<SpatialPicture>& pictures,
-               MemoryFiles& files, const std::string& pattern = "l%d%c") {
+               MemoryFiles files = {}, const std::string& pattern = "l%d%c") {
   test::RecordedSession session(
       {.display_disabled = true, .lower_layer_pattern = pattern, .lower_layer_files = &files});
   session.open(test::spatial_stream(s, pictures));
   session.run();
   return {session.recorder.frames, session.messages.err_text};
-}
-
-// Checks every plane of `frame` against `expected(component, x, y)`.
-template <typename Expected>
-void expect_frame(const test::RecordedFrame& frame, Expected expected) {
-  for (int c = 0; c < 3; ++c) {
-    const int width = c == 0 ? frame.geometry.coded_width : frame.geometry.chroma_width;
-    const int height = c == 0 ? frame.geometry.coded_height : frame.geometry.chroma_height;
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        ASSERT_EQ(frame.sample(c, x, y), expected(c, x, y, width, height))
-            << "component " << c << " at " << x << "," << y;
-      }
-    }
-  }
 }
 
 struct UpsamplingCase {
@@ -149,18 +139,10 @@ TEST(SpatialPrediction, SpatialOnlyPictureIsTheUpsampledLowerLayer) {
     SCOPED_TRACE(c.name);
     const SpatialPicture picture{.horizontal_offset = c.horizontal_offset,
                                  .vertical_offset = c.vertical_offset};
-    MemoryFiles files;
-    const Decoded decoded = decode(c.sequence, {picture}, files);
+    const Decoded decoded = decode(c.sequence, {picture});
     ASSERT_EQ(decoded.frames.size(), 1u);
     EXPECT_EQ(decoded.warnings, "");
-    std::vector<int> expected[3];
-    expect_frame(decoded.frames[0], [&](int component, int x, int y, int width, int height) {
-      if (expected[component].empty()) {
-        expected[component] =
-            reference(c.sequence, picture, component, width, height, component == 0 ? 0 : 1);
-      }
-      return expected[component][size_t(y * width + x)];
-    });
+    EXPECT_EQ(decoded.frames[0].planes, reference(c.sequence, picture, decoded.frames[0].geometry));
   }
 }
 
@@ -168,28 +150,18 @@ TEST(SpatialPrediction, SpatialOnlyPictureIsTheUpsampledLowerLayer) {
 // vertical offset drops the top lines.
 TEST(SpatialPrediction, EqualFactorsCopyAndNegativeOffsetsCrop) {
   const SpatialSequence same{64, 32, 1, {64, 32, 2, 2, 3, 3}};
-  MemoryFiles files;
-  const Decoded copy = decode(same, {{.lower_temporal_reference = 5}}, files);
-  ASSERT_EQ(copy.frames.size(), 1u);
-  std::vector<uint8_t> fields[2];
-  for (int f = 0; f < 2; ++f) {
-    fields[f].resize(64 * 16);
-    files.read(std::string("l5") + char('a' + f) + ".Y", fields[f]);
-  }
+  const Decoded whole = decode(same, {{.lower_temporal_reference = 5}});
+  const Decoded moved = decode(same, {{.lower_temporal_reference = 5, .vertical_offset = -6}});
+  ASSERT_EQ(whole.frames.size() + moved.frames.size(), 2u);
+  const std::vector<uint8_t>& copy = whole.frames[0].planes[0];
+  const std::vector<uint8_t>& cropped = moved.frames[0].planes[0];
+  const std::vector<uint8_t> fields[2] = {file_bytes("l5a.Y", 64 * 16),
+                                          file_bytes("l5b.Y", 64 * 16)};
   for (int y = 0; y < 32; ++y) {
-    for (int x = 0; x < 64; ++x) {
-      ASSERT_EQ(copy.frames[0].sample(0, x, y), fields[y & 1][size_t((y / 2) * 64 + x)]);
-    }
+    EXPECT_TRUE(std::equal(&copy[y * 64], &copy[y * 64 + 64], &fields[y & 1][y / 2 * 64])) << y;
   }
-  const Decoded cropped =
-      decode(same, {{.lower_temporal_reference = 5, .vertical_offset = -6}}, files);
-  ASSERT_EQ(cropped.frames.size(), 1u);
-  for (int y = 0; y < 26; ++y) {
-    for (int x = 0; x < 64; ++x) {
-      ASSERT_EQ(cropped.frames[0].sample(0, x, y), copy.frames[0].sample(0, x, y + 6));
-    }
-  }
-  EXPECT_EQ(cropped.frames[0].sample(0, 0, 26), 128);
+  EXPECT_TRUE(std::equal(&cropped[0], &cropped[26 * 64], &copy[6 * 64]));
+  EXPECT_EQ(cropped[26 * 64], 128);
 }
 
 // Each spatial_temporal_weight_code (Table 7-21 as (top, bottom) weights of the spatial
@@ -210,24 +182,24 @@ TEST(SpatialPrediction, WeightedSumOfSpatialAndTemporalPredictions) {
                                     .weight_table_index = index,
                                     .weight_code = code,
                                     .residual = residual};
-        MemoryFiles files;
-        const Decoded decoded = decode(s, {first, second}, files);
+        const Decoded decoded = decode(s, {first, second});
         ASSERT_EQ(decoded.frames.size(), 2u);
-        std::vector<int> temporal[3], spatial[3];
-        expect_frame(decoded.frames[1], [&](int c, int x, int y, int width, int height) {
-          if (temporal[c].empty()) {
-            temporal[c] = reference(s, first, c, width, height, c == 0 ? 0 : 1);
-            spatial[c] = reference(s, second, c, width, height, c == 0 ? 0 : 1);
+        const FrameGeometry& g = decoded.frames[1].geometry;
+        Planes expected = reference(s, first, g);
+        const Planes spatial = reference(s, second, g);
+        const int added = residual == 0 ? 0 : residual > 0 ? 2 * residual + 1 : 2 * residual - 1;
+        for (int c = 0; c < 3; ++c) {
+          const int width = c == 0 ? g.coded_width : g.chroma_width;
+          for (size_t i = 0; i < expected[c].size(); ++i) {
+            const int t = std::min(expected[c][i] + 3, 255);
+            const int weight = kWeights[index][code][i / size_t(width) % 2];
+            const int predicted = weight == 0   ? t
+                                  : weight == 2 ? spatial[c][i]
+                                                : div_round(t + spatial[c][i], 2);
+            expected[c][i] = uint8_t(std::clamp(predicted + added, 0, 255));
           }
-          const size_t i = size_t(y * width + x);
-          const int t = std::clamp(temporal[c][i] + 3, 0, 255);
-          const int weight = kWeights[index][code][y & 1];
-          const int predicted = weight == 0   ? t
-                                : weight == 2 ? spatial[c][i]
-                                              : div_round(t + spatial[c][i], 2);
-          const int added = residual == 0 ? 0 : residual > 0 ? 2 * residual + 1 : 2 * residual - 1;
-          return std::clamp(predicted + added, 0, 255);
-        });
+        }
+        EXPECT_EQ(decoded.frames[1].planes, expected);
       }
     }
   }
@@ -252,16 +224,17 @@ TEST(SpatialPrediction, MissingLowerLayerIsReportedOncePerPicture) {
       {"long name", std::string(5000, 'x'), "", 0,
        "a lower-layer file name is longer than 4095 characters"},
   };
-  const SpatialSequence s{32, 16, 1, {16, 8, 1, 2, 1, 2}};
   for (const MissingCase& c : cases) {
     SCOPED_TRACE(c.name);
     MemoryFiles files;
     files.missing = c.missing;
     files.short_by = c.short_by;
-    const Decoded decoded = decode(s, {{}, {.residual = 4}}, files, c.pattern);
+    const Decoded decoded =
+        decode({32, 16, 1, {16, 8, 1, 2, 1, 2}}, {{}, {.residual = 4}}, files, c.pattern);
     ASSERT_EQ(decoded.frames.size(), 2u);
     EXPECT_EQ(decoded.warnings, prefix + c.warning + "\n" + prefix + c.warning + "\n");
-    expect_frame(decoded.frames[1], [](int, int, int, int, int) { return 128 + 9; });
+    EXPECT_EQ(decoded.frames[1].planes[0], std::vector<uint8_t>(32 * 16, 128 + 9));
+    EXPECT_EQ(decoded.frames[1].planes[2], std::vector<uint8_t>(16 * 8, 128 + 9));
   }
 }
 
