@@ -219,6 +219,8 @@ TEST(SpatialPrediction, MissingLowerLayerIsReportedOncePerPicture) {
   const std::string prefix = "picture decoded without spatial prediction: ";
   const MissingCase cases[] = {
       {"no pattern", "", "", 0, "no lower-layer file name pattern is set"},
+      {"invalid pattern", "l%s", "", 0,
+       "invalid lower-layer file name pattern (only %d, %c and %% are accepted)"},
       {"missing file", "l%d%c", "l0b.U", 0, "cannot open lower-layer file l0b.U"},
       {"short file", "l%d%c", "", 1, "lower-layer file l0a.Y is short"},
       {"long name", std::string(5000, 'x'), "", 0,
