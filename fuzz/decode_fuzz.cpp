@@ -1,8 +1,10 @@
 // Decodes any bytes in full, dithering included: the session must end or fail with a
-// FatalError, never crash, hang or read or write outside a buffer.
+// FatalError, never crash, hang or read or write outside a buffer. Spatially scalable pictures
+// read their lower layer from the same bytes.
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 
 #include "analysis/analysis_store.h"
 #include "analysis/messages.h"
@@ -10,6 +12,7 @@
 #include "decoder/decoding_session.h"
 #include "decoder/fatal_error.h"
 #include "display/dither.h"
+#include "support/input_lower_layer.h"
 
 namespace {
 
@@ -44,7 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tavik::AnalysisStore store;
   tavik::CollectedMessages messages;
   TouchingListener listener;
-  tavik::DecodingSession session(store, messages, listener, {.decode_pictures = true});
+  tavik::test::InputLowerLayer files(std::span<const uint8_t>(data, size));
+  tavik::DecodingSession session(store, messages, listener,
+                                 {.decode_pictures = true,
+                                  .lower_layer_pattern = tavik::test::InputLowerLayer::kPattern,
+                                  .lower_layer_files = &files});
   try {
     session.open_memory(std::span<const uint8_t>(data, size));
     while (session.decode_step()) {

@@ -6,6 +6,7 @@
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
+#include "cli/lower_layer_option.h"
 #include "cli/measurement_output.h"
 #include "decoder/fatal_error.h"
 #include "results/report_files.h"
@@ -32,6 +33,7 @@ struct AnalyzeOptions {
   std::array<CLI::Option*, kReportFiles.size()> report_options{};
   std::string frame_list;
   std::string gop_list;
+  std::string lower_layer;
 };
 
 void print(std::string_view text, std::FILE* stream) {
@@ -83,6 +85,7 @@ int run_analyze(const AnalyzeOptions& options) {
   SessionOptions session_options;
   session_options.decode_pictures = options.decode;
   session_options.verbose_level = options.trace;
+  session_options.lower_layer_pattern = options.lower_layer;
   std::string summary;
   try {
     summary = run_analysis(store, options.input, session_options);
@@ -147,6 +150,7 @@ void add_analyze_command(CLI::App& app, int& exit_status) {
                    "Write the GOP list in the information windows' format (CR LF lines)")
       ->type_name("NAME");
 
+  add_lower_layer_option(*command, options->lower_layer);
   command->callback([options, &exit_status] { exit_status = run_analyze(*options); });
 }
 

@@ -9,6 +9,7 @@
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
+#include "cli/lower_layer_option.h"
 #include "decoder/decoder_state.h"
 #include "decoder/fatal_error.h"
 #include "decoder/frame_output.h"
@@ -22,6 +23,7 @@ struct DecodeOptions {
   std::string output;
   bool coded_size = false;
   int threads = 1;
+  std::string lower_layer;
 };
 
 // What the summary line tells about a frame: the size written, the other size (the coded size
@@ -118,6 +120,7 @@ int run_decode(const DecodeOptions& options) {
   SessionOptions session_options;
   session_options.display_disabled = true;
   session_options.threads = options.threads;
+  session_options.lower_layer_pattern = options.lower_layer;
   AnalysisStore store;
   try {
     run_session(store, options.input, writer, session_options,
@@ -156,6 +159,7 @@ void add_decode_command(CLI::App& app, int& exit_status) {
                    "Decode the slices of each picture on N threads (output identical to one)")
       ->check(CLI::Range(1, 64))
       ->type_name("N");
+  add_lower_layer_option(*command, options->lower_layer);
   command->callback([options, &exit_status] { exit_status = run_decode(*options); });
 }
 

@@ -7,6 +7,7 @@
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
+#include "cli/lower_layer_option.h"
 #include "cli/png_writer.h"
 #include "decoder/decoder_state.h"
 #include "decoder/fatal_error.h"
@@ -23,6 +24,7 @@ struct SnapshotOptions {
   std::string output;
   int frame = 0;
   bool true_colour = false;
+  std::string lower_layer;
 };
 
 // Keeps the dithered image of one frame. The session hands a frame's image over right after
@@ -75,7 +77,7 @@ int run_snapshot(const SnapshotOptions& options) {
   FrameSnapshot snapshot(options.frame, options.true_colour);
   AnalysisStore store;
   try {
-    run_session(store, options.input, snapshot, SessionOptions{},
+    run_session(store, options.input, snapshot, {.lower_layer_pattern = options.lower_layer},
                 [&snapshot] { return snapshot.taken(); });
   } catch (const FatalError& error) {
     std::fputs(error.what(), stderr);
@@ -119,6 +121,7 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
   command->add_flag("--true-colour", options->true_colour,
                     "Write the decoded frame in 24-bit colour at the picture size instead of the "
                     "dithered image");
+  add_lower_layer_option(*command, options->lower_layer);
   command->callback([options, &exit_status] { exit_status = run_snapshot(*options); });
 }
 

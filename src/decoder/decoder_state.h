@@ -34,7 +34,7 @@ struct DecodingVariables {
   int progressive_frame = 0;
   int temporal_reference = 0;
   int picture_coding_type = 0;  // 1 I, 2 P, 3 B, 4 D
-  // Spatial scalability headers, parsed and kept for the trace.
+  // Spatial scalability: the lower layer's size, its upsampling and its place.
   int lower_layer_prediction_horizontal_size = 0;
   int lower_layer_prediction_vertical_size = 0;
   int horizontal_subsampling_factor_m = 0;
@@ -64,6 +64,10 @@ enum MacroblockTypeBits : int {
   kMbBackward = 4,
   kMbForward = 8,
   kMbQuant = 16,
+  // Spatially scalable pictures: a spatial_temporal_weight_code may follow the type, and a
+  // type whose only permitted weight class is 4 is predicted from the lower layer alone.
+  kMbWeightCode = 32,
+  kMbSpatialOnly = 64,
 };
 
 // The decoded layer: its bit reader, quantiser matrices, layer flags and block area.

@@ -11,6 +11,7 @@
 #include "decoder/header_parser.h"
 #include "decoder/picture_decoder.h"
 #include "decoder/slice_threads.h"
+#include "decoder/spatial_prediction.h"
 #include "decoder/video_source.h"
 #include "display/dither.h"
 #include "display/palette.h"
@@ -24,8 +25,11 @@ class DecodingSession::Impl {
       : store_(store),
         messages_(messages),
         listener_(listener),
-        options_(options),
-        scanner_(store, messages) {}
+        options_(std::move(options)),
+        scanner_(store, messages),
+        spatial_(messages, options_.lower_layer_pattern,
+                 options_.lower_layer_files ? *options_.lower_layer_files : disk_files_,
+                 options_.verbose_level) {}
 
   ~Impl() { close(); }
 
@@ -107,6 +111,7 @@ class DecodingSession::Impl {
     picture_counter_ = 0;
     first_frame_of_size_ = 0;
     second_field_pending_ = false;
+    spatial_frame_ = -1;
   }
 
   // The first start code tells a video elementary stream from a system stream.
@@ -185,9 +190,14 @@ class DecodingSession::Impl {
       prediction.newer_reference = frames_.newer_reference;
       prediction.current = b_picture ? frames_.b_frame : frames_.newer_reference;
       prediction.second_field = second_field_pending_;
-      if (slice_threads_) {
+      if (const char* refused = refused_scalability()) {
+        if (!ctx_->quiet) messages_.err(refused);
+        pass_slices();
+      } else if (slice_threads_ && ctx_->layer.scalable_mode == kNotScalable) {
         slice_threads_->decode_picture(*ctx_, frames_before, prediction, show_second_field_);
       } else {
+        // Scalable pictures keep one thread: their lower layer is read picture by picture.
+        prediction.spatial = spatial_prediction_for(frame_number);
         picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
       }
 
@@ -202,6 +212,31 @@ class DecodingSession::Impl {
       decoded_vars_ = vars;
     }
     if (picture_structure != 3) second_field_pending_ = !second_field_pending_;
+  }
+
+  // Scalable layers that cannot be decoded on their own: their pictures are passed over.
+  [[nodiscard]] const char* refused_scalability() const {
+    switch (ctx_->layer.scalable_mode) {
+      case kDataPartitioning:
+        return "data partitioning not supported: picture not decoded\n";
+      case kSnrScalability:
+        return "SNR scalability not supported: picture not decoded\n";
+      default:
+        return nullptr;
+    }
+  }
+
+  // The upsampled lower layer of a spatially scalable picture, or nullptr. The second field of
+  // a frame uses the one formed for its first field.
+  const FramePlanes* spatial_prediction_for(int frame_number) {
+    if (!ctx_->layer.picture_spatial_scalable) return nullptr;
+    if (second_field_pending_ && spatial_frame_ == frame_number) {
+      spatial_.reuse(*ctx_);
+    } else {
+      spatial_.prepare(*ctx_);
+      spatial_frame_ = frame_number;
+    }
+    return spatial_.planes();
   }
 
   // A later sequence header with another picture size. The last reference frame of the old
@@ -276,6 +311,9 @@ class DecodingSession::Impl {
   FrameStore frames_;
   Ditherer ditherer_;
   const std::function<void()> show_second_field_ = [this] { show_second_field(); };
+  DiskLowerLayerFiles disk_files_;
+  SpatialPrediction spatial_;
+  int spatial_frame_ = -1;  // the frame whose spatial prediction spatial_ holds
 
   bool open_ = false;
   bool needs_init_ = false;

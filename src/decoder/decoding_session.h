@@ -10,6 +10,8 @@
 
 namespace tavik {
 
+class LowerLayerFiles;
+
 struct SessionOptions {
   // false: the headers-only walk; each picture's slices are passed over, not decoded.
   bool decode_pictures = true;
@@ -20,6 +22,12 @@ struct SessionOptions {
   // Threads that decode the slices of each picture (1: the calling thread alone). Traces need
   // one thread and keep it.
   int threads = 1;
+  // Spatially scalable pictures: the lower layer's file name pattern (see
+  // lower_layer_pattern_problem; empty: none, the pictures are decoded without their spatial
+  // prediction), and where the files are read (nullptr: the file system; must outlive the
+  // session).
+  std::string lower_layer_pattern;
+  LowerLayerFiles* lower_layer_files = nullptr;
 };
 
 struct FrameGeometry;

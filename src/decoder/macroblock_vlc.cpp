@@ -1,5 +1,7 @@
 #include "decoder/macroblock_vlc.h"
 
+#include <span>
+
 #include "decoder/frame_store.h"
 #include "decoder/vlc_tables.h"
 
@@ -24,6 +26,11 @@ int take(DecoderContext& ctx, const VlcEntry& entry, const char* invalid_text) {
 constexpr const char* kInvalidAddressIncrement = "Invalid macroblock_address_increment code\n";
 constexpr const char* kInvalidMacroblockType = "Invalid macroblock_type code\n";
 constexpr const char* kInvalidCodedBlockPattern = "Invalid coded_block_pattern code\n";
+
+// The weight types of spatial_temporal_weight_code 0..3 for the table indices 1..3.
+constexpr int kWeightTypes[3][4] = {{6, 3, 7, 4}, {2, 1, 5, 4}, {2, 5, 7, 4}};
+// Both fields at half weight: the type without a transmitted code.
+constexpr int kHalfWeightType = 4;
 
 }  // namespace
 
@@ -52,12 +59,24 @@ int read_address_increment(DecoderContext& ctx) {
 int read_macroblock_type(DecoderContext& ctx) {
   const LayerState& layer = ctx.layer;
   const int type = ctx.vars.picture_coding_type;
-  if (type < 1 || type > static_cast<int>(kMacroblockTypeTables.size()) ||
-      layer.scalable_mode == kSnrScalability || layer.picture_spatial_scalable) {
+  const std::span<const VlcLookup> tables =
+      layer.picture_spatial_scalable ? std::span<const VlcLookup>(kSpatialMacroblockTypeTables)
+                                     : std::span<const VlcLookup>(kMacroblockTypeTables);
+  if (type < 1 || type > static_cast<int>(tables.size()) ||
+      layer.scalable_mode == kSnrScalability) {
     return invalid(ctx, kInvalidMacroblockType, 0);
   }
-  const VlcLookup& table = kMacroblockTypeTables[type - 1];
+  const VlcLookup& table = tables[type - 1];
   return take(ctx, table.entries[layer.reader.peek_bits(table.index_bits)], kInvalidMacroblockType);
+}
+
+int read_spatial_temporal_weight_type(DecoderContext& ctx, int mb_type) {
+  if (mb_type & kMbWeightCode) {
+    const int index = ctx.vars.spatial_temporal_weight_code_table_index;
+    if (index == 0) return kHalfWeightType;
+    return kWeightTypes[index - 1][ctx.layer.reader.read_bits(2)];
+  }
+  return (mb_type & kMbSpatialOnly) ? kSpatialOnlyWeightType : 0;
 }
 
 int read_coded_block_pattern(DecoderContext& ctx) {

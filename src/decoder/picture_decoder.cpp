@@ -44,9 +44,8 @@ void PictureDecoder::macroblock_modes(Modes& modes) {
   BitReader& reader = ctx_.layer.reader;
   modes.mb_type = read_macroblock_type(ctx_);
   if (ctx_.decode_fault) return;
-  // Spatial-temporal weights exist only in spatially scalable layers, which are not decoded.
-  modes.stwtype = 0;
-  modes.stwclass = 0;
+  modes.stwtype = read_spatial_temporal_weight_type(ctx_, modes.mb_type);
+  modes.stwclass = kSpatialTemporalWeightClass[modes.stwtype];
 
   const bool frame_picture = v.picture_structure == kFramePicture;
   if (modes.mb_type & (kMbForward | kMbBackward)) {
@@ -304,7 +303,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
         motion_vertical_field_select_[0][0] = motion_vertical_field_select_[0][1] =
             v.picture_structure == kBottomField;
       }
-      modes.stwtype = v.picture_coding_type == kIPicture ? 8 : 0;
+      modes.stwtype = v.picture_coding_type == kIPicture ? kSpatialOnlyWeightType : 0;
       modes.mb_type &= ~kMbIntra;
       coded_block_pattern = 0;
     }

@@ -6,6 +6,7 @@
 
 #include "decoder/dsp.h"
 #include "decoder/motion_vectors.h"
+#include "decoder/spatial_prediction.h"
 
 namespace tavik {
 
@@ -240,10 +241,11 @@ void predict_macroblock(DecoderContext& ctx, const PredictionFrames& frames, int
                         int mb_type, int motion_type, const int PMV[2][2][2],
                         const int motion_vertical_field_select[2][2], const int dmvector[2],
                         int stwtype) {
-  // Spatial-temporal weights per field: 0 write, 1 average with the destination, 2 no
-  // temporal prediction.
-  int top = stwtype % 3;
-  int bottom = stwtype / 3;
+  // Per field: 0 write, 1 average with the destination, 2 no temporal prediction (a field
+  // predicted from the lower layer alone). Other fields get the whole temporal prediction,
+  // which the spatial one is combined with afterwards.
+  int top = stwtype % 3 == 2 ? 2 : 0;
+  int bottom = stwtype / 3 == 2 ? 2 : 0;
   const bool frame_picture = ctx.vars.picture_structure == 3;
   const bool p_picture = ctx.vars.picture_coding_type == 2;
   const MacroblockPrediction mb(ctx, frames, bx, by, PMV, motion_vertical_field_select, dmvector);
@@ -260,10 +262,15 @@ void predict_macroblock(DecoderContext& ctx, const PredictionFrames& frames, int
              from_first_field ? &frames.newer_reference : &frames.older_reference, 0, forward_type,
              true});
     // A backward prediction is averaged with the forward one.
-    top = bottom = 1;
+    top = std::min(top + 1, 2);
+    bottom = std::min(bottom + 1, 2);
   }
   if (mb_type & kMbBackward) {
     predict({&frames.newer_reference, &frames.newer_reference, 1, motion_type, false});
+  }
+  if (ctx.layer.picture_spatial_scalable && stwtype != 0) {
+    combine_spatial_prediction(ctx.geometry, ctx.vars.picture_structure, frames.spatial,
+                               frames.current, bx, by, stwtype);
   }
 }
 

@@ -19,11 +19,14 @@ struct PredictionFrames {
   FramePlanes current;          // frame base of the picture decoded (not advanced for a bottom
                                 // field)
   bool second_field = false;    // this field picture is the second field of its frame
+  // The upsampled lower layer of a spatially scalable picture, or nullptr when it has none.
+  const FramePlanes* spatial = nullptr;
 };
 
 // Forms the motion-compensated prediction of the macroblock at luminance position (bx, by) (by
 // in field lines for field pictures) in `frames.current`. Reference fetches outside the picture
-// repeat its edge samples.
+// repeat its edge samples. In spatially scalable pictures the temporal prediction is combined
+// with the spatial one as the weight type `stwtype` says.
 void predict_macroblock(DecoderContext& ctx, const PredictionFrames& frames, int bx, int by,
                         int mb_type, int motion_type, const int PMV[2][2][2],
                         const int motion_vertical_field_select[2][2], const int dmvector[2],

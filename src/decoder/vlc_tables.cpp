@@ -120,6 +120,58 @@ constexpr std::array kMacroblockTypeDCodes = {
     vlc(0b1, 1, kMbIntra),
 };
 
+// Table B-5 (I pictures with spatial scalability).
+constexpr std::array kSpatialMacroblockTypeICodes = {
+    vlc(0b1, 1, kMbPattern | kMbSpatialOnly),
+    vlc(0b01, 2, kMbQuant | kMbPattern | kMbSpatialOnly),
+    vlc(0b0011, 4, kMbIntra),
+    vlc(0b0010, 4, kMbQuant | kMbIntra),
+    vlc(0b0001, 4, kMbSpatialOnly),
+};
+
+// Table B-6 (P pictures with spatial scalability).
+constexpr std::array kSpatialMacroblockTypePCodes = {
+    vlc(0b10, 2, kMbForward | kMbPattern),
+    vlc(0b011, 3, kMbForward | kMbPattern | kMbWeightCode),
+    vlc(0b0000'100, 7, kMbPattern),
+    vlc(0b0001'11, 6, kMbPattern | kMbWeightCode),
+    vlc(0b0010, 4, kMbForward),
+    vlc(0b0000'111, 7, kMbIntra),
+    vlc(0b0011, 4, kMbForward | kMbWeightCode),
+    vlc(0b010, 3, kMbQuant | kMbForward | kMbPattern),
+    vlc(0b0001'00, 6, kMbQuant | kMbPattern),
+    vlc(0b0000'110, 7, kMbQuant | kMbIntra),
+    vlc(0b11, 2, kMbQuant | kMbForward | kMbPattern | kMbWeightCode),
+    vlc(0b0001'01, 6, kMbQuant | kMbPattern | kMbWeightCode),
+    vlc(0b0001'10, 6, kMbSpatialOnly),
+    vlc(0b0000'101, 7, kMbPattern | kMbSpatialOnly),
+    vlc(0b0000'010, 7, kMbQuant | kMbPattern | kMbSpatialOnly),
+};
+
+// Table B-7 (B pictures with spatial scalability).
+constexpr std::array kSpatialMacroblockTypeBCodes = {
+    vlc(0b10, 2, kInterpolated),
+    vlc(0b11, 2, kInterpolated | kMbPattern),
+    vlc(0b010, 3, kMbBackward),
+    vlc(0b011, 3, kMbBackward | kMbPattern),
+    vlc(0b0010, 4, kMbForward),
+    vlc(0b0011, 4, kMbForward | kMbPattern),
+    vlc(0b0001'10, 6, kMbBackward | kMbWeightCode),
+    vlc(0b0001'11, 6, kMbBackward | kMbPattern | kMbWeightCode),
+    vlc(0b0001'00, 6, kMbForward | kMbWeightCode),
+    vlc(0b0001'01, 6, kMbForward | kMbPattern | kMbWeightCode),
+    vlc(0b0000'110, 7, kMbIntra),
+    vlc(0b0000'111, 7, kMbQuant | kInterpolated | kMbPattern),
+    vlc(0b0000'100, 7, kMbQuant | kMbForward | kMbPattern),
+    vlc(0b0000'101, 7, kMbQuant | kMbBackward | kMbPattern),
+    vlc(0b0000'0100, 8, kMbQuant | kMbIntra),
+    vlc(0b0000'0101, 8, kMbQuant | kMbForward | kMbPattern | kMbWeightCode),
+    vlc(0b0000'0110'0, 9, kMbQuant | kMbBackward | kMbPattern | kMbWeightCode),
+    vlc(0b0000'0111'0, 9, kMbSpatialOnly),
+    vlc(0b0000'0110'1, 9, kMbQuant | kMbPattern | kMbSpatialOnly),
+    vlc(0b0000'0111'1, 9, kMbPattern | kMbSpatialOnly),
+};
+
 // Table B-9.
 constexpr std::array kCodedBlockPatternCodes = {
     vlc(0b111, 3, 60),         vlc(0b1101, 4, 4),         vlc(0b1100, 4, 8),
@@ -360,6 +412,12 @@ constexpr std::array kMacroblockTypeI = make_lookup<VlcEntry, 4>(kMacroblockType
 constexpr std::array kMacroblockTypeP = make_lookup<VlcEntry, 64>(kMacroblockTypePCodes, 6, 0);
 constexpr std::array kMacroblockTypeB = make_lookup<VlcEntry, 64>(kMacroblockTypeBCodes, 6, 0);
 constexpr std::array kMacroblockTypeD = make_lookup<VlcEntry, 2>(kMacroblockTypeDCodes, 1, 0);
+constexpr std::array kSpatialMacroblockTypeI =
+    make_lookup<VlcEntry, 16>(kSpatialMacroblockTypeICodes, 4, 0);
+constexpr std::array kSpatialMacroblockTypeP =
+    make_lookup<VlcEntry, 128>(kSpatialMacroblockTypePCodes, 7, 0);
+constexpr std::array kSpatialMacroblockTypeB =
+    make_lookup<VlcEntry, 512>(kSpatialMacroblockTypeBCodes, 9, 0);
 
 }  // namespace
 
@@ -373,6 +431,12 @@ constexpr std::array<VlcLookup, 4> kMacroblockTypeTables = {{
     {kMacroblockTypeP.data(), 6},
     {kMacroblockTypeB.data(), 6},
     {kMacroblockTypeD.data(), 1},
+}};
+
+constexpr std::array<VlcLookup, 3> kSpatialMacroblockTypeTables = {{
+    {kSpatialMacroblockTypeI.data(), 4},
+    {kSpatialMacroblockTypeP.data(), 7},
+    {kSpatialMacroblockTypeB.data(), 9},
 }};
 
 constexpr std::array<VlcEntry, 24> kCodedBlockPattern5 =

@@ -38,6 +38,8 @@ extern const std::array<VlcEntry, 104> kAddressIncrementLong;
 // macroblock_type by picture_coding_type 1..4: I (Table B-2), P (B-3), B (B-4), and the one-bit
 // type of MPEG-1 D pictures.
 extern const std::array<VlcLookup, 4> kMacroblockTypeTables;
+// macroblock_type of spatially scalable I, P and B pictures (Tables B-5, B-6, B-7).
+extern const std::array<VlcLookup, 3> kSpatialMacroblockTypeTables;
 
 // coded_block_pattern (Table B-9), from the next 9 bits v: v >= 128 index the first table by
 // v >> 4, v >= 8 the second by v >> 1, smaller values the third directly (0 begins no code).

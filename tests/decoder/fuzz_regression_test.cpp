@@ -10,6 +10,7 @@
 #include "decoder/decoding_session.h"
 #include "decoder/fatal_error.h"
 #include "display/dither.h"
+#include "support/input_lower_layer.h"
 #include "support/stream_tools.h"
 
 namespace tavik {
@@ -39,9 +40,10 @@ class TouchingListener final : public SessionListener {
 };
 
 // Every input that once crashed, hung or misbehaved in the fuzzers (kept small in tests/data)
-// runs to its end, decoding pictures and walking headers only; a FatalError is an allowed
-// ending. The step bound catches a session that never ends (each step reads at least one
-// picture start code, and the files are a few kilobytes).
+// runs to its end, its lower layer served from its own bytes as the decoding fuzzer does, decoding
+// pictures and walking headers only; a FatalError is an allowed ending. The step bound catches a
+// session that never ends (each step reads at least one picture start code, and the files are a few
+// kilobytes).
 TEST(FuzzRegression, EveryFindingRunsToItsEnd) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(
@@ -56,7 +58,11 @@ TEST(FuzzRegression, EveryFindingRunsToItsEnd) {
       AnalysisStore store;
       CollectedMessages messages;
       TouchingListener listener;
-      DecodingSession session(store, messages, listener, {.decode_pictures = decode_pictures});
+      test::InputLowerLayer lower_layer(bytes);
+      DecodingSession session(store, messages, listener,
+                              {.decode_pictures = decode_pictures,
+                               .lower_layer_pattern = test::InputLowerLayer::kPattern,
+                               .lower_layer_files = &lower_layer});
       int steps = 0;
       try {
         session.open_memory(bytes);

@@ -28,18 +28,31 @@ std::string bits_of(fw::VlcCode code) {
   return test::bits_of(code.bits, code.length);
 }
 
-// Tables B-2, B-3, B-4 and the D-picture type: picture_coding_type, code, type bits.
+// Tables B-2, B-3, B-4, the D-picture type, and Tables B-5, B-6, B-7 (spatially scalable I, P,
+// B as 5, 6, 7; 32 marks a spatial_temporal_weight_code, 64 the types predicted from the lower
+// layer alone): picture_coding_type, code, type bits.
 struct ListedType {
   int picture_type;
   const char* code;
   int value;
 };
 const ListedType kMacroblockTypes[] = {
-    {1, "1", 1},     {1, "01", 17},    {2, "1", 10},      {2, "01", 2},      {2, "001", 8},
-    {2, "00011", 1}, {2, "00010", 26}, {2, "00001", 18},  {2, "000001", 17}, {3, "10", 12},
-    {3, "11", 14},   {3, "010", 4},    {3, "011", 6},     {3, "0010", 8},    {3, "0011", 10},
-    {3, "00011", 1}, {3, "00010", 30}, {3, "000011", 26}, {3, "000010", 22}, {3, "000001", 17},
-    {4, "1", 1}};
+    {1, "1", 1},         {1, "01", 17},        {2, "1", 10},         {2, "01", 2},
+    {2, "001", 8},       {2, "00011", 1},      {2, "00010", 26},     {2, "00001", 18},
+    {2, "000001", 17},   {3, "10", 12},        {3, "11", 14},        {3, "010", 4},
+    {3, "011", 6},       {3, "0010", 8},       {3, "0011", 10},      {3, "00011", 1},
+    {3, "00010", 30},    {3, "000011", 26},    {3, "000010", 22},    {3, "000001", 17},
+    {4, "1", 1},         {5, "1", 66},         {5, "01", 82},        {5, "0011", 1},
+    {5, "0010", 17},     {5, "0001", 64},      {6, "10", 10},        {6, "011", 42},
+    {6, "0000100", 2},   {6, "000111", 34},    {6, "0010", 8},       {6, "0000111", 1},
+    {6, "0011", 40},     {6, "010", 26},       {6, "000100", 18},    {6, "0000110", 17},
+    {6, "11", 58},       {6, "000101", 50},    {6, "000110", 64},    {6, "0000101", 66},
+    {6, "0000010", 82},  {7, "10", 12},        {7, "11", 14},        {7, "010", 4},
+    {7, "011", 6},       {7, "0010", 8},       {7, "0011", 10},      {7, "000110", 36},
+    {7, "000111", 38},   {7, "000100", 40},    {7, "000101", 42},    {7, "0000110", 1},
+    {7, "0000111", 30},  {7, "0000100", 26},   {7, "0000101", 22},   {7, "00000100", 17},
+    {7, "00000101", 58}, {7, "000001100", 54}, {7, "000001110", 64}, {7, "000001101", 82},
+    {7, "000001111", 66}};
 
 // The shortest bit strings that begin no code of a listing.
 void collect_holes(const std::vector<std::string>& codes, const std::string& prefix,
@@ -139,8 +152,9 @@ TEST_F(VlcTablesTest, AddressIncrementCodes) {
 
 TEST_F(VlcTablesTest, MacroblockTypeCodes) {
   const std::string text = "Invalid macroblock_type code\n";
-  for (int picture_type = 1; picture_type <= 4; ++picture_type) {
-    ctx.vars.picture_coding_type = picture_type;
+  for (int picture_type = 1; picture_type <= 7; ++picture_type) {
+    ctx.layer.picture_spatial_scalable = picture_type > 4;
+    ctx.vars.picture_coding_type = picture_type > 4 ? picture_type - 4 : picture_type;
     std::vector<std::pair<std::string, int>> listing;
     std::vector<std::string> codes;
     for (const ListedType& type : kMacroblockTypes) {
@@ -153,16 +167,14 @@ TEST_F(VlcTablesTest, MacroblockTypeCodes) {
       expect_invalid(hole, fed(read_macroblock_type), text);
     }
   }
-  // Unknown picture types and scalable layers are not supported.
-  for (const int picture_type : {0, 5, 7}) {
+  // Unknown picture types, spatially scalable D pictures and SNR layers are not supported.
+  for (const int picture_type : {0, 4, 5, 7}) {
     ctx.vars.picture_coding_type = picture_type;
     expect_invalid("1111", fed(read_macroblock_type), text);
   }
+  ctx.layer.picture_spatial_scalable = 0;
   ctx.vars.picture_coding_type = 1;
   ctx.layer.scalable_mode = kSnrScalability;
-  expect_invalid("1111", fed(read_macroblock_type), text);
-  ctx.layer.scalable_mode = kSpatialScalability;
-  ctx.layer.picture_spatial_scalable = 1;
   expect_invalid("1111", fed(read_macroblock_type), text);
 }
 

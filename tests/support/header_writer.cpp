@@ -160,29 +160,30 @@ void picture_display_extension(BitWriter& w, const std::vector<std::pair<int, in
   }
 }
 
-void sequence_scalable_extension(BitWriter& w, int scalable_mode) {
+void sequence_scalable_extension(BitWriter& w, int scalable_mode, const LowerLayer& lower) {
   extension(w, 5);
   w.put(uint32_t(scalable_mode), 2);
   w.put(3, 4);  // layer_id
   if (scalable_mode == 1) {
-    w.put(352, 14);
+    w.put(uint32_t(lower.width), 14);
     w.put(1, 1);
-    w.put(288, 14);
-    w.put(1, 5);
-    w.put(2, 5);
-    w.put(3, 5);
-    w.put(4, 5);
+    w.put(uint32_t(lower.height), 14);
+    w.put(uint32_t(lower.horizontal_m), 5);
+    w.put(uint32_t(lower.horizontal_n), 5);
+    w.put(uint32_t(lower.vertical_m), 5);
+    w.put(uint32_t(lower.vertical_n), 5);
   }
 }
 
-void picture_spatial_scalable_extension(BitWriter& w, int horizontal_offset, int vertical_offset) {
+void picture_spatial_scalable_extension(BitWriter& w, int horizontal_offset, int vertical_offset,
+                                        int lower_temporal_reference, int weight_table_index) {
   extension(w, 9);
-  w.put(77, 10);
+  w.put(uint32_t(lower_temporal_reference), 10);
   w.put(1, 1);
   w.put(uint32_t(horizontal_offset) & 0x7FFF, 15);
   w.put(1, 1);
   w.put(uint32_t(vertical_offset) & 0x7FFF, 15);
-  w.put(2, 2);
+  w.put(uint32_t(weight_table_index), 2);
   w.put(1, 1);
   w.put(1, 1);
 }

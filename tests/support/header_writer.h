@@ -46,8 +46,17 @@ void extension(BitWriter& w, int id);
 void sequence_extension(BitWriter& w, const SequenceExtension& e = {});
 void sequence_display_extension(BitWriter& w, int matrix_coefficients);
 void quant_matrix_extension(BitWriter& w, const std::array<std::optional<TestMatrix>, 4>& m);
-// scalable_mode is the 2-bit code; code 1 (spatial) writes 352x288 and factors 1, 2, 3, 4.
-void sequence_scalable_extension(BitWriter& w, int scalable_mode);
+// The lower layer of a spatially scalable sequence: its size and the subsampling factors.
+struct LowerLayer {
+  int width = 352;
+  int height = 288;
+  int horizontal_m = 1;
+  int horizontal_n = 2;
+  int vertical_m = 3;
+  int vertical_n = 4;
+};
+// scalable_mode is the 2-bit code; code 1 (spatial) writes `lower`.
+void sequence_scalable_extension(BitWriter& w, int scalable_mode, const LowerLayer& lower = {});
 void group_of_pictures(BitWriter& w);
 
 struct PictureHeader {
@@ -78,8 +87,10 @@ struct PictureCoding {
 };
 void picture_coding_extension(BitWriter& w, const PictureCoding& c);
 void picture_display_extension(BitWriter& w, const std::vector<std::pair<int, int>>& offsets);
-// lower_layer_temporal_reference 77, weight table 2, both lower-layer flags 1.
-void picture_spatial_scalable_extension(BitWriter& w, int horizontal_offset, int vertical_offset);
+// Both lower-layer flags 1.
+void picture_spatial_scalable_extension(BitWriter& w, int horizontal_offset, int vertical_offset,
+                                        int lower_temporal_reference = 77,
+                                        int weight_table_index = 2);
 
 // A slice start code and slice data bytes that hold no start code prefix.
 void slice(BitWriter& w, uint8_t row, int data_bytes = 5);
