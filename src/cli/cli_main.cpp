@@ -1,14 +1,22 @@
 #include <CLI/CLI.hpp>
+#include <csignal>
 
 #include "cli/commands.h"
 
 int main(int argc, char** argv) {
+  // A closed pipe on an output is a write error, reported like any other.
+  std::signal(SIGPIPE, SIG_IGN);
   CLI::App app{"Tavik: analyser and decoder of MPEG-1 and MPEG-2 video streams."};
   app.require_subcommand(1);
   int exit_status = 0;
   tavik::cli::add_analyze_command(app, exit_status);
   tavik::cli::add_decode_command(app, exit_status);
   tavik::cli::add_snapshot_command(app, exit_status);
+  tavik::cli::add_info_command(app, exit_status);
+  app.set_version_flag("--version", "tavik-cli " TAVIK_VERSION);
+  for (CLI::App* command : app.get_subcommands({})) {
+    command->set_version_flag("--version", "tavik-cli " TAVIK_VERSION);
+  }
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& error) {

@@ -11,5 +11,6 @@ namespace tavik::cli {
 void add_analyze_command(CLI::App& app, int& exit_status);
 void add_decode_command(CLI::App& app, int& exit_status);
 void add_snapshot_command(CLI::App& app, int& exit_status);
+void add_info_command(CLI::App& app, int& exit_status);
 
 }  // namespace tavik::cli

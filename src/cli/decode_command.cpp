@@ -9,6 +9,8 @@
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
+#include "cli/output_file.h"
+#include "cli/y4m_header.h"
 #include "decoder/decoder_state.h"
 #include "decoder/fatal_error.h"
 #include "decoder/frame_output.h"
@@ -45,10 +47,12 @@ const char* chroma_format_name(int chroma_format) {
   }
 }
 
-// Appends every frame to the output as it comes; the one buffer is reused frame after frame.
-class YuvWriter final : public SessionListener {
+// Appends every frame to the output as it comes, each after a frame header in YUV4MPEG2; the
+// one buffer is reused frame after frame.
+class YuvWriter final : public RunListener {
  public:
-  YuvWriter(std::FILE* out, bool coded_size) : out_(out), coded_size_(coded_size) {}
+  YuvWriter(std::FILE* out, bool coded_size, bool y4m)
+      : out_(out), coded_size_(coded_size), y4m_(y4m) {}
 
   void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
                    const DecodingVariables& vars) override {
@@ -63,6 +67,13 @@ class YuvWriter final : public SessionListener {
       shape_changed_ = true;
     }
     buffer_.clear();
+    if (y4m_) {
+      if (frame_count_ == 0) {
+        const std::string header = y4m_stream_header(session->stream_info(), written);
+        buffer_.insert(buffer_.end(), header.begin(), header.end());
+      }
+      buffer_.insert(buffer_.end(), kY4mFrameHeader.begin(), kY4mFrameHeader.end());
+    }
     append_planar_frame(buffer_, frame, geometry, written);
     if (std::fwrite(buffer_.data(), 1, buffer_.size(), out_) != buffer_.size()) {
       write_error_ = errno;
@@ -91,6 +102,7 @@ class YuvWriter final : public SessionListener {
  private:
   std::FILE* out_;
   const bool coded_size_;
+  const bool y4m_;
   std::vector<uint8_t> buffer_;
   int64_t frame_count_ = 0;
   FrameShape first_shape_;
@@ -98,39 +110,48 @@ class YuvWriter final : public SessionListener {
   int write_error_ = 0;
 };
 
-int write_failure(const std::string& path, int error) {
-  std::fprintf(stderr, "tavik-cli: cannot write %s: %s\n", path.c_str(), std::strerror(error));
-  return 1;
-}
-
 int run_decode(const DecodeOptions& options) {
-  if (const std::string problem = input_problem(options.input); !problem.empty()) {
-    std::fprintf(stderr, "tavik-cli: cannot open %s\n", problem.c_str());
-    return 1;
+  CliInput input;
+  if (const std::string problem = input.open(options.input); !problem.empty()) {
+    return fail("cannot open " + problem);
   }
-  std::FILE* out = std::fopen(options.output.c_str(), "wb");
-  if (out == nullptr) return write_failure(options.output, errno);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(out, &std::fclose);
-
-  YuvWriter writer(out, options.coded_size);
+  if (!input.copied()) {
+    if (const std::string problem = output_names_input(options.output, input.path());
+        !problem.empty()) {
+      return fail(problem + "; nothing written");
+    }
+  }
+  OutputFile out;
+  if (const std::string problem = out.open(options.output); !problem.empty()) {
+    return fail("cannot write " + problem);
+  }
+  const bool to_stdout = options.output == "-";
+  YuvWriter writer(out.stream(), options.coded_size, has_extension(options.output, ".y4m"));
   SessionOptions session_options;
   session_options.display_disabled = true;
   AnalysisStore store;
+  CliMessages messages(store, to_stdout, false);
   try {
-    run_session(store, options.input, writer, session_options,
+    run_session(store, input, writer, messages, session_options,
                 [&writer] { return writer.write_error() != 0; });
   } catch (const FatalError& error) {
     std::fputs(error.what(), stderr);
     return 1;
   }
-  if (writer.write_error() != 0) return write_failure(options.output, writer.write_error());
-  if (std::fclose(closer.release()) != 0) return write_failure(options.output, errno);
-
-  std::fputs(writer.summary_line().c_str(), stdout);
+  if (writer.write_error() != 0) {
+    return fail("cannot write " + options.output + ": " + std::strerror(writer.write_error()));
+  }
+  if (const std::string problem = out.commit(); !problem.empty()) {
+    return fail("cannot write " + problem);
+  }
+  std::fputs(writer.summary_line().c_str(), to_stdout ? stderr : stdout);
   if (writer.shape_changed()) {
     std::fputs("tavik-cli: the frame size or chroma format changes within the stream\n", stderr);
   }
-  return 0;
+  if (const std::string problem = flush_standard_output(); !problem.empty()) {
+    return fail("cannot write " + problem);
+  }
+  return messages.read_failed() ? 1 : 0;
 }
 
 }  // namespace
@@ -139,13 +160,19 @@ void add_decode_command(CLI::App& app, int& exit_status) {
   auto options = std::make_shared<DecodeOptions>();
   CLI::App* command = app.add_subcommand(
       "decode",
-      "Decode every frame and write them in display order as raw planar 8-bit YUV (Y, Cb, Cr "
-      "planes in the stream's chroma format), cropped to the picture size.");
-  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
+      "Decode every frame and write them in display order as planar 8-bit YUV (Y, Cb, Cr "
+      "planes in the stream's chroma format), cropped to the picture size: YUV4MPEG2 when the "
+      "output name ends in .y4m, raw otherwise. A decode that fails leaves no output file.");
+  command
+      ->add_option("FILE", options->input,
+                   "MPEG-1/MPEG-2 video or MPEG-1 system stream; - reads the standard input")
       ->required();
-  command->add_option("-o,--output", options->output, "The raw YUV file to write")
+  command
+      ->add_option("-o,--output", options->output,
+                   "The file to write (.y4m: YUV4MPEG2); - writes the frames to the standard "
+                   "output and the report to the standard error stream")
       ->required()
-      ->type_name("OUT.yuv");
+      ->type_name("OUT.yuv|OUT.y4m|-");
   command->add_flag("--coded-size", options->coded_size,
                     "Write the whole coded frames (whole macroblocks) instead of cropping them");
   command->callback([options, &exit_status] { exit_status = run_decode(*options); });

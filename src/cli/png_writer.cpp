@@ -7,7 +7,7 @@
 
 namespace tavik::cli {
 
-std::string write_palette_png(const std::string& path, const PaletteImage& image,
+std::string write_palette_png(std::FILE* file, const PaletteImage& image,
                               std::span<const PaletteEntry> palette) {
   std::vector<uint8_t> colours;
   colours.reserve(palette.size() * 3);
@@ -22,8 +22,8 @@ std::string write_palette_png(const std::string& path, const PaletteImage& image
   png.colormap_entries = static_cast<png_uint_32>(palette.size());
   // A negative stride tells libpng that the bottom row comes first in the buffer.
   const auto row_stride = -static_cast<png_int_32>(image.width);
-  if (png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), row_stride,
-                              colours.data()) == 0) {
+  if (png_image_write_to_stdio(&png, file, 0, image.pixels.data(), row_stride, colours.data()) ==
+      0) {
     std::string message = png.message;
     png_image_free(&png);
     return message;

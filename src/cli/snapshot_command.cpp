@@ -7,6 +7,7 @@
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
+#include "cli/output_file.h"
 #include "cli/png_writer.h"
 #include "decoder/decoder_state.h"
 #include "decoder/fatal_error.h"
@@ -25,7 +26,7 @@ struct SnapshotOptions {
 
 // Keeps the dithered image of one frame. The session hands a frame's image over right after
 // the frame itself; the images of second fields come on their own and are passed by.
-class FrameSnapshot final : public SessionListener {
+class FrameSnapshot final : public RunListener {
  public:
   explicit FrameSnapshot(int64_t frame) : frame_(frame) {}
 
@@ -58,32 +59,50 @@ class FrameSnapshot final : public SessionListener {
 };
 
 int run_snapshot(const SnapshotOptions& options) {
-  if (const std::string problem = input_problem(options.input); !problem.empty()) {
-    std::fprintf(stderr, "tavik-cli: cannot open %s\n", problem.c_str());
-    return 1;
+  if (!has_extension(options.output, ".png")) {
+    return fail("the output name must end in .png: " + options.output);
+  }
+  CliInput input;
+  if (const std::string problem = input.open(options.input); !problem.empty()) {
+    return fail("cannot open " + problem);
+  }
+  if (!input.copied()) {
+    if (const std::string problem = output_names_input(options.output, input.path());
+        !problem.empty()) {
+      return fail(problem + "; nothing written");
+    }
   }
   FrameSnapshot snapshot(options.frame);
   AnalysisStore store;
+  CliMessages messages(store, false, false);
   try {
-    run_session(store, options.input, snapshot, SessionOptions{},
+    run_session(store, input, snapshot, messages, SessionOptions{},
                 [&snapshot] { return snapshot.taken(); });
   } catch (const FatalError& error) {
     std::fputs(error.what(), stderr);
     return 1;
   }
   if (!snapshot.taken()) {
-    std::fprintf(stderr, "tavik-cli: frame %d is beyond the end of the stream (%lld frames)\n",
-                 options.frame, static_cast<long long>(snapshot.frame_count()));
-    return 1;
+    return fail("frame " + std::to_string(options.frame) + " is beyond the end of the stream (" +
+                std::to_string(snapshot.frame_count()) + " frames)");
   }
   const auto palette = make_palette_entries(snapshot.matrix_coefficients());
-  if (const std::string error = write_palette_png(options.output, snapshot.image(), palette);
-      !error.empty()) {
-    std::fprintf(stderr, "tavik-cli: cannot write %s: %s\n", options.output.c_str(), error.c_str());
-    return 1;
+  OutputFile out;
+  std::string problem = out.open(options.output);
+  if (problem.empty()) {
+    if (const std::string error = write_palette_png(out.stream(), snapshot.image(), palette);
+        !error.empty()) {
+      problem = options.output + ": " + error;
+    } else {
+      problem = out.commit();
+    }
   }
+  if (!problem.empty()) return fail("cannot write " + problem);
   std::printf("frame %d, %dx%d\n", options.frame, snapshot.image().width, snapshot.image().height);
-  return 0;
+  if (const std::string error = flush_standard_output(); !error.empty()) {
+    return fail("cannot write " + error);
+  }
+  return messages.read_failed() ? 1 : 0;
 }
 
 }  // namespace
@@ -94,12 +113,16 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
       "snapshot",
       "Write the dithered image of one frame (display order, counted from 0) as an 8-bit "
       "palette PNG at the coded size, as the video window shows it.");
-  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
+  command
+      ->add_option("FILE", options->input,
+                   "MPEG-1/MPEG-2 video or MPEG-1 system stream; - reads the standard input")
       ->required();
   command->add_option("--frame", options->frame, "The frame to write, counted from 0")
       ->required()
       ->check(CLI::Range(0, std::numeric_limits<int>::max()));
-  command->add_option("-o,--output", options->output, "The PNG file to write")
+  command
+      ->add_option("-o,--output", options->output,
+                   "The PNG file to write (its name must end in .png)")
       ->required()
       ->type_name("OUT.png");
   command->callback([options, &exit_status] { exit_status = run_snapshot(*options); });

@@ -10,6 +10,8 @@
 #include "decoder/frame_store.h"
 #include "decoder/header_parser.h"
 #include "decoder/picture_decoder.h"
+#include "decoder/stream_info.h"
+#include "decoder/stream_start.h"
 #include "decoder/video_source.h"
 #include "display/dither.h"
 #include "display/palette.h"
@@ -57,6 +59,7 @@ class DecodingSession::Impl {
 
   [[nodiscard]] bool is_open() const { return open_; }
   [[nodiscard]] int picture_counter() const { return picture_counter_; }
+  [[nodiscard]] const StreamInfo& stream_info() const { return info_; }
 
  private:
   std::unique_ptr<FileInput> open_file(const std::string& path) {
@@ -75,18 +78,23 @@ class DecodingSession::Impl {
     scanner_input_ = std::move(scanner_input);
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
-    parser_ = std::make_unique<HeaderParser>(*ctx_, scanner_, store_, options_.verbose_level);
+    info_ = StreamInfo{};
+    parser_ = std::make_unique<HeaderParser>(*ctx_, scanner_, store_, info_, options_.verbose_level,
+                                             options_.all_sequences);
     picture_decoder_ = std::make_unique<PictureDecoder>(*ctx_, *parser_);
     open_ = true;
     try {
+      const StreamStart stream_start = detect_stream_start();
+      if (stream_start.offset > 0) skip_to(stream_start);
+      const bool system_stream = stream_start.system_stream;
+      info_.container = system_stream ? Container::kMpeg1System : Container::kElementary;
+
       scanner_.attach(scanner_input_.get());
       // A session opened before the last one ended must not label its first measurement with
       // the type of a picture of that one.
       store_.current_picture_type = 0;
       store_.update([](StoreData& data) { data.scan_reset_pending = 1; });
       scanner_.measure_picture();
-
-      const bool system_stream = detect_system_stream();
       scanner_.set_system_stream(system_stream);
       decoder_input_->rewind();
       if (system_stream) {
@@ -105,17 +113,31 @@ class DecodingSession::Impl {
     second_field_pending_ = false;
   }
 
-  // The first start code tells a video elementary stream from a system stream.
-  bool detect_system_stream() {
+  // The first start code tells a video elementary stream from a system stream. Any other
+  // first start code sends the search on to the first sequence or pack header.
+  StreamStart detect_stream_start() {
     ElementarySource probe(*decoder_input_);
     BitReader& reader = ctx_->layer.reader;
     reader.reset_reader(&probe);
     reader.next_start_code();
     const uint32_t code = reader.peek_bits(32);
     reader.reset_reader(nullptr);
-    if (code == kSequenceHeaderCode) return false;
-    if (code == kPackStartCode) return true;
+    if (code == kSequenceHeaderCode) return {0, false};
+    if (code == kPackStartCode) return {0, true};
+    decoder_input_->rewind();
+    if (const auto start = locate_stream_start(*decoder_input_)) return *start;
     throw FatalError("This not a valid MPEG system or video stream\n");
+  }
+
+  // Both inputs start at the header found; the bytes before it are neither decoded nor
+  // measured.
+  void skip_to(const StreamStart& start) {
+    decoder_input_ = std::make_unique<OffsetInput>(std::move(decoder_input_), start.offset);
+    scanner_input_ = std::make_unique<OffsetInput>(std::move(scanner_input_), start.offset);
+    info_.skipped_bytes = start.offset;
+    messages_.err(format_text("skipped %llu bytes before the first %s header\n",
+                              static_cast<unsigned long long>(start.offset),
+                              start.system_stream ? "pack" : "sequence"));
   }
 
   void decode_next_picture() {
@@ -262,6 +284,7 @@ class DecodingSession::Impl {
   std::unique_ptr<ByteInput> scanner_input_;
   std::unique_ptr<VideoSource> source_;
   std::unique_ptr<DecoderContext> ctx_;
+  StreamInfo info_;
   std::unique_ptr<HeaderParser> parser_;
   std::unique_ptr<PictureDecoder> picture_decoder_;
   FrameStore frames_;
@@ -300,6 +323,10 @@ bool DecodingSession::is_open() const {
 
 int DecodingSession::picture_counter() const {
   return impl_->picture_counter();
+}
+
+const StreamInfo& DecodingSession::stream_info() const {
+  return impl_->stream_info();
 }
 
 }  // namespace tavik
