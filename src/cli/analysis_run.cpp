@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "cli/output_file.h"
 #include "cli/progress_meter.h"
+#include "decoder/fatal_error.h"
 
 namespace tavik::cli {
 
@@ -28,9 +30,24 @@ void tell_early_stop(const StreamInfo& info, uint64_t file_size) {
 
 }  // namespace
 
-StreamInfo run_session(AnalysisStore& store, const CliInput& input, RunListener& listener,
-                       Messages& messages, const SessionOptions& options,
-                       const std::function<bool()>& finished) {
+std::string open_input(CliInput& input, const std::string& name,
+                       std::span<const std::string> outputs) {
+  if (const std::string problem = input.open(name); !problem.empty()) {
+    return "cannot open " + problem;
+  }
+  for (const std::string& output : outputs) {
+    if (input.copied()) break;
+    if (const std::string problem = output_names_input(output, input.path()); !problem.empty()) {
+      return problem + "; nothing written";
+    }
+  }
+  return {};
+}
+
+std::optional<StreamInfo> run_session(AnalysisStore& store, const CliInput& input,
+                                      RunListener& listener, Messages& messages,
+                                      const SessionOptions& options,
+                                      const std::function<bool()>& finished) {
   std::error_code size_error;
   const auto file_size = std::filesystem::file_size(input.path(), size_error);
   ProgressMeter progress(size_error ? 0 : file_size);
@@ -41,10 +58,15 @@ StreamInfo run_session(AnalysisStore& store, const CliInput& input, RunListener&
     RunListener& listener;
     ~Detach() { listener.session = nullptr; }
   } detach{listener};
-  session.open_stream(input.path());
-  while (session.decode_step()) {
-    progress.update(store);
-    if (finished && finished()) return session.stream_info();
+  try {
+    session.open_stream(input.path());
+    while (session.decode_step()) {
+      progress.update(store);
+      if (finished && finished()) return session.stream_info();
+    }
+  } catch (const FatalError& error) {
+    std::fputs(error.what(), stderr);
+    return std::nullopt;
   }
   tell_early_stop(session.stream_info(), size_error ? 0 : file_size);
   return session.stream_info();
@@ -53,6 +75,13 @@ StreamInfo run_session(AnalysisStore& store, const CliInput& input, RunListener&
 int fail(const std::string& text) {
   std::fprintf(stderr, "tavik-cli: %s\n", text.c_str());
   return 1;
+}
+
+int finish(const CliMessages& messages) {
+  if (const std::string problem = flush_standard_output(); !problem.empty()) {
+    return fail("cannot write " + problem);
+  }
+  return messages.read_failed() ? 1 : 0;
 }
 
 }  // namespace tavik::cli

@@ -10,7 +10,6 @@
 #include "cli/commands.h"
 #include "cli/measurement_output.h"
 #include "cli/output_file.h"
-#include "decoder/fatal_error.h"
 #include "results/report_files.h"
 #include "results/stream_description.h"
 
@@ -79,19 +78,6 @@ std::vector<ReportTarget> report_targets(const AnalyzeOptions& options, bool inp
   return targets;
 }
 
-// What keeps the outputs from being written: a missing name, or a name of the input file.
-std::string output_problem(const std::vector<ReportTarget>& targets, const CliInput& input) {
-  for (const ReportTarget& target : targets) {
-    if (target.name.empty()) return "report files need names when the input is not a file";
-    if (!input.copied()) {
-      if (std::string problem = output_names_input(target.name, input.path()); !problem.empty()) {
-        return problem + "; nothing written";
-      }
-    }
-  }
-  return {};
-}
-
 std::string measurements_text(const AnalyzeOptions& options, const StoreData& data,
                               const std::string& summary, const StreamInfo& info,
                               const CliMessages& messages) {
@@ -118,11 +104,14 @@ bool write_files(const std::vector<ReportTarget>& targets, const StoreData& data
 
 int run_analyze(const AnalyzeOptions& options) {
   CliInput input;
-  if (const std::string problem = input.open(options.input); !problem.empty()) {
-    return fail("cannot open " + problem);
+  const std::vector<ReportTarget> targets = report_targets(options, options.input != "-");
+  std::vector<std::string> names;
+  for (const ReportTarget& target : targets) {
+    if (target.name.empty())
+      return fail("report files need names when the input is standard input");
+    names.push_back(target.name);
   }
-  const std::vector<ReportTarget> targets = report_targets(options, !input.copied());
-  if (const std::string problem = output_problem(targets, input); !problem.empty()) {
+  if (const std::string problem = open_input(input, options.input, names); !problem.empty()) {
     return fail(problem);
   }
   AnalysisStore store;
@@ -134,19 +123,11 @@ int run_analyze(const AnalyzeOptions& options) {
   session_options.verbose_level = options.trace;
   session_options.all_sequences = options.all_sequences;
   RunListener listener;
-  StreamInfo info;
-  try {
-    info = run_session(store, input, listener, messages, session_options);
-  } catch (const FatalError& error) {
-    print(error.what(), stderr);
-    return 1;
-  }
+  const auto info = run_session(store, input, listener, messages, session_options);
+  if (!info) return 1;
   const StoreData data = store.snapshot();
-  print(measurements_text(options, data, listener.summary, info, messages), stdout);
-  int status = messages.read_failed() ? 1 : 0;
-  if (const std::string problem = flush_standard_output(); !problem.empty()) {
-    status = fail("cannot write " + problem);
-  }
+  print(measurements_text(options, data, listener.summary, *info, messages), stdout);
+  const int status = finish(messages);
   return write_files(targets, data) ? status : 1;
 }
 
@@ -158,10 +139,7 @@ void add_analyze_command(CLI::App& app, int& exit_status) {
       "analyze",
       "Measure the GOPs, frames and slices of a stream, print the summary or the measurements, "
       "and write the report files asked for.");
-  command
-      ->add_option("FILE", options->input,
-                   "MPEG-1/MPEG-2 video or MPEG-1 system stream; - reads the standard input")
-      ->required();
+  add_input_option(*command, options->input);
 
   command->add_flag("--filter-i", options->filter_i, "Leave I frames out of the measurements");
   command->add_flag("--filter-p", options->filter_p, "Leave P frames out of the measurements");

@@ -3,6 +3,17 @@
 
 #include "cli/commands.h"
 
+namespace tavik::cli {
+
+void add_input_option(CLI::App& command, std::string& input) {
+  command
+      .add_option("FILE", input,
+                  "MPEG-1/MPEG-2 video or MPEG-1 system stream; - reads the standard input")
+      ->required();
+}
+
+}  // namespace tavik::cli
+
 int main(int argc, char** argv) {
   // A closed pipe on an output is a write error, reported like any other.
   std::signal(SIGPIPE, SIG_IGN);

@@ -12,8 +12,8 @@
 #include "cli/output_file.h"
 #include "cli/y4m_header.h"
 #include "decoder/decoder_state.h"
-#include "decoder/fatal_error.h"
 #include "decoder/frame_output.h"
+#include "results/stream_description.h"
 
 namespace tavik::cli {
 
@@ -35,17 +35,6 @@ struct FrameShape {
   int chroma_format = 1;
   friend bool operator==(const FrameShape&, const FrameShape&) = default;
 };
-
-const char* chroma_format_name(int chroma_format) {
-  switch (chroma_format) {
-    case 2:
-      return "4:2:2";
-    case 3:
-      return "4:4:4";
-    default:
-      return "4:2:0";
-  }
-}
 
 // Appends every frame to the output as it comes, each after a frame header in YUV4MPEG2; the
 // one buffer is reused frame after frame.
@@ -90,8 +79,8 @@ class YuvWriter final : public RunListener {
     std::string line = std::to_string(frame_count_) + " frames";
     if (frame_count_ == 0) return line + "\n";
     const FrameShape& s = first_shape_;
-    line += ", " + std::to_string(s.width) + "x" + std::to_string(s.height) + ", " +
-            chroma_format_name(s.chroma_format);
+    line += ", " + std::to_string(s.width) + "x" + std::to_string(s.height) + ", ";
+    line += chroma_format_text(s.chroma_format);
     if (s.other_width != s.width || s.other_height != s.height) {
       line += std::string(coded_size_ ? " (picture size " : " (coded size ") +
               std::to_string(s.other_width) + "x" + std::to_string(s.other_height) + ")";
@@ -112,14 +101,9 @@ class YuvWriter final : public RunListener {
 
 int run_decode(const DecodeOptions& options) {
   CliInput input;
-  if (const std::string problem = input.open(options.input); !problem.empty()) {
-    return fail("cannot open " + problem);
-  }
-  if (!input.copied()) {
-    if (const std::string problem = output_names_input(options.output, input.path());
-        !problem.empty()) {
-      return fail(problem + "; nothing written");
-    }
+  if (const std::string problem = open_input(input, options.input, {{options.output}});
+      !problem.empty()) {
+    return fail(problem);
   }
   OutputFile out;
   if (const std::string problem = out.open(options.output); !problem.empty()) {
@@ -131,11 +115,8 @@ int run_decode(const DecodeOptions& options) {
   session_options.display_disabled = true;
   AnalysisStore store;
   CliMessages messages(store, to_stdout, false);
-  try {
-    run_session(store, input, writer, messages, session_options,
-                [&writer] { return writer.write_error() != 0; });
-  } catch (const FatalError& error) {
-    std::fputs(error.what(), stderr);
+  if (!run_session(store, input, writer, messages, session_options,
+                   [&writer] { return writer.write_error() != 0; })) {
     return 1;
   }
   if (writer.write_error() != 0) {
@@ -148,10 +129,7 @@ int run_decode(const DecodeOptions& options) {
   if (writer.shape_changed()) {
     std::fputs("tavik-cli: the frame size or chroma format changes within the stream\n", stderr);
   }
-  if (const std::string problem = flush_standard_output(); !problem.empty()) {
-    return fail("cannot write " + problem);
-  }
-  return messages.read_failed() ? 1 : 0;
+  return finish(messages);
 }
 
 }  // namespace
@@ -163,10 +141,7 @@ void add_decode_command(CLI::App& app, int& exit_status) {
       "Decode every frame and write them in display order as planar 8-bit YUV (Y, Cb, Cr "
       "planes in the stream's chroma format), cropped to the picture size: YUV4MPEG2 when the "
       "output name ends in .y4m, raw otherwise. A decode that fails leaves no output file.");
-  command
-      ->add_option("FILE", options->input,
-                   "MPEG-1/MPEG-2 video or MPEG-1 system stream; - reads the standard input")
-      ->required();
+  add_input_option(*command, options->input);
   command
       ->add_option("-o,--output", options->output,
                    "The file to write (.y4m: YUV4MPEG2); - writes the frames to the standard "

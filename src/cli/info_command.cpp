@@ -6,8 +6,6 @@
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
 #include "cli/measurement_output.h"
-#include "cli/output_file.h"
-#include "decoder/fatal_error.h"
 #include "results/stream_description.h"
 
 namespace tavik::cli {
@@ -22,8 +20,8 @@ struct InfoOptions {
 
 int run_info(const InfoOptions& options) {
   CliInput input;
-  if (const std::string problem = input.open(options.input); !problem.empty()) {
-    return fail("cannot open " + problem);
+  if (const std::string problem = open_input(input, options.input, {}); !problem.empty()) {
+    return fail(problem);
   }
   AnalysisStore store;
   const bool json = options.format == "json";
@@ -32,21 +30,13 @@ int run_info(const InfoOptions& options) {
   session_options.decode_pictures = false;
   session_options.all_sequences = options.all_sequences;
   RunListener listener;
-  StreamInfo info;
-  try {
-    info = run_session(store, input, listener, messages, session_options);
-  } catch (const FatalError& error) {
-    std::fputs(error.what(), stderr);
-    return 1;
-  }
-  const auto fields = describe_stream(info, store.snapshot());
+  const auto info = run_session(store, input, listener, messages, session_options);
+  if (!info) return 1;
+  const auto fields = describe_stream(*info, store.snapshot());
   const std::string text =
       json ? stream_json(options.input, fields) : stream_text(options.input, fields);
   std::fwrite(text.data(), 1, text.size(), stdout);
-  if (const std::string problem = flush_standard_output(); !problem.empty()) {
-    return fail("cannot write " + problem);
-  }
-  return messages.read_failed() ? 1 : 0;
+  return finish(messages);
 }
 
 }  // namespace
@@ -58,10 +48,7 @@ void add_info_command(CLI::App& app, int& exit_status) {
       "Print what the headers tell about a stream (container, MPEG-1 or MPEG-2, profile and "
       "level, sizes, aspect ratio, frame rate, bit rate, VBV buffer size, chroma format, scan "
       "and field order, GOPs, sequences, duration) and the average bit rate measured.");
-  command
-      ->add_option("FILE", options->input,
-                   "MPEG-1/MPEG-2 video or MPEG-1 system stream; - reads the standard input")
-      ->required();
+  add_input_option(*command, options->input);
   command->add_option("--format", options->format, "text or json")
       ->check(CLI::IsMember({"text", "json"}))
       ->capture_default_str();

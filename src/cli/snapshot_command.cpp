@@ -10,7 +10,6 @@
 #include "cli/output_file.h"
 #include "cli/png_writer.h"
 #include "decoder/decoder_state.h"
-#include "decoder/fatal_error.h"
 #include "display/dither.h"
 #include "display/palette.h"
 
@@ -63,23 +62,15 @@ int run_snapshot(const SnapshotOptions& options) {
     return fail("the output name must end in .png: " + options.output);
   }
   CliInput input;
-  if (const std::string problem = input.open(options.input); !problem.empty()) {
-    return fail("cannot open " + problem);
-  }
-  if (!input.copied()) {
-    if (const std::string problem = output_names_input(options.output, input.path());
-        !problem.empty()) {
-      return fail(problem + "; nothing written");
-    }
+  if (const std::string problem = open_input(input, options.input, {{options.output}});
+      !problem.empty()) {
+    return fail(problem);
   }
   FrameSnapshot snapshot(options.frame);
   AnalysisStore store;
   CliMessages messages(store, false, false);
-  try {
-    run_session(store, input, snapshot, messages, SessionOptions{},
-                [&snapshot] { return snapshot.taken(); });
-  } catch (const FatalError& error) {
-    std::fputs(error.what(), stderr);
+  if (!run_session(store, input, snapshot, messages, SessionOptions{},
+                   [&snapshot] { return snapshot.taken(); })) {
     return 1;
   }
   if (!snapshot.taken()) {
@@ -99,10 +90,7 @@ int run_snapshot(const SnapshotOptions& options) {
   }
   if (!problem.empty()) return fail("cannot write " + problem);
   std::printf("frame %d, %dx%d\n", options.frame, snapshot.image().width, snapshot.image().height);
-  if (const std::string error = flush_standard_output(); !error.empty()) {
-    return fail("cannot write " + error);
-  }
-  return messages.read_failed() ? 1 : 0;
+  return finish(messages);
 }
 
 }  // namespace
@@ -113,10 +101,7 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
       "snapshot",
       "Write the dithered image of one frame (display order, counted from 0) as an 8-bit "
       "palette PNG at the coded size, as the video window shows it.");
-  command
-      ->add_option("FILE", options->input,
-                   "MPEG-1/MPEG-2 video or MPEG-1 system stream; - reads the standard input")
-      ->required();
+  add_input_option(*command, options->input);
   command->add_option("--frame", options->frame, "The frame to write, counted from 0")
       ->required()
       ->check(CLI::Range(0, std::numeric_limits<int>::max()));

@@ -81,17 +81,6 @@ ProfileAndLevel profile_and_level(int indication) {
   return {"reserved", "reserved"};
 }
 
-std::string_view chroma_format_text(int chroma_format) {
-  switch (chroma_format) {
-    case 2:
-      return "4:2:2";
-    case 3:
-      return "4:4:4";
-    default:
-      return "4:2:0";
-  }
-}
-
 }  // namespace
 
 Rational frame_rate(const SequenceValues& values) {
@@ -115,6 +104,17 @@ Rational sample_aspect_ratio(const SequenceValues& values) {
   const int64_t height = display ? values.display_vertical_size : values.vertical_size;
   const Rational dar = kDisplayAspectRatios[size_t(code)];
   return reduced(dar.num * height, dar.den * width);
+}
+
+std::string_view chroma_format_text(int chroma_format) {
+  switch (chroma_format) {
+    case 2:
+      return "4:2:2";
+    case 3:
+      return "4:4:4";
+    default:
+      return "4:2:0";
+  }
 }
 
 std::string_view field_order(const StreamInfo& info) {

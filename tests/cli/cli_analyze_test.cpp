@@ -302,7 +302,7 @@ TEST(CliAnalyze, StandardInputAndFifosAreRead) {
   const nlohmann::json from_fifo = analyze_json(fifo);
   EXPECT_EQ(from_fifo["frame_bytes"], direct["frame_bytes"]);
   EXPECT_EQ(run_cli("analyze --save-all - < " + quoted(stream)).err,
-            "tavik-cli: report files need names when the input is not a file\n");
+            "tavik-cli: report files need names when the input is standard input\n");
 }
 
 TEST(CliAnalyze, OutputsNeverReplaceTheInputAndWriteErrorsFail) {
