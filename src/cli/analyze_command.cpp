@@ -146,9 +146,7 @@ void add_analyze_command(CLI::App& app, int& exit_status) {
   command->add_flag("--filter-b", options->filter_b, "Leave B frames out of the measurements");
   command->add_flag("--decode", options->decode,
                     "Measure during a full decode instead of the headers-only walk");
-  command->add_flag("--all-sequences", options->all_sequences,
-                    "Go on through every sequence of the file (files joined one after the "
-                    "other) instead of stopping at the first sequence end code");
+  add_all_sequences_flag(*command, options->all_sequences);
   command->add_option("--trace", options->trace, "Header trace level (0 = off)")
       ->check(CLI::NonNegativeNumber);
   command

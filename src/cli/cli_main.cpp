@@ -12,6 +12,12 @@ void add_input_option(CLI::App& command, std::string& input) {
       ->required();
 }
 
+void add_all_sequences_flag(CLI::App& command, bool& all_sequences) {
+  command.add_flag("--all-sequences", all_sequences,
+                   "Go on through every sequence of the file (files joined one after the other) "
+                   "instead of stopping at the first sequence end code");
+}
+
 }  // namespace tavik::cli
 
 int main(int argc, char** argv) {

@@ -17,5 +17,7 @@ void add_info_command(CLI::App& app, int& exit_status);
 
 // The required FILE argument of every command.
 void add_input_option(CLI::App& command, std::string& input);
+// --all-sequences: go on after a sequence end code that another sequence follows.
+void add_all_sequences_flag(CLI::App& command, bool& all_sequences);
 
 }  // namespace tavik::cli

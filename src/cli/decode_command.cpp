@@ -23,6 +23,7 @@ struct DecodeOptions {
   std::string input;
   std::string output;
   bool coded_size = false;
+  bool all_sequences = false;
 };
 
 // What the summary line tells about a frame: the size written, the other size (the coded size
@@ -113,6 +114,7 @@ int run_decode(const DecodeOptions& options) {
   YuvWriter writer(out.stream(), options.coded_size, has_extension(options.output, ".y4m"));
   SessionOptions session_options;
   session_options.display_disabled = true;
+  session_options.all_sequences = options.all_sequences;
   AnalysisStore store;
   CliMessages messages(store, to_stdout, false);
   if (!run_session(store, input, writer, messages, session_options,
@@ -120,7 +122,8 @@ int run_decode(const DecodeOptions& options) {
     return 1;
   }
   if (writer.write_error() != 0) {
-    return fail("cannot write " + options.output + ": " + std::strerror(writer.write_error()));
+    const std::string name = to_stdout ? "standard output" : options.output;
+    return fail("cannot write " + name + ": " + std::strerror(writer.write_error()));
   }
   if (const std::string problem = out.commit(); !problem.empty()) {
     return fail("cannot write " + problem);
@@ -148,6 +151,7 @@ void add_decode_command(CLI::App& app, int& exit_status) {
                    "output and the report to the standard error stream")
       ->required()
       ->type_name("OUT.yuv|OUT.y4m|-");
+  add_all_sequences_flag(*command, options->all_sequences);
   command->add_flag("--coded-size", options->coded_size,
                     "Write the whole coded frames (whole macroblocks) instead of cropping them");
   command->callback([options, &exit_status] { exit_status = run_decode(*options); });

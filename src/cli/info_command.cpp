@@ -52,9 +52,7 @@ void add_info_command(CLI::App& app, int& exit_status) {
   command->add_option("--format", options->format, "text or json")
       ->check(CLI::IsMember({"text", "json"}))
       ->capture_default_str();
-  command->add_flag("--all-sequences", options->all_sequences,
-                    "Go on through every sequence of the file instead of stopping at the first "
-                    "sequence end code");
+  add_all_sequences_flag(*command, options->all_sequences);
   command->callback([options, &exit_status] { exit_status = run_info(*options); });
 }
 

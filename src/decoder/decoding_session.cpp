@@ -151,14 +151,7 @@ class DecodingSession::Impl {
 
   void setup_decoder() {
     DecodingVariables& vars = ctx_->vars;
-    if (!ctx_->layer.mpeg2) {
-      vars.progressive_sequence = 1;
-      vars.progressive_frame = 1;
-      vars.picture_structure = 3;
-      vars.frame_pred_frame_dct = 1;
-      vars.chroma_format = 1;
-      vars.matrix_coefficients = 5;
-    }
+    if (!ctx_->layer.mpeg2) set_mpeg1_values(vars);
     ctx_->geometry = frame_geometry_for(vars, ctx_->layer.mpeg2);
     if (options_.decode_pictures) allocate_frames();
   }

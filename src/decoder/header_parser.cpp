@@ -33,6 +33,15 @@ constexpr int kDefaultNonIntraWeight = 16;
 
 }  // namespace
 
+void set_mpeg1_values(DecodingVariables& vars) {
+  vars.progressive_sequence = 1;
+  vars.progressive_frame = 1;
+  vars.picture_structure = 3;
+  vars.frame_pred_frame_dct = 1;
+  vars.chroma_format = 1;
+  vars.matrix_coefficients = 5;
+}
+
 HeaderParser::HeaderParser(DecoderContext& ctx, StartCodeScanner& scanner, AnalysisStore& store,
                            StreamInfo& info, int verbose_level, bool all_sequences)
     : ctx_(ctx),
@@ -67,8 +76,13 @@ int HeaderParser::read_headers() {
         const long long byte = header_byte();
         info_.sequence_end_read();
         if (sequence_follows()) {
-          // The end code's bytes then count into the picture before it.
-          if (all_sequences_) break;
+          // The end code's bytes then count into the picture before it. The next sequence is
+          // MPEG-1 unless a sequence extension follows its header.
+          if (all_sequences_) {
+            ctx_.layer.mpeg2 = 0;
+            set_mpeg1_values(ctx_.vars);
+            break;
+          }
           info_.stopped_at = byte;
         }
         scanner_.measure_picture();
@@ -193,7 +207,7 @@ void HeaderParser::picture_header() {
     vars.back_r_size = backward_f_code - 1;
   }
   skip_extra_information();
-  info_.picture_header_read(ctx_.layer.mpeg2 != 0);
+  info_.picture_header_read();
 
   if (tracing(1)) print(format_text("picture header (byte %lld)\n", byte));
   if (tracing(2)) {

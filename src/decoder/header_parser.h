@@ -26,6 +26,9 @@ inline constexpr uint32_t kPackStartCode = 0x000001BA;
   return code >= kFirstSliceStartCode && code <= kLastSliceStartCode;
 }
 
+// The values that MPEG-1 video, which does not code them, implies: progressive frames, 4:2:0.
+void set_mpeg1_values(DecodingVariables& vars);
+
 // Walks the stream from one picture header to the next, keeps the header values in the
 // decoder context, and drives the start-code scanner at every picture start code and at the
 // sequence end code. Every header read is reported to `info`.

@@ -26,11 +26,11 @@ void StreamInfo::group_read(bool closed_gop) {
   ++(closed_gop ? closed_gops : open_gops);
 }
 
-void StreamInfo::picture_header_read(bool mpeg2) {
+void StreamInfo::picture_header_read() {
   if (pictures == 0) sequence = current;
   ++pictures;
   // MPEG-1 pictures are whole frames shown once.
-  if (!mpeg2) fields += 2;
+  if (current.mpeg2 == 0) fields += 2;
 }
 
 void StreamInfo::picture_coding_extension_read(const DecodingVariables& vars) {

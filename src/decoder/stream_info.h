@@ -51,7 +51,7 @@ struct StreamInfo {
   void sequence_header_read();
   void sequence_end_read();
   void group_read(bool closed_gop);
-  void picture_header_read(bool mpeg2);
+  void picture_header_read();
   void picture_coding_extension_read(const DecodingVariables& vars);
 
  private:
