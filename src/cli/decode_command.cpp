@@ -125,6 +125,8 @@ int run_decode(const DecodeOptions& options) {
     const std::string name = to_stdout ? "standard output" : options.output;
     return fail("cannot write " + name + ": " + std::strerror(writer.write_error()));
   }
+  // A read error has been reported; the frames decoded before it are not kept.
+  if (messages.read_failed()) return 1;
   if (const std::string problem = out.commit(); !problem.empty()) {
     return fail("cannot write " + problem);
   }

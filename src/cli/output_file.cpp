@@ -56,7 +56,10 @@ std::string OutputFile::open(const std::string& name) {
   const int fd = ::mkstemp(pattern.data());
   if (fd < 0) return failure(name, errno);
   temporary_ = pattern;
-  ::fchmod(fd, new_file_mode());
+  // A replaced file keeps its permissions; a new one gets those of any new file.
+  struct stat existing {};
+  const bool replacing = ::stat(target_.c_str(), &existing) == 0;
+  ::fchmod(fd, replacing ? existing.st_mode & 07777 : new_file_mode());
   stream_ = ::fdopen(fd, "wb");
   if (stream_ != nullptr) return {};
   const int saved = errno;
