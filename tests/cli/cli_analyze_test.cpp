@@ -233,10 +233,11 @@ TEST(CliAnalyze, JoinedFilesStopAtTheEndCodeOrGoOnThroughEverySequence) {
 
   const nlohmann::json all = analyze_json(joined, "--all-sequences");
   const fs::path counted = test::scratch_dir() / "ffprobe-frames.txt";
-  ASSERT_EQ(test::run_command("ffprobe -v error -count_packets -show_entries stream=nb_read_packets "
-                              "-of csv=p=0 " +
-                              quoted(joined) + " >" + quoted(counted)),
-            0);
+  ASSERT_EQ(
+      test::run_command("ffprobe -v error -count_packets -show_entries stream=nb_read_packets "
+                        "-of csv=p=0 " +
+                        quoted(joined) + " >" + quoted(counted)),
+      0);
   EXPECT_EQ(all["frame_bytes"].size(), std::stoul(test::file_text(counted)));
   EXPECT_EQ(all["last_frame"],
             first["last_frame"].get<int>() + second["last_frame"].get<int>() + 1);
