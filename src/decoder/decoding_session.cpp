@@ -141,6 +141,12 @@ class DecodingSession::Impl {
   }
 
   void decode_next_picture() {
+    // Pictures before the first sequence header (a system stream cut in the middle) have no
+    // size to be decoded at; they are measured and passed over.
+    if (info_.sequences == 0) {
+      pass_slices();
+      return;
+    }
     if (needs_init_) {
       setup_decoder();
       needs_init_ = false;

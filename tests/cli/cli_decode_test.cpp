@@ -331,5 +331,19 @@ TEST(CliDecodeOutputs, Y4mAndStandardOutput) {
   EXPECT_EQ(piped.out, test::file_text(raw));
 }
 
+// A system stream cut in the middle is read from its next pack; the pictures before its first
+// sequence header are measured but not decoded.
+TEST(CliDecodeOutputs, ACutSystemStreamDecodesFromItsFirstSequenceHeader) {
+  const std::vector<uint8_t> whole = test::read_file(make_stream(kCases[1]));
+  const fs::path cut = test::scratch_dir() / "cut.mpg";
+  test::write_file(cut, {whole.begin() + 3000, whole.end()});
+  const CliResult result =
+      run_cli("decode " + quoted(cut) + " -o " + quoted(test::scratch_dir() / "cut.yuv"));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(result.err.starts_with("skipped ")) << result.err;
+  EXPECT_NE(result.err.find(" bytes before the first pack header\n"), std::string::npos);
+  EXPECT_GT(std::stoi(result.out), 0) << result.out;
+}
+
 }  // namespace
 }  // namespace tavik
