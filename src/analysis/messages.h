@@ -6,6 +6,9 @@
 
 namespace tavik {
 
+// The message box text of a failed read of the input.
+inline constexpr std::string_view kReadErrorText = "No se puede leer del fichero";
+
 // Where the engine's texts go: notices and traces to the standard output, warnings to the
 // standard error stream, and the few texts that the desktop shows in a message box.
 class Messages {

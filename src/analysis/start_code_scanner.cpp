@@ -11,7 +11,6 @@ namespace {
 
 constexpr size_t kBlockSize = size_t{1} << 16;
 constexpr int kPrimingBytes = 3;
-constexpr const char* kReadError = "No se puede leer del fichero";
 
 // The byte after 00 00 01 of each measured pattern.
 constexpr uint8_t kPictureCode = 0x00;
@@ -139,7 +138,7 @@ void StartCodeScanner::measure() {
       if (next_run()) continue;
       // Reported once: after it the input stays at its end.
       if (!at_end_ && input_ != nullptr && input_->read_failed()) {
-        messages_.message_box(kReadError);
+        messages_.message_box(kReadErrorText);
       }
       at_end_ = true;
       close_gop();

@@ -1,24 +1,48 @@
 #pragma once
 
 #include <functional>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "analysis/analysis_store.h"
+#include "cli/cli_input.h"
+#include "cli/cli_messages.h"
 #include "decoder/decoding_session.h"
+#include "decoder/stream_info.h"
 
 namespace tavik::cli {
 
-// A message naming the input when it cannot be read ("PATH: reason"), or empty when it can.
-[[nodiscard]] std::string input_problem(const std::string& path);
+// What a command hears from its session. `session` is set while the session runs, so that a
+// listener can look at the headers read so far.
+class RunListener : public SessionListener {
+ public:
+  void session_ended(const std::string& text) override { summary = text; }
 
-// Opens the stream and steps the session until it ends or `finished` (checked after every
-// step) says so. FatalError from the session passes through. A progress line is kept on the
-// standard error stream, when it is a terminal, for runs that last longer than a second.
-void run_session(AnalysisStore& store, const std::string& input_path, SessionListener& listener,
-                 const SessionOptions& options, const std::function<bool()>& finished = {});
+  const DecodingSession* session = nullptr;
+  std::string summary;  // handed over at the end of the stream
+};
 
-// Runs the session to its end and returns the summary it hands over.
-[[nodiscard]] std::string run_analysis(AnalysisStore& store, const std::string& input_path,
-                                       const SessionOptions& options);
+// Opens the input named `name` and makes sure that no output names the same file. Returns an
+// empty string, or the message to fail with.
+[[nodiscard]] std::string open_input(CliInput& input, const std::string& name,
+                                     std::span<const std::string> outputs);
+
+// Steps the session on the input until it ends or `finished` (checked after every step) says
+// so; returns what the headers told, or nullopt after printing the text of a fatal error. A
+// progress line is kept on the standard error stream, when it is a terminal, for runs that last
+// longer than a second. A walk that stopped at a sequence end code with another sequence after
+// it says so on the standard error stream.
+std::optional<StreamInfo> run_session(AnalysisStore& store, const CliInput& input,
+                                      RunListener& listener, Messages& messages,
+                                      const SessionOptions& options,
+                                      const std::function<bool()>& finished = {});
+
+// Prints "tavik-cli: " and the text on the standard error stream; returns 1, the exit status.
+int fail(const std::string& text);
+
+// The exit status of a command whose work is done: 1 when the input could not be read to its
+// end or the standard output cannot be written (which is reported), else 0.
+[[nodiscard]] int finish(const CliMessages& messages);
 
 }  // namespace tavik::cli

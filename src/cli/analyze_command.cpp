@@ -1,15 +1,18 @@
 #include <CLI/CLI.hpp>
 #include <array>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
 #include "cli/lower_layer_option.h"
 #include "cli/measurement_output.h"
-#include "decoder/fatal_error.h"
+#include "cli/output_file.h"
 #include "results/report_files.h"
+#include "results/stream_description.h"
 
 namespace tavik::cli {
 
@@ -24,6 +27,7 @@ struct AnalyzeOptions {
   bool filter_p = false;
   bool filter_b = false;
   bool decode = false;
+  bool all_sequences = false;
   int trace = 0;
   std::string format = "summary";
   bool bare = false;
@@ -40,35 +44,60 @@ void print(std::string_view text, std::FILE* stream) {
   std::fwrite(text.data(), 1, text.size(), stream);
 }
 
+// One report file asked for: its name and what it holds.
+struct ReportTarget {
+  std::string name;
+  std::function<std::string(const StoreData&)> text;
+  std::string_view open_error;
+};
+
+// Every file asked for, with its default name where none was given. A report file without a
+// name needs an input file to take it from.
+std::vector<ReportTarget> report_targets(const AnalyzeOptions& options, bool input_is_file) {
+  std::vector<ReportTarget> targets;
+  const ReportNames defaults = default_report_names(options.input);
+  const OutputFormat format = options.bare ? OutputFormat::kBare : OutputFormat::kDescriptive;
+  for (size_t i = 0; i < kReportFiles.size(); ++i) {
+    if (!options.save_all && options.report_options[i]->count() == 0) continue;
+    const ReportFile file = kReportFiles[i];
+    const std::string& given = options.report_names[i];
+    targets.push_back({given.empty() && input_is_file ? defaults[file] : given,
+                       [file, format, &options](const StoreData& data) {
+                         return report_file_text(file, data, options.input, format);
+                       },
+                       open_error_message(file)});
+  }
+  const std::array<std::pair<const std::string*, DocumentKind>, 2> lists = {
+      {{&options.frame_list, DocumentKind::kFrames}, {&options.gop_list, DocumentKind::kGops}}};
+  for (const auto& [name, kind] : lists) {
+    if (name->empty()) continue;
+    targets.push_back({*name,
+                       [kind, &options](const StoreData& data) {
+                         return document_list_text(kind, data, options.input);
+                       },
+                       kDocumentListError});
+  }
+  return targets;
+}
+
 std::string measurements_text(const AnalyzeOptions& options, const StoreData& data,
-                              const std::string& summary) {
-  if (options.format == "json") return measurements_json(data, options.input, summary);
+                              const std::string& summary, const StreamInfo& info,
+                              const CliMessages& messages) {
+  if (options.format == "json") {
+    return measurements_json(data, options.input, summary, describe_stream(info, data),
+                             messages.kept());
+  }
   if (options.format == "csv") return measurements_csv(data);
   if (options.format == "table") return measurements_table(data);
   return summary;
 }
 
 // Writes every file asked for; each failure is reported and the others are still written.
-bool write_files(const AnalyzeOptions& options, const StoreData& data) {
+bool write_files(const std::vector<ReportTarget>& targets, const StoreData& data) {
   bool all_written = true;
-  const ReportNames defaults = default_report_names(options.input);
-  const OutputFormat format = options.bare ? OutputFormat::kBare : OutputFormat::kDescriptive;
-  for (size_t i = 0; i < kReportFiles.size(); ++i) {
-    if (!options.save_all && options.report_options[i]->count() == 0) continue;
-    const ReportFile file = kReportFiles[i];
-    const std::string& name =
-        options.report_names[i].empty() ? defaults[file] : options.report_names[i];
-    if (!write_text_file(name, report_file_text(file, data, options.input, format))) {
-      print(std::string(open_error_message(file)) + ": " + name + "\n", stderr);
-      all_written = false;
-    }
-  }
-  const std::array<std::pair<const std::string*, DocumentKind>, 2> lists = {
-      {{&options.frame_list, DocumentKind::kFrames}, {&options.gop_list, DocumentKind::kGops}}};
-  for (const auto& [name, kind] : lists) {
-    if (name->empty()) continue;
-    if (!write_text_file(*name, document_list_text(kind, data, options.input))) {
-      print(std::string(kDocumentListError) + ": " + *name + "\n", stderr);
+  for (const ReportTarget& target : targets) {
+    if (!write_text_file(target.name, target.text(data))) {
+      print(std::string(target.open_error) + ": " + target.name + "\n", stderr);
       all_written = false;
     }
   }
@@ -76,27 +105,33 @@ bool write_files(const AnalyzeOptions& options, const StoreData& data) {
 }
 
 int run_analyze(const AnalyzeOptions& options) {
-  if (const std::string problem = input_problem(options.input); !problem.empty()) {
-    print("tavik-cli: cannot open " + problem + "\n", stderr);
-    return 1;
+  CliInput input;
+  const std::vector<ReportTarget> targets = report_targets(options, options.input != "-");
+  std::vector<std::string> names;
+  for (const ReportTarget& target : targets) {
+    if (target.name.empty())
+      return fail("report files need names when the input is standard input");
+    names.push_back(target.name);
+  }
+  if (const std::string problem = open_input(input, options.input, names); !problem.empty()) {
+    return fail(problem);
   }
   AnalysisStore store;
   store.set_filters(options.filter_i, options.filter_p, options.filter_b);
+  const bool data_on_stdout = options.format == "json" || options.format == "csv";
+  CliMessages messages(store, data_on_stdout, options.format == "json");
   SessionOptions session_options;
   session_options.decode_pictures = options.decode;
   session_options.verbose_level = options.trace;
   session_options.lower_layer_pattern = options.lower_layer;
-  std::string summary;
-  try {
-    summary = run_analysis(store, options.input, session_options);
-  } catch (const FatalError& error) {
-    print(error.what(), stderr);
-    return 1;
-  }
+  session_options.all_sequences = options.all_sequences;
+  RunListener listener;
+  const auto info = run_session(store, input, listener, messages, session_options);
+  if (!info) return 1;
   const StoreData data = store.snapshot();
-  print(measurements_text(options, data, summary), stdout);
-  std::fflush(stdout);
-  return write_files(options, data) ? 0 : 1;
+  print(measurements_text(options, data, listener.summary, *info, messages), stdout);
+  const int status = finish(messages);
+  return write_files(targets, data) ? status : 1;
 }
 
 }  // namespace
@@ -107,20 +142,22 @@ void add_analyze_command(CLI::App& app, int& exit_status) {
       "analyze",
       "Measure the GOPs, frames and slices of a stream, print the summary or the measurements, "
       "and write the report files asked for.");
-  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
-      ->required();
+  add_input_option(*command, options->input);
 
   command->add_flag("--filter-i", options->filter_i, "Leave I frames out of the measurements");
   command->add_flag("--filter-p", options->filter_p, "Leave P frames out of the measurements");
   command->add_flag("--filter-b", options->filter_b, "Leave B frames out of the measurements");
   command->add_flag("--decode", options->decode,
                     "Measure during a full decode instead of the headers-only walk");
+  add_all_sequences_flag(*command, options->all_sequences);
   command->add_option("--trace", options->trace, "Header trace level (0 = off)")
       ->check(CLI::NonNegativeNumber);
   command
       ->add_option("--format", options->format,
                    "What to print: summary (the summary report), table, csv (one row per "
-                   "frame) or json (counters, maxima, arrays and summary)")
+                   "frame) or json (counters, maxima, arrays, summary, stream properties and "
+                   "the engine's messages); with csv and json the engine's notices go to the "
+                   "standard error stream")
       ->check(CLI::IsMember({"summary", "table", "csv", "json"}))
       ->capture_default_str();
 

@@ -35,10 +35,6 @@ struct ChartOptions {
   std::string output;
 };
 
-void fail(const std::string& message) {
-  std::fprintf(stderr, "tavik-cli: %s\n", message.c_str());
-}
-
 bool ends_with(const std::string& text, const std::string& tail) {
   return text.size() >= tail.size() &&
          text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
@@ -108,28 +104,25 @@ int run_chart(const ChartOptions& options) {
   char rest = 0;
   if (std::sscanf(options.size.c_str(), "%dx%d%c", &width, &height, &rest) != 2 || width < 1 ||
       height < 1 || width > 16384 || height > 16384) {
-    fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
-    return 1;
+    return fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
   }
   if (!ends_with(options.output, ".png") && !ends_with(options.output, ".svg")) {
-    fail("the output name must end in .png or .svg: " + options.output);
-    return 1;
+    return fail("the output name must end in .png or .svg: " + options.output);
   }
   if (options.source != "gop" && options.filter_i && options.filter_p && options.filter_b) {
-    fail("You must not filter all the frames types");
-    return 1;
+    return fail("You must not filter all the frames types");
   }
-  if (const std::string problem = input_problem(options.input); !problem.empty()) {
-    fail("cannot open " + problem);
-    return 1;
+  CliInput input;
+  const std::string outputs[] = {options.output};
+  if (const std::string problem = open_input(input, options.input, outputs); !problem.empty()) {
+    return fail(problem);
   }
   AnalysisStore store;
-  try {
-    (void)run_analysis(store, options.input, {.decode_pictures = false});
-  } catch (const FatalError& error) {
-    std::fputs(error.what(), stderr);
-    return 1;
-  }
+  CliMessages messages(store, false, false);
+  RunListener listener;
+  SessionOptions session_options;
+  session_options.decode_pictures = false;
+  if (!run_session(store, input, listener, messages, session_options)) return 1;
   StoreData data = store.snapshot();
 
   // No display is needed: the offscreen platform renders into images.
@@ -142,8 +135,7 @@ int run_chart(const ChartOptions& options) {
   const ChartScene scene =
       settled_scene(options, data, size, QtTextMetrics(QGuiApplication::font()));
   if (!render(scene, size, options.output)) {
-    fail("cannot write " + options.output);
-    return 1;
+    return fail("cannot write " + options.output);
   }
   return 0;
 }

@@ -1,18 +1,20 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
-#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
 #include "cli/lower_layer_option.h"
+#include "cli/output_file.h"
+#include "cli/y4m_header.h"
 #include "decoder/decoder_state.h"
-#include "decoder/fatal_error.h"
 #include "decoder/frame_output.h"
+#include "results/stream_description.h"
 
 namespace tavik::cli {
 
@@ -22,6 +24,7 @@ struct DecodeOptions {
   std::string input;
   std::string output;
   bool coded_size = false;
+  bool all_sequences = false;
   int threads = 1;
   std::string lower_layer;
 };
@@ -37,21 +40,11 @@ struct FrameShape {
   friend bool operator==(const FrameShape&, const FrameShape&) = default;
 };
 
-const char* chroma_format_name(int chroma_format) {
-  switch (chroma_format) {
-    case 2:
-      return "4:2:2";
-    case 3:
-      return "4:4:4";
-    default:
-      return "4:2:0";
-  }
-}
-
-// Writes every frame to the output as it comes.
-class YuvWriter final : public SessionListener {
+// Writes every frame to the output as it comes, each after a frame header in YUV4MPEG2.
+class YuvWriter final : public RunListener {
  public:
-  YuvWriter(std::FILE* out, bool coded_size) : out_(out), coded_size_(coded_size) {}
+  YuvWriter(std::FILE* out, bool coded_size, bool y4m)
+      : out_(out), coded_size_(coded_size), y4m_(y4m) {}
 
   void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
                    const DecodingVariables& vars) override {
@@ -65,14 +58,21 @@ class YuvWriter final : public SessionListener {
     } else if (shape != first_shape_) {
       shape_changed_ = true;
     }
+    if (y4m_) {
+      if (frame_count_ == 0) write(y4m_stream_header(session->stream_info(), written));
+      write(kY4mFrameHeader);
+    }
     // Straight from the frame store: the stream's buffer is the only copy.
-    for_each_planar_run(frame, geometry, written, [this](const uint8_t* bytes, size_t count) {
-      if (write_error_ == 0 && std::fwrite(bytes, 1, count, out_) != count) write_error_ = errno;
-    });
+    for_each_planar_run(frame, geometry, written,
+                        [this](const uint8_t* bytes, size_t count) { write(bytes, count); });
     if (write_error_ == 0) ++frame_count_;
   }
 
   [[nodiscard]] int write_error() const { return write_error_; }
+  void write(const void* bytes, size_t count) {
+    if (write_error_ == 0 && std::fwrite(bytes, 1, count, out_) != count) write_error_ = errno;
+  }
+  void write(std::string_view text) { write(text.data(), text.size()); }
   [[nodiscard]] bool shape_changed() const { return shape_changed_; }
 
   // "25 frames, 170x130, 4:2:0 (coded size 176x144)"
@@ -80,8 +80,8 @@ class YuvWriter final : public SessionListener {
     std::string line = std::to_string(frame_count_) + " frames";
     if (frame_count_ == 0) return line + "\n";
     const FrameShape& s = first_shape_;
-    line += ", " + std::to_string(s.width) + "x" + std::to_string(s.height) + ", " +
-            chroma_format_name(s.chroma_format);
+    line += ", " + std::to_string(s.width) + "x" + std::to_string(s.height) + ", ";
+    line += chroma_format_text(s.chroma_format);
     if (s.other_width != s.width || s.other_height != s.height) {
       line += std::string(coded_size_ ? " (picture size " : " (coded size ") +
               std::to_string(s.other_width) + "x" + std::to_string(s.other_height) + ")";
@@ -92,51 +92,52 @@ class YuvWriter final : public SessionListener {
  private:
   std::FILE* out_;
   const bool coded_size_;
+  const bool y4m_;
   int64_t frame_count_ = 0;
   FrameShape first_shape_;
   bool shape_changed_ = false;
   int write_error_ = 0;
 };
 
-constexpr size_t kOutputBufferSize = size_t(1) << 20;
-
-int write_failure(const std::string& path, int error) {
-  std::fprintf(stderr, "tavik-cli: cannot write %s: %s\n", path.c_str(), std::strerror(error));
-  return 1;
-}
-
 int run_decode(const DecodeOptions& options) {
-  if (const std::string problem = input_problem(options.input); !problem.empty()) {
-    std::fprintf(stderr, "tavik-cli: cannot open %s\n", problem.c_str());
-    return 1;
+  CliInput input;
+  if (const std::string problem = open_input(input, options.input, {{options.output}});
+      !problem.empty()) {
+    return fail(problem);
   }
-  std::FILE* out = std::fopen(options.output.c_str(), "wb");
-  if (out == nullptr) return write_failure(options.output, errno);
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> closer(out, &std::fclose);
+  OutputFile out;
+  if (const std::string problem = out.open(options.output); !problem.empty()) {
+    return fail("cannot write " + problem);
+  }
+  const bool to_stdout = options.output == "-";
   // Cropped rows go through the stream's buffer: a large one keeps the writes few.
-  std::setvbuf(out, nullptr, _IOFBF, kOutputBufferSize);
-
-  YuvWriter writer(out, options.coded_size);
+  std::setvbuf(out.stream(), nullptr, _IOFBF, size_t(1) << 20);
+  YuvWriter writer(out.stream(), options.coded_size, has_extension(options.output, ".y4m"));
   SessionOptions session_options;
   session_options.display_disabled = true;
+  session_options.all_sequences = options.all_sequences;
   session_options.threads = options.threads;
   session_options.lower_layer_pattern = options.lower_layer;
   AnalysisStore store;
-  try {
-    run_session(store, options.input, writer, session_options,
-                [&writer] { return writer.write_error() != 0; });
-  } catch (const FatalError& error) {
-    std::fputs(error.what(), stderr);
+  CliMessages messages(store, to_stdout, false);
+  if (!run_session(store, input, writer, messages, session_options,
+                   [&writer] { return writer.write_error() != 0; })) {
     return 1;
   }
-  if (writer.write_error() != 0) return write_failure(options.output, writer.write_error());
-  if (std::fclose(closer.release()) != 0) return write_failure(options.output, errno);
-
-  std::fputs(writer.summary_line().c_str(), stdout);
+  if (writer.write_error() != 0) {
+    const std::string name = to_stdout ? "standard output" : options.output;
+    return fail("cannot write " + name + ": " + std::strerror(writer.write_error()));
+  }
+  // A read error has been reported; the frames decoded before it are not kept.
+  if (messages.read_failed()) return 1;
+  if (const std::string problem = out.commit(); !problem.empty()) {
+    return fail("cannot write " + problem);
+  }
+  std::fputs(writer.summary_line().c_str(), to_stdout ? stderr : stdout);
   if (writer.shape_changed()) {
     std::fputs("tavik-cli: the frame size or chroma format changes within the stream\n", stderr);
   }
-  return 0;
+  return finish(messages);
 }
 
 }  // namespace
@@ -145,13 +146,17 @@ void add_decode_command(CLI::App& app, int& exit_status) {
   auto options = std::make_shared<DecodeOptions>();
   CLI::App* command = app.add_subcommand(
       "decode",
-      "Decode every frame and write them in display order as raw planar 8-bit YUV (Y, Cb, Cr "
-      "planes in the stream's chroma format), cropped to the picture size.");
-  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
-      ->required();
-  command->add_option("-o,--output", options->output, "The raw YUV file to write")
+      "Decode every frame and write them in display order as planar 8-bit YUV (Y, Cb, Cr "
+      "planes in the stream's chroma format), cropped to the picture size: YUV4MPEG2 when the "
+      "output name ends in .y4m, raw otherwise. A decode that fails leaves no output file.");
+  add_input_option(*command, options->input);
+  command
+      ->add_option("-o,--output", options->output,
+                   "The file to write (.y4m: YUV4MPEG2); - writes the frames to the standard "
+                   "output and the report to the standard error stream")
       ->required()
-      ->type_name("OUT.yuv");
+      ->type_name("OUT.yuv|OUT.y4m|-");
+  add_all_sequences_flag(*command, options->all_sequences);
   command->add_flag("--coded-size", options->coded_size,
                     "Write the whole coded frames (whole macroblocks) instead of cropping them");
   command

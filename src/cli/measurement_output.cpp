@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <nlohmann/json.hpp>
+#include <type_traits>
+#include <variant>
 #include <vector>
 
 #include "results/report_files.h"
@@ -33,7 +35,8 @@ std::vector<Row> frame_rows(const StoreData& data) {
     while (size_t(gop + 1) < gop_first.size() && gop_first[size_t(gop + 1)] <= f) ++gop;
     const int64_t first = i < first_slice.size() ? int64_t{first_slice[i]} : -1;
     const int64_t entries = i + 1 < first_slice.size() ? int64_t{first_slice[i + 1]} - first : 0;
-    rows.push_back({std::to_string(f), std::string(type_letter(data.frame_types[i], "non detected")),
+    rows.push_back({std::to_string(f),
+                    std::string(type_letter(data.frame_types[i], "non detected")),
                     std::to_string(data.frame_bytes[i]), std::to_string(first),
                     std::to_string(entries), std::to_string(gop)});
   }
@@ -44,11 +47,37 @@ std::vector<uint32_t> as_vector(std::span<const uint32_t> entries) {
   return {entries.begin(), entries.end()};
 }
 
+nlohmann::ordered_json stream_object(const std::vector<StreamField>& stream) {
+  nlohmann::ordered_json object = nlohmann::ordered_json::object();
+  for (const StreamField& field : stream) {
+    std::visit(
+        [&object, &field](const auto& value) {
+          if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::monostate>) {
+            object[field.key] = nullptr;
+          } else {
+            object[field.key] = value;
+          }
+        },
+        field.value);
+  }
+  return object;
+}
+
+// Paths need not be UTF-8; bytes that are not are replaced rather than refused.
+std::string dumped(const nlohmann::ordered_json& json) {
+  return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace
 
 std::string measurements_json(const StoreData& data, std::string_view input_path,
-                              std::string_view summary) {
+                              std::string_view summary, const std::vector<StreamField>& stream,
+                              const std::vector<RaisedMessage>& messages) {
   const int64_t frames = data.frame_count();
+  nlohmann::ordered_json raised = nlohmann::ordered_json::array();
+  for (const RaisedMessage& message : messages) {
+    raised.push_back({{"text", message.text}, {"frame", message.frame}});
+  }
   const nlohmann::ordered_json json = {
       {"input", input_path},
       {"last_frame", data.last_frame},
@@ -68,9 +97,25 @@ std::string measurements_json(const StoreData& data, std::string_view input_path
       {"gop_first_frame",
        as_vector(valid_entries(data.gop_first_frame, int64_t{data.open_gop} + 1))},
       {"summary", summary},
+      {"stream", stream_object(stream)},
+      {"messages", raised},
   };
-  // Paths need not be UTF-8; bytes that are not are replaced rather than refused.
-  return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+  return dumped(json);
+}
+
+std::string stream_json(std::string_view input_path, const std::vector<StreamField>& stream) {
+  return dumped({{"input", input_path}, {"stream", stream_object(stream)}});
+}
+
+std::string stream_text(std::string_view input_path, const std::vector<StreamField>& stream) {
+  std::string text = "File: " + std::string(input_path) + "\n";
+  for (const StreamField& field : stream) {
+    text += field.label;
+    text += ": ";
+    text += field.text;
+    text += '\n';
+  }
+  return text;
 }
 
 std::string measurements_csv(const StoreData& data) {

@@ -2,8 +2,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "analysis/analysis_store.h"
+#include "cli/cli_messages.h"
+#include "results/stream_description.h"
 
 namespace tavik::cli {
 
@@ -11,9 +14,20 @@ namespace tavik::cli {
 // entries only).
 
 // One object: the store's counters, maxima and six arrays under their own names, plus the
-// input path and the summary text.
+// input path, the summary text, the stream's properties (`stream`) and the engine's texts with
+// the frame each came at (`messages`).
 [[nodiscard]] std::string measurements_json(const StoreData& data, std::string_view input_path,
-                                            std::string_view summary);
+                                            std::string_view summary,
+                                            const std::vector<StreamField>& stream,
+                                            const std::vector<RaisedMessage>& messages);
+
+// The stream's properties: {"input": ..., "stream": {...}}.
+[[nodiscard]] std::string stream_json(std::string_view input_path,
+                                      const std::vector<StreamField>& stream);
+
+// The stream's properties, one "Label: value" line each.
+[[nodiscard]] std::string stream_text(std::string_view input_path,
+                                      const std::vector<StreamField>& stream);
 
 // A header row, then one row per frame: index, type, bytes, first slice entry, number of slice
 // entries, GOP whose frame range holds it (-1 before the first group start code).

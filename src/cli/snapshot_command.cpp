@@ -8,9 +8,9 @@
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
 #include "cli/lower_layer_option.h"
+#include "cli/output_file.h"
 #include "cli/png_writer.h"
 #include "decoder/decoder_state.h"
-#include "decoder/fatal_error.h"
 #include "display/dither.h"
 #include "display/palette.h"
 #include "display/true_colour.h"
@@ -29,7 +29,7 @@ struct SnapshotOptions {
 
 // Keeps the dithered image of one frame. The session hands a frame's image over right after
 // the frame itself; the images of second fields come on their own and are passed by.
-class FrameSnapshot final : public SessionListener {
+class FrameSnapshot final : public RunListener {
  public:
   FrameSnapshot(int64_t frame, bool true_colour) : frame_(frame), true_colour_(true_colour) {}
 
@@ -70,36 +70,39 @@ class FrameSnapshot final : public SessionListener {
 };
 
 int run_snapshot(const SnapshotOptions& options) {
-  if (const std::string problem = input_problem(options.input); !problem.empty()) {
-    std::fprintf(stderr, "tavik-cli: cannot open %s\n", problem.c_str());
-    return 1;
+  if (!has_extension(options.output, ".png")) {
+    return fail("the output name must end in .png: " + options.output);
+  }
+  CliInput input;
+  if (const std::string problem = open_input(input, options.input, {{options.output}});
+      !problem.empty()) {
+    return fail(problem);
   }
   FrameSnapshot snapshot(options.frame, options.true_colour);
   AnalysisStore store;
-  try {
-    run_session(store, options.input, snapshot, {.lower_layer_pattern = options.lower_layer},
-                [&snapshot] { return snapshot.taken(); });
-  } catch (const FatalError& error) {
-    std::fputs(error.what(), stderr);
+  CliMessages messages(store, false, false);
+  if (!run_session(store, input, snapshot, messages, {.lower_layer_pattern = options.lower_layer},
+                   [&snapshot] { return snapshot.taken(); })) {
     return 1;
   }
   if (!snapshot.taken()) {
-    std::fprintf(stderr, "tavik-cli: frame %d is beyond the end of the stream (%lld frames)\n",
-                 options.frame, static_cast<long long>(snapshot.frame_count()));
-    return 1;
+    return fail("frame " + std::to_string(options.frame) + " is beyond the end of the stream (" +
+                std::to_string(snapshot.frame_count()) + " frames)");
   }
   const auto palette = make_palette_entries(snapshot.matrix_coefficients());
-  const std::string error = options.true_colour
-                                ? write_rgb_png(options.output, snapshot.rgb())
-                                : write_palette_png(options.output, snapshot.image(), palette);
-  if (!error.empty()) {
-    std::fprintf(stderr, "tavik-cli: cannot write %s: %s\n", options.output.c_str(), error.c_str());
-    return 1;
+  OutputFile out;
+  std::string problem = out.open(options.output);
+  if (problem.empty()) {
+    const std::string error = options.true_colour
+                                  ? write_rgb_png(out.stream(), snapshot.rgb())
+                                  : write_palette_png(out.stream(), snapshot.image(), palette);
+    problem = error.empty() ? out.commit() : options.output + ": " + error;
   }
+  if (!problem.empty()) return fail("cannot write " + problem);
   const int width = options.true_colour ? snapshot.rgb().width : snapshot.image().width;
   const int height = options.true_colour ? snapshot.rgb().height : snapshot.image().height;
   std::printf("frame %d, %dx%d\n", options.frame, width, height);
-  return 0;
+  return finish(messages);
 }
 
 }  // namespace
@@ -110,12 +113,13 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
       "snapshot",
       "Write the dithered image of one frame (display order, counted from 0) as an 8-bit "
       "palette PNG at the coded size, as the video window shows it.");
-  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
-      ->required();
+  add_input_option(*command, options->input);
   command->add_option("--frame", options->frame, "The frame to write, counted from 0")
       ->required()
       ->check(CLI::Range(0, std::numeric_limits<int>::max()));
-  command->add_option("-o,--output", options->output, "The PNG file to write")
+  command
+      ->add_option("-o,--output", options->output,
+                   "The PNG file to write (its name must end in .png)")
       ->required()
       ->type_name("OUT.png");
   command->add_flag("--true-colour", options->true_colour,

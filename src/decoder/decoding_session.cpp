@@ -12,6 +12,8 @@
 #include "decoder/picture_decoder.h"
 #include "decoder/slice_threads.h"
 #include "decoder/spatial_prediction.h"
+#include "decoder/stream_info.h"
+#include "decoder/stream_start.h"
 #include "decoder/video_source.h"
 #include "display/dither.h"
 #include "display/palette.h"
@@ -62,6 +64,7 @@ class DecodingSession::Impl {
 
   [[nodiscard]] bool is_open() const { return open_; }
   [[nodiscard]] int picture_counter() const { return picture_counter_; }
+  [[nodiscard]] const StreamInfo& stream_info() const { return info_; }
 
  private:
   std::unique_ptr<FileInput> open_file(const std::string& path) {
@@ -80,21 +83,26 @@ class DecodingSession::Impl {
     scanner_input_ = std::move(scanner_input);
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
-    parser_ = std::make_unique<HeaderParser>(*ctx_, scanner_, store_, options_.verbose_level);
+    info_ = StreamInfo{};
+    parser_ = std::make_unique<HeaderParser>(*ctx_, scanner_, store_, info_, options_.verbose_level,
+                                             options_.all_sequences);
     picture_decoder_ = std::make_unique<PictureDecoder>(*ctx_, *parser_);
     if (options_.threads > 1 && !options_.trace_enabled && options_.verbose_level == 0) {
       slice_threads_ = std::make_unique<SliceThreads>(options_.threads, scanner_, store_);
     }
     open_ = true;
     try {
+      const StreamStart stream_start = detect_stream_start();
+      if (stream_start.offset > 0) skip_to(stream_start);
+      const bool system_stream = stream_start.system_stream;
+      info_.container = system_stream ? Container::kMpeg1System : Container::kElementary;
+
       scanner_.attach(scanner_input_.get());
       // A session opened before the last one ended must not label its first measurement with
       // the type of a picture of that one.
       store_.current_picture_type = 0;
       store_.update([](StoreData& data) { data.scan_reset_pending = 1; });
       scanner_.measure_picture();
-
-      const bool system_stream = detect_system_stream();
       scanner_.set_system_stream(system_stream);
       decoder_input_->rewind();
       if (system_stream) {
@@ -114,20 +122,40 @@ class DecodingSession::Impl {
     spatial_frame_ = -1;
   }
 
-  // The first start code tells a video elementary stream from a system stream.
-  bool detect_system_stream() {
+  // The first start code tells a video elementary stream from a system stream. Any other
+  // first start code sends the search on to the first sequence or pack header.
+  StreamStart detect_stream_start() {
     ElementarySource probe(*decoder_input_);
     BitReader& reader = ctx_->layer.reader;
     reader.reset_reader(&probe);
     reader.next_start_code();
     const uint32_t code = reader.peek_bits(32);
     reader.reset_reader(nullptr);
-    if (code == kSequenceHeaderCode) return false;
-    if (code == kPackStartCode) return true;
+    if (code == kSequenceHeaderCode) return {0, false};
+    if (code == kPackStartCode) return {0, true};
+    decoder_input_->rewind();
+    if (const auto start = locate_stream_start(*decoder_input_)) return *start;
     throw FatalError("This not a valid MPEG system or video stream\n");
   }
 
+  // Both inputs start at the header found; the bytes before it are neither decoded nor
+  // measured.
+  void skip_to(const StreamStart& start) {
+    decoder_input_ = std::make_unique<OffsetInput>(std::move(decoder_input_), start.offset);
+    scanner_input_ = std::make_unique<OffsetInput>(std::move(scanner_input_), start.offset);
+    info_.skipped_bytes = start.offset;
+    messages_.err(format_text("skipped %llu bytes before the first %s header\n",
+                              static_cast<unsigned long long>(start.offset),
+                              start.system_stream ? "pack" : "sequence"));
+  }
+
   void decode_next_picture() {
+    // Pictures before the first sequence header (a system stream cut in the middle) have no
+    // size to be decoded at; they are measured and passed over.
+    if (info_.sequences == 0) {
+      pass_slices();
+      return;
+    }
     if (needs_init_) {
       setup_decoder();
       needs_init_ = false;
@@ -138,14 +166,7 @@ class DecodingSession::Impl {
 
   void setup_decoder() {
     DecodingVariables& vars = ctx_->vars;
-    if (!ctx_->layer.mpeg2) {
-      vars.progressive_sequence = 1;
-      vars.progressive_frame = 1;
-      vars.picture_structure = 3;
-      vars.frame_pred_frame_dct = 1;
-      vars.chroma_format = 1;
-      vars.matrix_coefficients = 5;
-    }
+    if (!ctx_->layer.mpeg2) set_mpeg1_values(vars);
     ctx_->geometry = frame_geometry_for(vars, ctx_->layer.mpeg2);
     if (options_.decode_pictures) allocate_frames();
   }
@@ -305,6 +326,7 @@ class DecodingSession::Impl {
   std::unique_ptr<ByteInput> scanner_input_;
   std::unique_ptr<VideoSource> source_;
   std::unique_ptr<DecoderContext> ctx_;
+  StreamInfo info_;
   std::unique_ptr<HeaderParser> parser_;
   std::unique_ptr<PictureDecoder> picture_decoder_;
   std::unique_ptr<SliceThreads> slice_threads_;
@@ -347,6 +369,10 @@ bool DecodingSession::is_open() const {
 
 int DecodingSession::picture_counter() const {
   return impl_->picture_counter();
+}
+
+const StreamInfo& DecodingSession::stream_info() const {
+  return impl_->stream_info();
 }
 
 }  // namespace tavik

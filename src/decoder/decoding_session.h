@@ -28,12 +28,15 @@ struct SessionOptions {
   // session).
   std::string lower_layer_pattern;
   LowerLayerFiles* lower_layer_files = nullptr;
+  // Go on through every sequence of the file instead of ending at the first sequence end code.
+  bool all_sequences = false;
 };
 
 struct FrameGeometry;
 struct DecodingVariables;
 struct FramePlanes;
 struct PaletteImage;
+struct StreamInfo;
 
 // What a session tells the outside. Called on the decoding thread.
 class SessionListener {
@@ -59,7 +62,9 @@ class DecodingSession {
   ~DecodingSession();
 
   // Opens and checks the file. Throws FatalError ("Input file %s not found\n", or
-  // "This not a valid MPEG system or video stream\n").
+  // "This not a valid MPEG system or video stream\n"). A file that starts with neither a
+  // sequence header nor a pack header is read from the first of them; the bytes before it are
+  // not measured, and a warning says how many they are.
   void open_stream(const std::string& path);
   // The same on bytes in memory that outlive the session (tests, fuzzing).
   void open_memory(std::span<const uint8_t> bytes);
@@ -70,6 +75,8 @@ class DecodingSession {
   [[nodiscard]] bool is_open() const;
   // Frames completed in this session (a pair of field pictures counts once).
   [[nodiscard]] int picture_counter() const;
+  // What the headers read so far tell; kept after the session ends, until the next open.
+  [[nodiscard]] const StreamInfo& stream_info() const;
 
  private:
   class Impl;

@@ -33,13 +33,24 @@ constexpr int kDefaultNonIntraWeight = 16;
 
 }  // namespace
 
+void set_mpeg1_values(DecodingVariables& vars) {
+  vars.progressive_sequence = 1;
+  vars.progressive_frame = 1;
+  vars.picture_structure = 3;
+  vars.frame_pred_frame_dct = 1;
+  vars.chroma_format = 1;
+  vars.matrix_coefficients = 5;
+}
+
 HeaderParser::HeaderParser(DecoderContext& ctx, StartCodeScanner& scanner, AnalysisStore& store,
-                           int verbose_level)
+                           StreamInfo& info, int verbose_level, bool all_sequences)
     : ctx_(ctx),
       reader_(ctx.layer.reader),
       scanner_(scanner),
       store_(store),
-      verbose_level_(verbose_level) {}
+      info_(info),
+      verbose_level_(verbose_level),
+      all_sequences_(all_sequences) {}
 
 long long HeaderParser::header_byte() const {
   return static_cast<long long>(reader_.consumed_bits() >> 3) - 4;
@@ -61,15 +72,33 @@ int HeaderParser::read_headers() {
       case kGroupStartCode:
         group_of_pictures_header();
         break;
-      case kSequenceEndCode:
+      case kSequenceEndCode: {
+        const long long byte = header_byte();
+        info_.sequence_end_read();
+        if (sequence_follows()) {
+          // The end code's bytes then count into the picture before it. The next sequence is
+          // MPEG-1 unless a sequence extension follows its header.
+          if (all_sequences_) {
+            ctx_.layer.mpeg2 = 0;
+            set_mpeg1_values(ctx_.vars);
+            break;
+          }
+          info_.stopped_at = byte;
+        }
         scanner_.measure_picture();
         return 0;
+      }
       default:
         if (!ctx_.quiet)
           ctx_.messages->err(format_text("Unexpected startcode %08x (ignored)\n", code));
         break;
     }
   }
+}
+
+bool HeaderParser::sequence_follows() {
+  reader_.next_start_code();
+  return reader_.peek_bits(32) == kSequenceHeaderCode;
 }
 
 void HeaderParser::load_matrix(std::array<int, 64>& matrix) {
@@ -92,6 +121,14 @@ void HeaderParser::sequence_header() {
   reader_.skip_bits(1);  // marker
   const int vbv_buffer_size = read_field(10);
   const int constrained_parameters_flag = read_field(1);
+  info_.sequence_header_read();
+  SequenceValues& values = info_.current;
+  values.horizontal_size = vars.horizontal_size;
+  values.vertical_size = vars.vertical_size;
+  values.aspect_ratio_information = aspect_ratio;
+  values.frame_rate_code = picture_rate;
+  values.bit_rate_value = bit_rate;
+  values.vbv_buffer_size_value = vbv_buffer_size;
 
   const int load_intra_quantiser_matrix = read_field(1);
   if (load_intra_quantiser_matrix) {
@@ -134,6 +171,7 @@ void HeaderParser::group_of_pictures_header() {
   const int pictures = read_field(6);
   const int closed_gop = read_field(1);
   const int broken_link = read_field(1);
+  info_.group_read(closed_gop != 0);
 
   if (tracing(1)) print(format_text("group of pictures (byte %lld)\n", byte));
   if (tracing(2)) {
@@ -169,6 +207,7 @@ void HeaderParser::picture_header() {
     vars.back_r_size = backward_f_code - 1;
   }
   skip_extra_information();
+  info_.picture_header_read();
 
   if (tracing(1)) print(format_text("picture header (byte %lld)\n", byte));
   if (tracing(2)) {
@@ -278,6 +317,17 @@ void HeaderParser::sequence_extension() {
   const int frame_rate_extension_d = read_field(5);
   vars.horizontal_size = (vars.horizontal_size & 0xFFF) | (horizontal_size_extension << 12);
   vars.vertical_size = (vars.vertical_size & 0xFFF) | (vertical_size_extension << 12);
+  SequenceValues& values = info_.current;
+  values.mpeg2 = 1;
+  values.horizontal_size = vars.horizontal_size;
+  values.vertical_size = vars.vertical_size;
+  values.profile_and_level_indication = profile_and_level_indication;
+  values.progressive_sequence = vars.progressive_sequence;
+  values.chroma_format = vars.chroma_format;
+  values.bit_rate_value |= int64_t{bit_rate_extension} << 18;
+  values.vbv_buffer_size_value |= int64_t{vbv_buffer_size_extension} << 10;
+  values.frame_rate_extension_n = frame_rate_extension_n;
+  values.frame_rate_extension_d = frame_rate_extension_d;
 
   if (tracing(1)) print(format_text("sequence extension (byte %lld)\n", byte));
   if (tracing(2)) {
@@ -312,6 +362,8 @@ void HeaderParser::sequence_display_extension() {
   const int display_horizontal_size = read_field(14);
   reader_.skip_bits(1);  // marker
   const int display_vertical_size = read_field(14);
+  info_.current.display_horizontal_size = display_horizontal_size;
+  info_.current.display_vertical_size = display_vertical_size;
 
   if (tracing(1)) print(format_text("sequence display extension (byte %lld)\n", byte));
   if (tracing(2)) {
@@ -445,6 +497,7 @@ void HeaderParser::picture_coding_extension() {
   const int chroma_420_type = read_field(1);
   vars.progressive_frame = read_field(1);
   const int composite_display_flag = read_field(1);
+  info_.picture_coding_extension_read(vars);
   int v_axis = 0;
   int field_sequence = 0;
   int sub_carrier = 0;

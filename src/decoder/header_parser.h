@@ -7,6 +7,7 @@
 #include "analysis/analysis_store.h"
 #include "analysis/start_code_scanner.h"
 #include "decoder/decoder_state.h"
+#include "decoder/stream_info.h"
 
 namespace tavik {
 
@@ -25,16 +26,20 @@ inline constexpr uint32_t kPackStartCode = 0x000001BA;
   return code >= kFirstSliceStartCode && code <= kLastSliceStartCode;
 }
 
+// The values that MPEG-1 video, which does not code them, implies: progressive frames, 4:2:0.
+void set_mpeg1_values(DecodingVariables& vars);
+
 // Walks the stream from one picture header to the next, keeps the header values in the
 // decoder context, and drives the start-code scanner at every picture start code and at the
-// sequence end code.
+// sequence end code. Every header read is reported to `info`.
 class HeaderParser {
  public:
   HeaderParser(DecoderContext& ctx, StartCodeScanner& scanner, AnalysisStore& store,
-               int verbose_level);
+               StreamInfo& info, int verbose_level, bool all_sequences);
 
   // Reads start codes and headers up to a picture header (returns 1, the picture's slices
-  // follow) or the sequence end code (returns 0).
+  // follow) or the sequence end code (returns 0). With all_sequences, a sequence end code
+  // followed by another sequence header is passed over and the walk goes on.
   [[nodiscard]] int read_headers();
 
   // Reads a slice header; its start code has been consumed. Returns
@@ -54,6 +59,8 @@ class HeaderParser {
   void picture_coding_extension();
   void picture_spatial_scalable_extension();
 
+  // After a sequence end code: true when another sequence header follows.
+  [[nodiscard]] bool sequence_follows();
   void load_matrix(std::array<int, 64>& matrix);
   void skip_extra_information();
 
@@ -68,7 +75,9 @@ class HeaderParser {
   BitReader& reader_;
   StartCodeScanner& scanner_;
   AnalysisStore& store_;
+  StreamInfo& info_;
   int verbose_level_;
+  bool all_sequences_;
 };
 
 }  // namespace tavik

@@ -12,6 +12,7 @@
 
 #include "decoder/byte_input.h"
 #include "decoder/header_parser.h"
+#include "decoder/stream_info.h"
 #include "decoder/picture_decoder.h"
 #include "decoder/start_code_search.h"
 #include "decoder/video_source.h"
@@ -66,10 +67,11 @@ struct SliceThreads::Part {
 
 struct SliceThreads::Worker {
   Worker(StartCodeScanner& scanner, AnalysisStore& store)
-      : ctx(messages), headers(ctx, scanner, store, 0), decoder(ctx, headers) {}
+      : ctx(messages), headers(ctx, scanner, store, info, 0, false), decoder(ctx, headers) {}
 
   RecordedMessages messages;  // until a part is given
   DecoderContext ctx;
+  StreamInfo info;  // the slice headers' parser reports nothing of use here
   HeaderParser headers;
   PictureDecoder decoder;
   std::optional<MemoryInput> input;

@@ -24,7 +24,6 @@ std::string_view type_letter(uint32_t type, std::string_view other) {
 
 namespace {
 
-
 // One listing line: label, index, the frame type when given, the byte count, the line end.
 void append_entry(std::string& text, std::string_view label, int64_t index, std::string_view type,
                   uint32_t bytes, std::string_view line_end) {
@@ -134,9 +133,12 @@ const std::string& ReportNames::operator[](ReportFile file) const {
 }
 
 ReportNames default_report_names(std::string_view input_path) {
+  // Only the file name's own extension is taken off: a full stop in a folder name, or one that
+  // starts the file name, is kept.
+  const size_t name_start = input_path.rfind('/') + 1;  // 0 without a folder
   const size_t dot = input_path.rfind('.');
-  const std::string stem(dot == std::string_view::npos ? std::string_view{}
-                                                       : input_path.substr(0, dot));
+  const bool has_extension = dot != std::string_view::npos && dot > name_start;
+  const std::string stem(has_extension ? input_path.substr(0, dot) : input_path);
   return {stem + ".gop", stem + ".frm", stem + ".slc", stem + ".sum"};
 }
 

@@ -30,7 +30,9 @@ enum class DocumentKind { kFrames, kGops, kSlices };
 [[nodiscard]] std::string document_list_text(DocumentKind kind, const StoreData& data,
                                              std::string_view input_path);
 
-// Initial names of the dialog's files: the input path up to its last "." plus the extension.
+// Initial names of the dialog's files: the input path without its file name's extension, plus
+// the file's extension: "/video/clip.mpg" gives "/video/clip.gop", "/video.d/clip" gives
+// "/video.d/clip.gop".
 struct ReportNames {
   std::string gop;
   std::string frame;

@@ -30,6 +30,12 @@ fs::path system_stream() {
   return test::make_ffmpeg_stream("clip.mpg", "-c:v mpeg1video -g 12 -bf 2 -f mpeg");
 }
 
+// Another picture size and coding, as an elementary stream.
+fs::path system_stream_video() {
+  return test::make_ffmpeg_stream("other.m1v", "-c:v mpeg1video -g 10 -bf 1 -f mpeg1video",
+                                  "-f lavfi -i testsrc2=size=160x112:rate=25 -t 0.8");
+}
+
 nlohmann::json analyze_json(const fs::path& stream, const std::string& options = "") {
   const CliResult result = run_cli("analyze --format json " + options + " " + quoted(stream));
   EXPECT_EQ(result.status, 0) << result.err;
@@ -199,12 +205,135 @@ TEST(CliAnalyze, MissingOrNonMpegFileFails) {
   }
 }
 
+// Two files joined with cat, the first ending in a sequence end code.
+fs::path joined_stream() {
+  const fs::path joined = test::scratch_dir() / "joined.m2v";
+  if (fs::exists(joined)) return joined;
+  std::vector<uint8_t> bytes = test::read_file(elementary_stream());
+  const std::vector<uint8_t> end_code = {0x00, 0x00, 0x01, 0xB7};
+  bytes.insert(bytes.end(), end_code.begin(), end_code.end());
+  const std::vector<uint8_t> second = test::read_file(system_stream_video());
+  bytes.insert(bytes.end(), second.begin(), second.end());
+  test::write_file(joined, bytes);
+  return joined;
+}
+
+TEST(CliAnalyze, JoinedFilesStopAtTheEndCodeOrGoOnThroughEverySequence) {
+  const fs::path joined = joined_stream();
+  const nlohmann::json first = analyze_json(elementary_stream());
+  const nlohmann::json second = analyze_json(system_stream_video());
+  const auto first_size = fs::file_size(elementary_stream());
+
+  const CliResult stopped = run_cli("analyze --format json " + quoted(joined));
+  ASSERT_EQ(stopped.status, 0) << stopped.err;
+  EXPECT_EQ(stopped.err,
+            "tavik-cli: stopped at the sequence end code at byte " + std::to_string(first_size) +
+                "; " + std::to_string(fs::file_size(joined) - first_size - 4) + " bytes follow\n");
+  EXPECT_EQ(nlohmann::json::parse(stopped.out)["frame_types"], first["frame_types"]);
+
+  const nlohmann::json all = analyze_json(joined, "--all-sequences");
+  const fs::path counted = test::scratch_dir() / "ffprobe-frames.txt";
+  ASSERT_EQ(
+      test::run_command("ffprobe -v error -count_packets -show_entries stream=nb_read_packets "
+                        "-of csv=p=0 " +
+                        quoted(joined) + " >" + quoted(counted)),
+      0);
+  EXPECT_EQ(all["frame_bytes"].size(), std::stoul(test::file_text(counted)));
+  EXPECT_EQ(all["last_frame"],
+            first["last_frame"].get<int>() + second["last_frame"].get<int>() + 1);
+  EXPECT_EQ(all["open_gop"], first["open_gop"].get<int>() + second["open_gop"].get<int>());
+  // The first slice start code of a file opens its first slice entry; joined, only one does.
+  EXPECT_EQ(all["slice_count"],
+            first["slice_count"].get<int>() + second["slice_count"].get<int>() + 1);
+  EXPECT_EQ(all["bytes_scanned"], fs::file_size(joined) - 3);
+  EXPECT_EQ(all["stream"]["sequences"], 2);
+}
+
+TEST(CliAnalyze, ACutStreamIsMeasuredFromItsFirstSequenceHeader) {
+  const std::vector<uint8_t> whole = test::read_file(elementary_stream());
+  const fs::path cut = test::scratch_dir() / "cut.m2v";
+  test::write_file(cut, {whole.begin() + 100, whole.end()});
+  const CliResult result = run_cli("analyze --format json " + quoted(cut));
+  ASSERT_EQ(result.status, 0) << result.err;
+  const nlohmann::json json = nlohmann::json::parse(result.out);
+  const auto skipped = json["stream"]["skipped_bytes"].get<uint64_t>();
+  EXPECT_GT(skipped, 0u);
+  const std::string text =
+      "skipped " + std::to_string(skipped) + " bytes before the first sequence header";
+  EXPECT_EQ(result.err, text + "\n");
+  EXPECT_EQ(json["messages"],
+            nlohmann::json::parse(R"([{"text": ")" + text + R"(", "frame": 0}])"));
+  EXPECT_EQ(json["bytes_scanned"], whole.size() - 100 - skipped - 3);
+  EXPECT_EQ(json["frame_types"][0], 1);
+}
+
+// JSON and CSV keep the standard output to themselves: traces and notices go to standard error,
+// and the JSON lists them with the frame at which they came.
+TEST(CliAnalyze, MachineFormatsKeepTheStandardOutputClean) {
+  const fs::path stream = elementary_stream();
+  const CliResult json = run_cli("analyze --format json --trace 1 " + quoted(stream));
+  ASSERT_EQ(json.status, 0) << json.err;
+  const nlohmann::json parsed = nlohmann::json::parse(json.out);
+  EXPECT_EQ(json.err.rfind("sequence header (byte 0)\n", 0), 0u) << json.err;
+  const nlohmann::json& messages = parsed["messages"];
+  ASSERT_EQ(std::count(json.err.begin(), json.err.end(), '\n'), std::ptrdiff_t(messages.size()));
+  EXPECT_EQ(messages[0]["text"], "sequence header (byte 0)");
+  EXPECT_EQ(messages.back()["frame"], 24);
+  const CliResult csv = run_cli("analyze --format csv --trace 1 " + quoted(stream));
+  EXPECT_EQ(csv.out, run_cli("analyze --format csv " + quoted(stream)).out);
+  EXPECT_EQ(csv.err, json.err);
+}
+
+// "-" and a FIFO are read as the file itself is; nothing is left in the temporary folder.
+TEST(CliAnalyze, StandardInputAndFifosAreRead) {
+  const fs::path stream = system_stream();
+  const nlohmann::json direct = analyze_json(stream);
+  const CliResult piped = run_cli("analyze --format json - < " + quoted(stream));
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  nlohmann::json from_stdin = nlohmann::json::parse(piped.out);
+  EXPECT_EQ(from_stdin["input"], "-");
+  from_stdin["input"] = direct["input"];
+  EXPECT_EQ(from_stdin, direct);
+
+  const fs::path fifo = test::scratch_dir() / "fifo";
+  fs::remove(fifo);
+  ASSERT_EQ(test::run_command("mkfifo " + quoted(fifo) + " && (cat " + quoted(stream) + " > " +
+                              quoted(fifo) + " &)"),
+            0);
+  const nlohmann::json from_fifo = analyze_json(fifo);
+  EXPECT_EQ(from_fifo["frame_bytes"], direct["frame_bytes"]);
+  EXPECT_EQ(run_cli("analyze --save-all - < " + quoted(stream)).err,
+            "tavik-cli: report files need names when the input is standard input\n");
+}
+
+TEST(CliAnalyze, OutputsNeverReplaceTheInputAndWriteErrorsFail) {
+  const fs::path input = test::scratch_dir() / "keep.m2v";
+  fs::copy_file(elementary_stream(), input, fs::copy_options::overwrite_existing);
+  const auto size = fs::file_size(input);
+  const std::string other_name = (input.parent_path() / "." / "keep.m2v").string();
+  const CliResult same =
+      run_cli("analyze --summary-file=" + quoted(fs::path(other_name)) + " " + quoted(input));
+  EXPECT_EQ(same.status, 1);
+  EXPECT_EQ(same.err, "tavik-cli: " + other_name + " is the input file; nothing written\n");
+  EXPECT_TRUE(same.out.empty());
+  EXPECT_EQ(fs::file_size(input), size);
+
+  const std::string cli = std::string("'") + TAVIK_CLI_PATH + "' analyze ";
+  const fs::path err = test::scratch_dir() / "full.err";
+  EXPECT_EQ(test::run_command(cli + quoted(input) + " >/dev/full 2>" + quoted(err)), 1);
+  EXPECT_EQ(file_text(err), "tavik-cli: cannot write standard output: No space left on device\n");
+  const CliResult full = run_cli("analyze --summary-file=/dev/full " + quoted(input));
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "Error occured opening the summary file: /dev/full\n");
+}
+
 TEST(CliAnalyze, HelpDocumentsEveryOption) {
   const CliResult result = run_cli("analyze --help");
   EXPECT_EQ(result.status, 0);
-  for (const char* option : {"--filter-i", "--filter-p", "--filter-b", "--gop-file", "--frame-file",
-                             "--slice-file", "--summary-file", "--save-all", "--bare",
-                             "--frame-list", "--gop-list", "--format", "--trace", "--decode"}) {
+  for (const char* option :
+       {"--filter-i", "--filter-p", "--filter-b", "--gop-file", "--frame-file", "--slice-file",
+        "--summary-file", "--save-all", "--bare", "--frame-list", "--gop-list", "--format",
+        "--trace", "--decode", "--all-sequences", "--version"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option;
   }
 }

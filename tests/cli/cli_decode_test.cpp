@@ -276,21 +276,26 @@ TEST(CliSnapshot, TrueColourKeepsSaturatedColours) {
 INSTANTIATE_TEST_SUITE_P(Streams, CliDecode, ::testing::ValuesIn(kCases),
                          [](const auto& test_info) { return std::string(test_info.param.name); });
 
-// Failures print one line; a snapshot that fails leaves no file behind.
+// Failures print one line and leave no output file behind; the input is never replaced.
 TEST(CliDecodeErrors, FailuresArePrintedAndExitWithOne) {
   const fs::path stream = make_stream(kCases[0]);
   const fs::path missing = test::scratch_dir() / "missing.m2v";
   const fs::path junk = test::scratch_dir() / "junk.bin";
   test::write_file(junk, std::vector<uint8_t>(4096, 0x5a));
   const fs::path out = test::scratch_dir() / "failed.out";
-  const fs::path unwritable = test::scratch_dir() / "no-such-dir" / "out";
+  const fs::path png = test::scratch_dir() / "failed.png";
+  const fs::path unwritable = test::scratch_dir() / "no-such-dir" / "out.png";
+  const fs::path link = test::scratch_dir() / "link.m2v";
+  fs::remove(link);
+  fs::create_symlink(stream, link);
+  const auto stream_size = fs::file_size(stream);
   const std::string not_found = ": No such file or directory\n";
   const std::pair<std::string, std::string> cases[] = {
-      {"snapshot " + quoted(stream) + " --frame 25 -o " + quoted(out),
+      {"snapshot " + quoted(stream) + " --frame 25 -o " + quoted(png),
        "tavik-cli: frame 25 is beyond the end of the stream (25 frames)\n"},
       {"decode " + quoted(missing) + " -o " + quoted(out),
        "tavik-cli: cannot open " + missing.string() + not_found},
-      {"snapshot --frame 0 " + quoted(missing) + " -o " + quoted(out),
+      {"snapshot --frame 0 " + quoted(missing) + " -o " + quoted(png),
        "tavik-cli: cannot open " + missing.string() + not_found},
       {"decode " + quoted(junk) + " -o " + quoted(out),
        "This not a valid MPEG system or video stream\n"},
@@ -298,19 +303,65 @@ TEST(CliDecodeErrors, FailuresArePrintedAndExitWithOne) {
        "tavik-cli: cannot write " + unwritable.string() + not_found},
       {"snapshot --frame 0 " + quoted(stream) + " -o " + quoted(unwritable),
        "tavik-cli: cannot write " + unwritable.string() + not_found},
+      {"snapshot --frame 0 " + quoted(stream) + " -o " + quoted(out),
+       "tavik-cli: the output name must end in .png: " + out.string() + "\n"},
+      // The same file under another name is still the input.
+      {"decode " + quoted(link) + " -o " + quoted(stream),
+       "tavik-cli: " + stream.string() + " is the input file; nothing written\n"},
       // A device that opens but takes nothing: the first frame's write fails.
       {"decode " + quoted(stream) + " -o /dev/full",
        "tavik-cli: cannot write /dev/full: No space left on device\n"},
   };
   for (const auto& [command, error] : cases) {
-    fs::remove(out);
     const CliResult result = run_cli(command);
     EXPECT_EQ(result.status, 1) << command;
     EXPECT_EQ(result.err, error) << command;
-    if (command.starts_with("snapshot")) {
-      EXPECT_FALSE(fs::exists(out)) << command;
-    }
+    EXPECT_FALSE(fs::exists(out)) << command;
+    EXPECT_FALSE(fs::exists(png)) << command;
   }
+  EXPECT_EQ(fs::file_size(stream), stream_size);
+  // Nothing but what the test made is left in the folder (no temporary files).
+  for (const auto& entry : fs::directory_iterator(test::scratch_dir())) {
+    EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+  }
+}
+
+// YUV4MPEG2 for a .y4m name, read back by ffprobe; "-o -" puts the frames on the standard
+// output and the report on the standard error stream.
+TEST(CliDecodeOutputs, Y4mAndStandardOutput) {
+  const StreamCase& c = kCases[4];
+  const fs::path stream = make_stream(c);
+  const fs::path y4m = test::scratch_dir() / "frames.y4m";
+  ASSERT_EQ(run_cli("decode " + quoted(stream) + " -o " + quoted(y4m)).status, 0);
+  const fs::path probe = test::scratch_dir() / "probe.txt";
+  ASSERT_EQ(test::run_command("ffprobe -v error -count_frames -show_entries "
+                              "stream=width,height,r_frame_rate,nb_read_frames,field_order "
+                              "-of default=nw=1 " +
+                              quoted(y4m) + " >" + quoted(probe)),
+            0);
+  EXPECT_EQ(test::file_text(probe),
+            "width=170\nheight=130\nfield_order=tt\nr_frame_rate=25/1\nnb_read_frames=25\n");
+
+  const CliResult piped = run_cli("decode " + quoted(stream) + " -o -");
+  ASSERT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.err, c.summary);
+  const fs::path raw = test::scratch_dir() / "frames.yuv";
+  ASSERT_EQ(run_cli("decode " + quoted(stream) + " -o " + quoted(raw)).status, 0);
+  EXPECT_EQ(piped.out, test::file_text(raw));
+}
+
+// A system stream cut in the middle is read from its next pack; the pictures before its first
+// sequence header are measured but not decoded.
+TEST(CliDecodeOutputs, ACutSystemStreamDecodesFromItsFirstSequenceHeader) {
+  const std::vector<uint8_t> whole = test::read_file(make_stream(kCases[1]));
+  const fs::path cut = test::scratch_dir() / "cut.mpg";
+  test::write_file(cut, {whole.begin() + 3000, whole.end()});
+  const CliResult result =
+      run_cli("decode " + quoted(cut) + " -o " + quoted(test::scratch_dir() / "cut.yuv"));
+  ASSERT_EQ(result.status, 0) << result.err;
+  EXPECT_TRUE(result.err.starts_with("skipped ")) << result.err;
+  EXPECT_NE(result.err.find(" bytes before the first pack header\n"), std::string::npos);
+  EXPECT_GT(std::stoi(result.out), 0) << result.out;
 }
 
 }  // namespace

@@ -27,7 +27,7 @@ using Matrix = std::array<int, 64>;
 // A header parser on bytes in memory, with a scanner on its own input as in a session.
 struct ParserRig {
   explicit ParserRig(std::vector<uint8_t> stream, int verbose_level = 0)
-      : bytes(std::move(stream)), parser(ctx, scanner, store, verbose_level) {
+      : bytes(std::move(stream)), parser(ctx, scanner, store, info, verbose_level, false) {
     scanner.attach(&scanner_input);
     store.update([](StoreData& data) { data.scan_reset_pending = 1; });
     scanner.measure_picture();
@@ -66,6 +66,7 @@ struct ParserRig {
   AnalysisStore store;
   DecoderContext ctx{messages};
   StartCodeScanner scanner{store, messages};
+  StreamInfo info;
   HeaderParser parser;
 };
 

@@ -309,11 +309,11 @@ std::string open_error(Walk& walk, const std::vector<uint8_t>& bytes,
 }
 
 TEST(BadInput, NotAStreamIsRejectedAtOpen) {
-  // Three bytes of a prefix, zeros only, an empty file, and a file that begins with a GOP header.
+  // Three bytes of a prefix, zeros only, an empty file, and a GOP header with no sequence header
+  // after it.
   for (const auto& bytes :
        {std::vector<uint8_t>{0x00, 0x00, 0x01}, std::vector<uint8_t>(5000), std::vector<uint8_t>{},
-        std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40, 0x00, 0x00, 0x01,
-                             0xB3}}) {
+        std::vector<uint8_t>{0x00, 0x00, 0x01, 0xB8, 0x00, 0x08, 0x00, 0x40, 0x00, 0x00, 0x01}}) {
     Walk walk;
     EXPECT_EQ(open_error(walk, bytes), "This not a valid MPEG system or video stream\n")
         << bytes.size();

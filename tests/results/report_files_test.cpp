@@ -122,17 +122,20 @@ TEST(DocumentList, UnknownTypeInLowerCaseAndLargeCountsInFull) {
   EXPECT_NE(text.find("Total read bytes: 6000000000 \r\n"), std::string::npos);
 }
 
-TEST(DefaultReportNames, StemEndsAtTheLastFullStopOfThePath) {
+TEST(DefaultReportNames, OnlyTheFileNamesExtensionIsTakenOff) {
   const ReportNames names = default_report_names("/video/clip.mpg");
   EXPECT_EQ(names[ReportFile::kGop], "/video/clip.gop");
   EXPECT_EQ(names[ReportFile::kFrame], "/video/clip.frm");
   EXPECT_EQ(names[ReportFile::kSlice], "/video/clip.slc");
   EXPECT_EQ(names[ReportFile::kSummary], "/video/clip.sum");
   EXPECT_EQ(names.gop, "/video/clip.gop");
-  EXPECT_EQ(default_report_names("/video.d/clip").gop, "/video.gop");
-  EXPECT_EQ(default_report_names("a.b.c").frame, "a.b.frm");
-  EXPECT_EQ(default_report_names("/video/clip").summary, ".sum");
-  EXPECT_EQ(default_report_names("").slice, ".slc");
+  const std::pair<const char*, const char*> cases[] = {{"/video.d/clip", "/video.d/clip.gop"},
+                                                       {"../src/noext", "../src/noext.gop"},
+                                                       {"a.b.c", "a.b.gop"},
+                                                       {"/video/.hidden", "/video/.hidden.gop"},
+                                                       {"clip.m2v", "clip.gop"},
+                                                       {"", ".gop"}};
+  for (const auto& [input, gop] : cases) EXPECT_EQ(default_report_names(input).gop, gop) << input;
 }
 
 TEST(OpenErrorMessage, NamesTheFile) {

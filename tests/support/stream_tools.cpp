@@ -9,11 +9,23 @@
 
 namespace tavik::test {
 
+namespace {
+
+std::filesystem::path scratch_path() {
+  return std::filesystem::temp_directory_path() / ("tavik-test-" + std::to_string(::getpid()));
+}
+
+}  // namespace
+
 std::filesystem::path scratch_dir() {
   static const std::filesystem::path dir = [] {
-    auto path = std::filesystem::temp_directory_path() /
-                ("tavik-test-" + std::to_string(::getpid()));
+    auto path = scratch_path();
     std::filesystem::create_directories(path);
+    // The test program leaves nothing behind.
+    std::atexit([] {
+      std::error_code error;
+      std::filesystem::remove_all(scratch_path(), error);
+    });
     return path;
   }();
   return dir;
@@ -30,15 +42,15 @@ bool have_tool(const std::string& name) {
 }
 
 std::filesystem::path make_ffmpeg_stream(const std::string& name, const std::string& args,
-                                          const std::string& source) {
+                                         const std::string& source) {
   const auto path = scratch_dir() / name;
   if (std::filesystem::exists(path)) return path;
   if (!have_tool("ffmpeg")) {
     ADD_FAILURE() << "ffmpeg is needed to make " << name;
     return path;
   }
-  const std::string command = "ffmpeg -nostdin -loglevel error -y " + source + " " + args +
-                              " '" + path.string() + "'";
+  const std::string command =
+      "ffmpeg -nostdin -loglevel error -y " + source + " " + args + " '" + path.string() + "'";
   EXPECT_EQ(run_command(command), 0) << command;
   return path;
 }
@@ -50,7 +62,8 @@ std::vector<uint8_t> read_file(const std::filesystem::path& path) {
 
 void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::filesystem::path sample_path(const std::string& name) {

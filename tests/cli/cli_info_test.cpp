@@ -1,0 +1,78 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "support/cli_run.h"
+#include "support/stream_tools.h"
+
+namespace tavik {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::CliResult;
+using test::quoted;
+using test::run_cli;
+
+struct InfoCase {
+  const char* file;
+  const char* args;
+  const char* source;
+  double duration;
+  const char* expected;  // the stream object, in JSON
+};
+
+const InfoCase kCases[] = {
+    {"interlaced.m2v",
+     "-c:v mpeg2video -flags +ildct+ilme -top 1 -aspect 4:3 -g 12 -bf 2 -f mpeg2video",
+     "-f lavfi -i testsrc2=size=170x130:rate=30000/1001 -t 1", 1.001,
+     R"({"container": "MPEG video elementary stream", "skipped_bytes": 0, "video": "MPEG-2",
+         "profile": "Main", "level": "Main", "width": 170, "height": 130, "display_width": 170,
+         "display_height": 130, "aspect_ratio": "4:3", "sample_aspect_ratio": "52:51",
+         "frame_rate": 29.97002997002997, "chroma_format": "4:2:0", "scan": "interlaced",
+         "field_order": "top field first", "closed_gops": 1, "open_gops": 2, "sequences": 1,
+         "frames": 30})"},
+    {"clip.mpg", "-c:v mpeg1video -g 12 -bf 2 -f mpeg",
+     "-f lavfi -i testsrc2=size=176x144:rate=25 -t 1", 1.0,
+     R"({"container": "MPEG-1 system stream", "skipped_bytes": 0, "video": "MPEG-1",
+         "profile": null, "level": null, "width": 176, "height": 144, "display_width": 176,
+         "display_height": 144, "aspect_ratio": "pixel height/width 1.0000",
+         "sample_aspect_ratio": "1:1", "frame_rate": 25.0, "chroma_format": "4:2:0",
+         "scan": "progressive", "field_order": "progressive", "closed_gops": 1, "open_gops": 2,
+         "sequences": 1, "frames": 25})"},
+};
+
+TEST(CliInfo, HeadersAndMeasuresInTextAndJson) {
+  for (const InfoCase& c : kCases) {
+    const fs::path stream = test::make_ffmpeg_stream(c.file, c.args, c.source);
+    const CliResult result = run_cli("info --format json " + quoted(stream));
+    ASSERT_EQ(result.status, 0) << result.err;
+    nlohmann::json info = nlohmann::json::parse(result.out)["stream"];
+    const auto average = info["average_bit_rate"].get<double>();
+    EXPECT_NEAR(average, double(fs::file_size(stream)) * 8 / info["duration"].get<double>(),
+                average / 100)
+        << c.file;
+    EXPECT_NEAR(info["duration"].get<double>(), c.duration, 1e-9) << c.file;
+    for (const char* measured : {"average_bit_rate", "bit_rate", "vbv_buffer_size", "duration"}) {
+      info.erase(measured);
+    }
+    EXPECT_EQ(info, nlohmann::json::parse(c.expected)) << c.file;
+
+    const CliResult text = run_cli("info " + quoted(stream));
+    EXPECT_EQ(text.out.rfind("File: " + stream.string() + "\nContainer: ", 0), 0u) << text.out;
+    EXPECT_NE(text.out.find("\nFrames measured: "), std::string::npos) << text.out;
+  }
+}
+
+TEST(CliInfo, EverySubcommandTellsItsVersion) {
+  for (const char* command : {"", "analyze ", "decode ", "snapshot ", "info "}) {
+    const CliResult result = run_cli(std::string(command) + "--version");
+    EXPECT_EQ(result.status, 0) << command;
+    EXPECT_EQ(result.out.rfind("tavik-cli ", 0), 0u) << command;
+  }
+}
+
+}  // namespace
+}  // namespace tavik
