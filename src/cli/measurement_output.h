@@ -11,7 +11,8 @@ namespace tavik::cli {
 // entries only).
 
 // One object: the store's counters, maxima and six arrays under their own names, plus the
-// input path and the summary text.
+// input path, the container with the video stream measured (its stream id or PID, null in an
+// elementary stream) and the summary text.
 [[nodiscard]] std::string measurements_json(const StoreData& data, std::string_view input_path,
                                             std::string_view summary);
 

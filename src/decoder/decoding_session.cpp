@@ -9,6 +9,7 @@
 #include "decoder/fatal_error.h"
 #include "decoder/frame_store.h"
 #include "decoder/header_parser.h"
+#include "decoder/input_probe.h"
 #include "decoder/picture_decoder.h"
 #include "decoder/video_source.h"
 #include "display/dither.h"
@@ -86,13 +87,16 @@ class DecodingSession::Impl {
       store_.update([](StoreData& data) { data.scan_reset_pending = 1; });
       scanner_.measure_picture();
 
-      const bool system_stream = detect_system_stream();
-      scanner_.set_system_stream(system_stream);
-      decoder_input_->rewind();
-      if (system_stream) {
-        source_ = std::make_unique<SystemSource>(*decoder_input_);
-      } else {
+      const Container container = detect_container(*decoder_input_);
+      if (container != Container::kElementary) {
+        check_container_video(*decoder_input_, container);
+      }
+      scanner_.set_container(container);
+      if (container == Container::kElementary) {
         source_ = std::make_unique<ElementarySource>(*decoder_input_);
+      } else {
+        source_ = std::make_unique<ContainerSource>(*decoder_input_,
+                                                    make_demux(container, &messages_));
       }
       ctx_->layer.reader.reset_reader(source_.get());
     } catch (const FatalError&) {
@@ -103,19 +107,6 @@ class DecodingSession::Impl {
     picture_counter_ = 0;
     first_frame_of_size_ = 0;
     second_field_pending_ = false;
-  }
-
-  // The first start code tells a video elementary stream from a system stream.
-  bool detect_system_stream() {
-    ElementarySource probe(*decoder_input_);
-    BitReader& reader = ctx_->layer.reader;
-    reader.reset_reader(&probe);
-    reader.next_start_code();
-    const uint32_t code = reader.peek_bits(32);
-    reader.reset_reader(nullptr);
-    if (code == kSequenceHeaderCode) return false;
-    if (code == kPackStartCode) return true;
-    throw FatalError("This not a valid MPEG system or video stream\n");
   }
 
   void decode_next_picture() {

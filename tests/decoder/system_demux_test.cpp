@@ -122,9 +122,8 @@ TEST(SystemDemux, ReportsBrokenPacketHeaders) {
     const char* why;
   };
   const std::vector<Case> cases = {
-      {{0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01}, "MPEG-2 PES header"},
       {{0xFF, 0xFF, 0x84, 0x00}, "MPEG-2 flags after stuffing"},
-      {{0xBF, 0x00, 0x0F}, "flag byte 0x80 or above where STD fields may begin"},
+      {{0xC0, 0x00, 0x0F}, "flag byte 0xC0 or above where STD fields may begin"},
       {{0x60, 0x2E, 0x40}, "STD fields twice"},
       {{0x60, 0x2E, 0x85}, "flag byte 0x80 or above after the STD fields"},
       {{0x10}, "unknown flag byte"},
@@ -143,7 +142,7 @@ TEST(SystemDemux, ReportsBrokenPacketHeaders) {
     }
     // The source gives the video before the broken packet, then throws the error.
     MemoryInput input(builder.bytes());
-    SystemSource source(input);
+    ContainerSource source(input, std::make_unique<SystemDemux>());
     EXPECT_EQ(read_source(source, 8, 5), counting_bytes(8, 1)) << c.why;
     std::string error;
     try {
@@ -208,7 +207,7 @@ TEST(SystemSource, GivesThePayloadThenEndCodes) {
   for (const auto& c : cases) {
     for (const size_t chunk : {size_t{1}, size_t{7}, size_t{4093}, size_t{1} << 20}) {
       ChunkedInput input(c.bytes, chunk);
-      SystemSource source(input);
+      ContainerSource source(input, std::make_unique<SystemDemux>());
       EXPECT_EQ(read_source(source, c.expected.size(), unsigned(chunk)), c.expected)
           << c.bytes.size() << " bytes in chunks of " << chunk;
     }
@@ -234,7 +233,7 @@ TEST(SystemSource, StartCodesSplitAcrossPacketsReachTheReader) {
       .end();
   for (size_t chunk : {size_t{1}, size_t{5}, size_t{1} << 20}) {
     ChunkedInput input(builder.bytes(), chunk);
-    SystemSource source(input);
+    ContainerSource source(input, std::make_unique<SystemDemux>());
     BitReader reader;
     reader.reset_reader(&source);
     reader.next_start_code();
