@@ -14,7 +14,7 @@ namespace tavik {
 
 namespace {
 
-constexpr const char* kNotMpeg = "This not a valid MPEG system or video stream\n";
+constexpr std::string_view kNotMpeg = "This not a valid MPEG system or video stream\n";
 constexpr std::string_view kReadsMpeg = ": Tavik reads MPEG-1 and MPEG-2 video";
 constexpr size_t kHeadSize = 4096;
 constexpr size_t kSearchBlock = size_t{1} << 16;
@@ -90,13 +90,15 @@ FirstCode first_start_code(ByteInput& input) {
   const uint8_t* const begin = bytes.data();
   const uint8_t* const end = begin + bytes.size();
   const uint8_t* const p = find_start_code(begin, end);
-  if (end - p < 5 || holds_sequence_header(bytes)) return {};
+  if (end - p < 5) return {};
   const uint8_t code = p[3];
-  // A visual object sequence, or a video object followed by its video object layer.
+  // A visual object sequence, or a video object followed by its video object layer (whose
+  // groups of planes begin 00 00 01 B3 too).
   if (code == 0xB0 ||
       (code <= 0x1F && end - p >= 8 && p[4] == 0 && p[5] == 0 && p[6] == 1 && (p[7] >> 4) == 2)) {
     return "MPEG-4 Part 2 video";
   }
+  if (holds_sequence_header(bytes)) return {};
   // Network abstraction units come after a four-byte prefix 00 00 00 01.
   if (p == begin || p[-1] != 0) return {};
   const int hevc_type = (code >> 1) & 0x3F;
@@ -123,14 +125,15 @@ FirstCode first_start_code(ByteInput& input) {
 
 [[nodiscard]] std::string no_video_text(Container container, const ContainerDemux& demux) {
   if (!demux.other_video().empty()) return not_supported(std::string(demux.other_video()) + " is");
-  const std::string holds = "The " + std::string(container_name(container)) + " holds ";
-  return holds + (demux.audio_seen() ? "audio and no video" : "no video") + std::string(kReadsMpeg);
+  const std::string the = "The " + std::string(container_name(container));
+  // A video stream declared but never carried: a file cut short, or an empty recording.
+  if (demux.origin().video_streams > 0) return the + " carries no video data";
+  return the + (demux.audio_seen() ? " holds audio and no video" : " holds no video") +
+         std::string(kReadsMpeg);
 }
 
-}  // namespace
-
-std::string unsupported_input_reason(std::span<const uint8_t> head) {
-  if (head.empty()) return "The file is empty";
+// What a file of another format is, told by its signature; empty when it has none of them.
+std::string other_format(std::span<const uint8_t> head) {
   if (begins_with(head, "\x89PNG\r\n\x1A\n")) return not_supported("PNG images are");
   for (const std::string_view box : {"ftyp", "moov", "mdat", "free", "wide"}) {
     if (begins_with(head, box, 4)) return not_supported("MP4 and QuickTime files are");
@@ -140,6 +143,14 @@ std::string unsupported_input_reason(std::span<const uint8_t> head) {
   }
   if (begins_with(head, "\x1A\x45\xDF\xA3")) return not_supported("Matroska and WebM files are");
   if (is_audio(head)) return "The file holds audio and no video" + std::string(kReadsMpeg);
+  return {};
+}
+
+}  // namespace
+
+std::string unsupported_input_reason(std::span<const uint8_t> head) {
+  if (head.empty()) return "The file is empty";
+  if (std::string format = other_format(head); !format.empty()) return format;
   const std::string_view video = other_video_kind(head);
   if (!video.empty()) return not_supported(std::string(video) + " is");
   return {};
@@ -150,6 +161,10 @@ Container detect_container(ByteInput& input) {
   std::vector<uint8_t> head(kHeadSize);
   head.resize(read_head(input, head));
   input.rewind();
+  // Other formats may hold MPEG start codes (a Matroska file's codec data): they go first.
+  if (std::string format = other_format(head); !format.empty()) {
+    throw FatalError(std::string(kNotMpeg) + format + "\n");
+  }
   if (is_transport(head, 0)) return Container::kTransport;
   if (is_transport(head, kTimeCodeSize)) return Container::kTransport192;
   const FirstCode first = first_start_code(input);
@@ -159,10 +174,8 @@ Container detect_container(ByteInput& input) {
   if (first.code == kPackHeader) {
     return first.next >= 0 && (first.next >> 6) == 1 ? Container::kProgram : Container::kSystem;
   }
-  std::string text = kNotMpeg;
-  const std::string reason = unsupported_input_reason(head);
-  if (!reason.empty()) text += reason + "\n";
-  throw FatalError(text);
+  std::string reason = unsupported_input_reason(head);
+  throw FatalError(std::string(kNotMpeg) + (reason.empty() ? reason : reason + "\n"));
 }
 
 void check_container_video(ByteInput& input, Container container) {

@@ -59,7 +59,7 @@ std::string ffprobe_types(const fs::path& stream) {
   const fs::path out = test::scratch_dir() / "types.txt";
   const std::string command = "ffprobe -v error -select_streams v:0 -show_entries "
                               "frame=pict_type -of csv=p=0 " +
-                              quoted(stream) + " >" + quoted(out);
+                              quoted(stream) + " >" + quoted(out) + " 2>/dev/null";
   EXPECT_EQ(test::run_command(command), 0) << command;
   std::string types = test::file_text(out);
   std::erase_if(types, [](char c) { return c != 'I' && c != 'P' && c != 'B'; });
@@ -169,6 +169,45 @@ TEST(CliContainers, PacketCutByTheEndOfTheFile) {
     EXPECT_GT(types.size(), 4u);
     EXPECT_EQ(analysis.json["bytes_scanned"].get<uint64_t>() + 3, bytes.size());
   }
+}
+
+// Input that is not MPEG-1 or MPEG-2 video is refused with exit status 1 and says what it is.
+TEST(CliContainers, UnsupportedInputSaysWhatWasFound) {
+  const std::string not_valid = "This not a valid MPEG system or video stream\n";
+  const std::string reads = ": Tavik reads MPEG-1 and MPEG-2 video\n";
+  const std::string video = "-f lavfi -i testsrc=size=176x144:rate=25:d=0.2";
+  const std::string audio = "-f lavfi -i sine=d=0.2";
+  const struct {
+    const char* file;
+    std::string source;
+    const char* args;
+    std::string text;
+  } cases[] = {
+      {"h264.264", video, "-c:v libx264 -f h264", not_valid + "H.264 video is not supported" + reads},
+      {"part2.m4v", video, "-c:v mpeg4 -f m4v", not_valid + "MPEG-4 Part 2 video is not supported" + reads},
+      {"clip.mp4", video, "-c:v mpeg4", not_valid + "MP4 and QuickTime files are not supported" + reads},
+      {"clip.avi", video, "-c:v mpeg4", not_valid + "AVI files are not supported" + reads},
+      {"clip.mkv", video, "-c:v mpeg2video", not_valid + "Matroska and WebM files are not supported" + reads},
+      {"frame.png", video, "-frames:v 1", not_valid + "PNG images are not supported" + reads},
+      {"tone.mp2", audio, "-f mp2", not_valid + "The file holds audio and no video" + reads},
+      {"tone.mpg", audio, "-f mpeg", "The MPEG-1 system stream holds audio and no video" + reads},
+      {"tone.ts", audio, "-f mpegts", "The MPEG-2 transport stream holds audio and no video" + reads},
+      {"h264.ts", video, "-c:v libx264 -f mpegts", "H.264 video is not supported" + reads},
+      {"h264.vob", video, "-c:v libx264 -f vob", "H.264 video is not supported" + reads},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    const fs::path path = test::make_ffmpeg_stream(c.file, c.args, c.source);
+    const test::CliResult run = run_cli("analyze " + quoted(path));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, c.text);
+  }
+  const fs::path empty = test::scratch_dir() / "empty.mpg";
+  test::write_file(empty, {});
+  const test::CliResult run = run_cli("analyze " + quoted(empty));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, not_valid + "The file is empty\n");
 }
 
 }  // namespace
