@@ -18,8 +18,7 @@
 namespace {
 
 constexpr std::array kContainers = {tavik::Container::kSystem, tavik::Container::kProgram,
-                                    tavik::Container::kTransport,
-                                    tavik::Container::kTransport192};
+                                    tavik::Container::kTransport, tavik::Container::kTransport192};
 
 struct Walk {
   std::vector<uint8_t> video;

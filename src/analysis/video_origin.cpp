@@ -38,10 +38,10 @@ std::string_view container_key(Container container) {
 
 std::string video_stream_text(const VideoOrigin& origin) {
   if (origin.container == Container::kElementary || origin.stream < 0) return {};
-  const bool transport = origin.container == Container::kTransport ||
-                         origin.container == Container::kTransport192;
-  std::string text = format_text(transport ? "video PID 0x%X" : "video stream 0x%X",
-                                 unsigned(origin.stream));
+  const bool transport =
+      origin.container == Container::kTransport || origin.container == Container::kTransport192;
+  std::string text =
+      format_text(transport ? "video PID 0x%X" : "video stream 0x%X", unsigned(origin.stream));
   if (origin.video_streams > 1) {
     text += format_text(" (one of %d video streams)", int(origin.video_streams));
   }

@@ -33,7 +33,8 @@ std::vector<Row> frame_rows(const StoreData& data) {
     while (size_t(gop + 1) < gop_first.size() && gop_first[size_t(gop + 1)] <= f) ++gop;
     const int64_t first = i < first_slice.size() ? int64_t{first_slice[i]} : -1;
     const int64_t entries = i + 1 < first_slice.size() ? int64_t{first_slice[i + 1]} - first : 0;
-    rows.push_back({std::to_string(f), std::string(type_letter(data.frame_types[i], "non detected")),
+    rows.push_back({std::to_string(f),
+                    std::string(type_letter(data.frame_types[i], "non detected")),
                     std::to_string(data.frame_bytes[i]), std::to_string(first),
                     std::to_string(entries), std::to_string(gop)});
   }

@@ -95,8 +95,8 @@ class DecodingSession::Impl {
       if (container == Container::kElementary) {
         source_ = std::make_unique<ElementarySource>(*decoder_input_);
       } else {
-        source_ = std::make_unique<ContainerSource>(*decoder_input_,
-                                                    make_demux(container, &messages_));
+        source_ =
+            std::make_unique<ContainerSource>(*decoder_input_, make_demux(container, &messages_));
       }
       ctx_->layer.reader.reset_reader(source_.get());
     } catch (const FatalError&) {

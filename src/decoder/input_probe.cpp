@@ -80,8 +80,7 @@ FirstCode first_start_code(ByteInput& input) {
 
 [[nodiscard]] bool holds_sequence_header(std::span<const uint8_t> bytes) {
   static constexpr uint8_t kCode[] = {0x00, 0x00, 0x01, kSequenceHeader};
-  return std::search(bytes.begin(), bytes.end(), std::begin(kCode), std::end(kCode)) !=
-         bytes.end();
+  return std::search(bytes.begin(), bytes.end(), std::begin(kCode), std::end(kCode)) != bytes.end();
 }
 
 // The kind of video that the first start code of the bytes begins, when it is not MPEG-1 or

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 namespace tavik {
 
@@ -12,12 +13,14 @@ constexpr uint32_t kSystemHeaderCode = 0x000001BB;
 constexpr uint8_t kSystemHeaderId = 0xBB;
 constexpr uint8_t kPrivateStream1 = 0xBD;
 constexpr uint8_t kFirstVideoId = 0xE0;
-constexpr uint64_t kMpeg1PackRest = 7;  // after the first byte: clock reference and mux rate
-constexpr uint64_t kMpeg2PackRest = 8;  // up to the byte with the stuffing length
+constexpr uint64_t kMpeg1PackRest = 7;      // after the first byte: clock reference and mux rate
+constexpr uint64_t kMpeg2PackRest = 8;      // up to the byte with the stuffing length
 constexpr uint32_t kSystemHeaderFixed = 6;  // rate bound, bounds and flags before the streams
 constexpr uint32_t kStreamEntrySize = 3;
 
-[[nodiscard]] bool is_video_id(uint8_t id) { return (id & 0xF0) == kFirstVideoId; }
+[[nodiscard]] bool is_video_id(uint8_t id) {
+  return (id & 0xF0) == kFirstVideoId;
+}
 [[nodiscard]] bool is_audio_id(uint8_t id) {
   return (id >= 0xC0 && id <= 0xDF) || id == kPrivateStream1;
 }
@@ -30,7 +33,18 @@ void SystemDemux::note_stream(uint8_t id) {
   origin_.video_streams = std::popcount(video_ids_);
 }
 
-void SystemDemux::take_code() {
+void SystemDemux::damaged(uint64_t at, std::string text) {
+  if (origin_.container != Container::kProgram) {
+    fail(std::move(text));
+    return;
+  }
+  warn(format_text("Program stream damaged at byte %llu: ", static_cast<unsigned long long>(at)) +
+       text);
+  code_ = 0;
+  state_ = State::kResync;
+}
+
+void SystemDemux::take_code(uint64_t at) {
   if (code_ == kEndCode) {
     end();
     return;
@@ -39,8 +53,11 @@ void SystemDemux::take_code() {
     state_ = State::kPackFirst;
     return;
   }
-  if (code_ < kSystemHeaderCode) {
-    fail(format_text("Unexpected startcode %08x in system layer\n", code_));
+  // Any code from the system header code up is a packet in a system stream; a program stream
+  // needs the start code prefix too.
+  if (code_ < kSystemHeaderCode ||
+      (origin_.container == Container::kProgram && (code_ >> 8) != 1)) {
+    damaged(at, format_text("Unexpected startcode %08x in system layer\n", code_));
     return;
   }
   packet_ = Packet::kOther;
@@ -87,6 +104,7 @@ ContainerDemux::Step SystemDemux::feed(std::span<const uint8_t> block) {
   while (i < n) {
     if (stopped()) {
       step.consumed = n;
+      offset_ += n;
       return step;
     }
     switch (state_) {
@@ -99,7 +117,7 @@ ContainerDemux::Step SystemDemux::feed(std::span<const uint8_t> block) {
           break;
         }
         code_bytes_ = 0;
-        take_code();
+        take_code(offset_ + i - 4);
         break;
       case State::kPackFirst: {
         const bool mpeg2 = (block[i++] >> 6) == 1;
@@ -141,7 +159,7 @@ ContainerDemux::Step SystemDemux::feed(std::span<const uint8_t> block) {
         --packet_left_;
         const auto result = pes_.take(block[i++]);
         if (result == PesHeaderReader::Result::kBroken) {
-          fail("Error in packet header\n");
+          damaged(offset_ + i - 1, "Error in packet header\n");
         } else if (result == PesHeaderReader::Result::kDone) {
           count_ = pes_.skip();
           if (count_ == 0) {
@@ -172,13 +190,19 @@ ContainerDemux::Step SystemDemux::feed(std::span<const uint8_t> block) {
         count_ -= take;
         if (count_ == 0) state_ = State::kCode;
         step.consumed = i;
+        offset_ += i;
         return step;
       }
+      case State::kResync:
+        code_ = (code_ << 8) | block[i++];
+        if (code_ == kPackCode) state_ = State::kPackFirst;
+        break;
     }
   }
   // A video packet whose payload is empty must not leave the walk waiting in the payload state.
   if (state_ == State::kPayload && count_ == 0) state_ = State::kCode;
   step.consumed = i;
+  offset_ += i;
   return step;
 }
 

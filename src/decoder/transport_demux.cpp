@@ -33,7 +33,9 @@ constexpr uint8_t kStuffingByte = 0xFF;
   }
 }
 
-[[nodiscard]] bool is_mpeg_video_type(uint8_t type) { return type == 0x01 || type == 0x02; }
+[[nodiscard]] bool is_mpeg_video_type(uint8_t type) {
+  return type == 0x01 || type == 0x02;
+}
 
 [[nodiscard]] bool is_audio_type(uint8_t type) {
   switch (type) {

@@ -24,13 +24,13 @@ class TransportDemux final : public ContainerDemux {
   enum class State {
     kTimeCode,  // the 4 bytes in front of a 192-byte packet
     kSync,
-    kHeader,    // the three bytes after the sync byte
+    kHeader,  // the three bytes after the sync byte
     kAdaptationLength,
     kAdaptationFlags,
     kAdaptationSkip,
-    kSection,   // payload of the program association table or a program map table
-    kVideo,     // payload of the chosen video stream
-    kSkip,      // the rest of the packet
+    kSection,  // payload of the program association table or a program map table
+    kVideo,    // payload of the chosen video stream
+    kSkip,     // the rest of the packet
   };
   enum class Pes { kIdle, kStart, kHeader, kHeaderSkip, kPayload };
 

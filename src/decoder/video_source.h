@@ -52,7 +52,7 @@ class ContainerSource final : public VideoSource {
   std::vector<uint8_t> block_;
   size_t block_pos_ = 0;
   size_t block_end_ = 0;
-  size_t pending_pos_ = 0;   // video payload found but not yet given
+  size_t pending_pos_ = 0;  // video payload found but not yet given
   size_t pending_size_ = 0;
   bool input_ended_ = false;
   bool video_found_ = false;

@@ -52,14 +52,17 @@ const Container kContainers[] = {
      "SUMMARY: MPEG-2 transport stream (192-byte packets), video PID 0x1011"},
 };
 
-fs::path make_stream(const Container& c) { return test::make_ffmpeg_stream(c.file, c.args, kSource); }
+fs::path make_stream(const Container& c) {
+  return test::make_ffmpeg_stream(c.file, c.args, kSource);
+}
 
 // ffprobe's picture types of the first video stream, in display order ("IPPP…").
 std::string ffprobe_types(const fs::path& stream) {
   const fs::path out = test::scratch_dir() / "types.txt";
-  const std::string command = "ffprobe -v error -select_streams v:0 -show_entries "
-                              "frame=pict_type -of csv=p=0 " +
-                              quoted(stream) + " >" + quoted(out) + " 2>/dev/null";
+  const std::string command =
+      "ffprobe -v error -select_streams v:0 -show_entries "
+      "frame=pict_type -of csv=p=0 " +
+      quoted(stream) + " >" + quoted(out) + " 2>/dev/null";
   EXPECT_EQ(test::run_command(command), 0) << command;
   std::string types = test::file_text(out);
   std::erase_if(types, [](char c) { return c != 'I' && c != 'P' && c != 'B'; });
@@ -148,8 +151,7 @@ TEST(CliContainers, DamagedTransportPacketsWarnOnceAndDecodingGoesOn) {
     EXPECT_EQ(run.err.find(warning), run.err.rfind(warning)) << run.err;
     EXPECT_NE(run.err.find(std::string(": ") + c.warning + "\n"), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find(warning + std::to_string(packets.victim)), 0u) << run.err;
-    EXPECT_NE(run.out.find("- Total number of Frames: 16 frames.\n"), std::string::npos)
-        << run.out;
+    EXPECT_NE(run.out.find("- Total number of Frames: 16 frames.\n"), std::string::npos) << run.out;
   }
 }
 
@@ -171,6 +173,26 @@ TEST(CliContainers, PacketCutByTheEndOfTheFile) {
   }
 }
 
+// A video packet of a program stream cut short in the middle of the file: one warning, the
+// walk goes on from the next pack, and every byte is still counted.
+TEST(CliContainers, ProgramStreamPacketCutShort) {
+  std::vector<uint8_t> bytes = test::read_file(make_stream(kContainers[0]));
+  const uint8_t video_code[] = {0x00, 0x00, 0x01, 0xE0};
+  const auto packet = std::search(bytes.begin() + long(bytes.size() / 2), bytes.end(),
+                                  std::begin(video_code), std::end(video_code));
+  ASSERT_NE(packet, bytes.end());
+  bytes.erase(packet + 100, packet + 400);
+  const fs::path path = test::scratch_dir() / "cut-packet.vob";
+  test::write_file(path, bytes);
+  const Analysis analysis = analyze(path);
+  ASSERT_EQ(analysis.run.status, 0) << analysis.run.err;
+  const std::string warning = "Program stream damaged at byte ";
+  EXPECT_EQ(analysis.run.err.find(warning), analysis.run.err.rfind(warning)) << analysis.run.err;
+  EXPECT_NE(analysis.run.err.find(warning), std::string::npos) << analysis.run.err;
+  EXPECT_EQ(measured_types(analysis.json), ffprobe_types(path));
+  EXPECT_EQ(analysis.json["bytes_scanned"].get<uint64_t>() + 3, bytes.size());
+}
+
 // Input that is not MPEG-1 or MPEG-2 video is refused with exit status 1 and says what it is.
 TEST(CliContainers, UnsupportedInputSaysWhatWasFound) {
   const std::string not_valid = "This not a valid MPEG system or video stream\n";
@@ -183,15 +205,20 @@ TEST(CliContainers, UnsupportedInputSaysWhatWasFound) {
     const char* args;
     std::string text;
   } cases[] = {
-      {"h264.264", video, "-c:v libx264 -f h264", not_valid + "H.264 video is not supported" + reads},
-      {"part2.m4v", video, "-c:v mpeg4 -f m4v", not_valid + "MPEG-4 Part 2 video is not supported" + reads},
-      {"clip.mp4", video, "-c:v mpeg4", not_valid + "MP4 and QuickTime files are not supported" + reads},
+      {"h264.264", video, "-c:v libx264 -f h264",
+       not_valid + "H.264 video is not supported" + reads},
+      {"part2.m4v", video, "-c:v mpeg4 -f m4v",
+       not_valid + "MPEG-4 Part 2 video is not supported" + reads},
+      {"clip.mp4", video, "-c:v mpeg4",
+       not_valid + "MP4 and QuickTime files are not supported" + reads},
       {"clip.avi", video, "-c:v mpeg4", not_valid + "AVI files are not supported" + reads},
-      {"clip.mkv", video, "-c:v mpeg2video", not_valid + "Matroska and WebM files are not supported" + reads},
+      {"clip.mkv", video, "-c:v mpeg2video",
+       not_valid + "Matroska and WebM files are not supported" + reads},
       {"frame.png", video, "-frames:v 1", not_valid + "PNG images are not supported" + reads},
       {"tone.mp2", audio, "-f mp2", not_valid + "The file holds audio and no video" + reads},
       {"tone.mpg", audio, "-f mpeg", "The MPEG-1 system stream holds audio and no video" + reads},
-      {"tone.ts", audio, "-f mpegts", "The MPEG-2 transport stream holds audio and no video" + reads},
+      {"tone.ts", audio, "-f mpegts",
+       "The MPEG-2 transport stream holds audio and no video" + reads},
       {"h264.ts", video, "-c:v libx264 -f mpegts", "H.264 video is not supported" + reads},
       {"h264.vob", video, "-c:v libx264 -f vob", "H.264 video is not supported" + reads},
   };

@@ -151,7 +151,8 @@ TEST(SystemDemux, PacketShorterThanItsHeaderHasNoPayload) {
 }
 
 // A packet of any stream with its header given raw.
-std::vector<uint8_t> packet(uint8_t id, std::vector<uint8_t> header, const std::vector<uint8_t>& payload) {
+std::vector<uint8_t> packet(uint8_t id, std::vector<uint8_t> header,
+                            const std::vector<uint8_t>& payload) {
   const size_t length = header.size() + payload.size();
   std::vector<uint8_t> bytes = {0x00, 0x00, 0x01, id, uint8_t(length >> 8), uint8_t(length)};
   bytes.insert(bytes.end(), header.begin(), header.end());

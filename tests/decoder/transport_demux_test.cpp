@@ -41,7 +41,8 @@ Stream make_stream() {
   const Bytes program_map = {0x00, 0x02, 0xB0, 0x1C, 0x00, 0x01, 0xC1, 0x00, 0x00, 0xE1, 0x00,
                              0xF0, 0x00, 0x03, 0xE1, 0x01, 0xF0, 0x00, 0x1B, 0xE1, 0x02, 0xF0,
                              0x00, 0x02, 0xE1, 0x00, 0xF0, 0x00, 0x00, 0x00, 0x00, 0x00};
-  Bytes first = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01};
+  Bytes first = {0x00, 0x00, 0x01, 0xE0, 0x00, 0x00, 0x80,
+                 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01};
   first.insert(first.end(), s.video.begin(), s.video.begin() + 170);
   s.packets = {packet(0, true, 0, association),
                packet(0x1020, true, 0, program_map),
@@ -65,8 +66,8 @@ TEST(TransportDemux, ReassemblesTheVideoInBlocksOfEverySize) {
   const Stream s = make_stream();
   std::vector<Bytes> duplicated = s.packets;
   duplicated.insert(duplicated.begin() + 5, s.packets[4]);  // a duplicate packet is passed over
-  for (const auto& [container, time_code] :
-       {std::pair{Container::kTransport, size_t{0}}, std::pair{Container::kTransport192, size_t{4}}}) {
+  for (const auto& [container, time_code] : {std::pair{Container::kTransport, size_t{0}},
+                                             std::pair{Container::kTransport192, size_t{4}}}) {
     const Bytes bytes = joined(duplicated, time_code);
     for (size_t block_size = 1; block_size <= bytes.size(); block_size += 13) {
       const auto result = test::demux_in_blocks(container, bytes, block_size);
