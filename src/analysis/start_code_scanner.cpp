@@ -74,6 +74,7 @@ void scan_reset(StoreData& data) {
   data.max_slices_per_frame = 0;
   data.slice_codes_seen = 0;
   data.scan_reset_pending = 0;
+  data.origin = VideoOrigin{};
   store_at(data.frame_first_slice, 0, 0);
   store_at(data.gop_first_frame, 0, 0);
 }

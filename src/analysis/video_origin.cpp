@@ -1,39 +1,35 @@
 #include "analysis/video_origin.h"
 
+#include <cstddef>
+
 #include "analysis/messages.h"
 
 namespace tavik {
 
+namespace {
+
+struct ContainerNames {
+  std::string_view name;
+  std::string_view key;
+};
+
+// In the order of Container.
+constexpr ContainerNames kNames[] = {
+    {"MPEG video elementary stream", "elementary"},
+    {"MPEG-1 system stream", "system-stream"},
+    {"MPEG-2 program stream", "program-stream"},
+    {"MPEG-2 transport stream", "transport-stream"},
+    {"MPEG-2 transport stream (192-byte packets)", "m2ts"},
+};
+
+}  // namespace
+
 std::string_view container_name(Container container) {
-  switch (container) {
-    case Container::kElementary:
-      return "MPEG video elementary stream";
-    case Container::kSystem:
-      return "MPEG-1 system stream";
-    case Container::kProgram:
-      return "MPEG-2 program stream";
-    case Container::kTransport:
-      return "MPEG-2 transport stream";
-    case Container::kTransport192:
-      return "MPEG-2 transport stream (192-byte packets)";
-  }
-  return {};
+  return kNames[static_cast<size_t>(container)].name;
 }
 
 std::string_view container_key(Container container) {
-  switch (container) {
-    case Container::kElementary:
-      return "elementary";
-    case Container::kSystem:
-      return "system-stream";
-    case Container::kProgram:
-      return "program-stream";
-    case Container::kTransport:
-      return "transport-stream";
-    case Container::kTransport192:
-      return "m2ts";
-  }
-  return {};
+  return kNames[static_cast<size_t>(container)].key;
 }
 
 std::string video_stream_text(const VideoOrigin& origin) {
