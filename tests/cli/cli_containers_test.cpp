@@ -50,6 +50,11 @@ const Container kContainers[] = {
      "SUMMARY: MPEG-2 transport stream, video PID 0x100"},
     {"clip.m2ts", "-c:v mpeg2video -f mpegts -mpegts_m2ts_mode 1", "m2ts",
      "SUMMARY: MPEG-2 transport stream (192-byte packets), video PID 0x1011"},
+    // Two video streams: the first is measured, and the summary says so.
+    {"two.ts", "-map 0:v -map 0:v -map 1:a -c:v mpeg2video -f mpegts", "transport-stream",
+     "SUMMARY: MPEG-2 transport stream, video PID 0x100 (one of 2 video streams)"},
+    {"two.vob", "-map 0:v -map 0:v -map 1:a -c:v mpeg2video -f vob", "program-stream",
+     "SUMMARY: MPEG-2 program stream, video stream 0xE0 (one of 2 video streams)"},
 };
 
 fs::path make_stream(const Container& c) {
