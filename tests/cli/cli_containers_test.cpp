@@ -21,13 +21,6 @@ using test::run_cli;
 constexpr const char* kSource =
     "-f lavfi -i testsrc=size=176x144:rate=25:d=0.64 -f lavfi -i sine=d=0.64";
 
-class RemoveScratch final : public testing::Environment {
- public:
-  void TearDown() override { fs::remove_all(test::scratch_dir()); }
-};
-const testing::Environment* const kRemoveScratch =
-    testing::AddGlobalTestEnvironment(new RemoveScratch);
-
 struct Container {
   const char* file;
   const char* args;

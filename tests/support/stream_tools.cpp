@@ -6,16 +6,27 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <system_error>
 
 namespace tavik::test {
 
+namespace {
+void remove_scratch_dir() {
+  std::error_code error;
+  std::filesystem::remove_all(scratch_dir(), error);
+}
+}  // namespace
+
 std::filesystem::path scratch_dir() {
   static const std::filesystem::path dir = [] {
-    auto path = std::filesystem::temp_directory_path() /
-                ("tavik-test-" + std::to_string(::getpid()));
+    auto path =
+        std::filesystem::temp_directory_path() / ("tavik-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(path);
     return path;
   }();
+  // Registered after `dir` exists, so it runs before `dir` goes.
+  static const bool removed_at_exit = std::atexit(remove_scratch_dir) == 0;
+  (void)removed_at_exit;
   return dir;
 }
 
@@ -30,15 +41,15 @@ bool have_tool(const std::string& name) {
 }
 
 std::filesystem::path make_ffmpeg_stream(const std::string& name, const std::string& args,
-                                          const std::string& source) {
+                                         const std::string& source) {
   const auto path = scratch_dir() / name;
   if (std::filesystem::exists(path)) return path;
   if (!have_tool("ffmpeg")) {
     ADD_FAILURE() << "ffmpeg is needed to make " << name;
     return path;
   }
-  const std::string command = "ffmpeg -nostdin -loglevel error -y " + source + " " + args +
-                              " '" + path.string() + "'";
+  const std::string command =
+      "ffmpeg -nostdin -loglevel error -y " + source + " " + args + " '" + path.string() + "'";
   EXPECT_EQ(run_command(command), 0) << command;
   return path;
 }
@@ -50,7 +61,8 @@ std::vector<uint8_t> read_file(const std::filesystem::path& path) {
 
 void write_file(const std::filesystem::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 std::filesystem::path sample_path(const std::string& name) {

@@ -7,7 +7,7 @@
 
 namespace tavik::test {
 
-// A scratch folder for one test program, removed by nobody (under the build tree's temp dir).
+// A scratch folder for one test program under the temporary folder, removed when it exits.
 std::filesystem::path scratch_dir();
 
 // Runs a shell command; returns its exit status.
