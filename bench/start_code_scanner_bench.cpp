@@ -110,7 +110,7 @@ void scan(benchmark::State& state, const Stream& stream, bool system) {
     scanner.attach(&input);
     store.update([](StoreData& d) { d.scan_reset_pending = 1; });
     scanner.measure_picture();
-    scanner.set_system_stream(system);
+    scanner.set_container(system ? Container::kSystem : Container::kElementary);
     for (int call = 0; call <= stream.pictures; ++call) {
       store.current_picture_type = call == 0 ? kNoPicture : kPPicture;
       scanner.measure_picture();

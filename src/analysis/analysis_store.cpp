@@ -55,6 +55,7 @@ StoreData AnalysisStore::snapshot() const {
   copy.filter_p = data_.filter_p;
   copy.filter_b = data_.filter_b;
   copy.scan_reset_pending = data_.scan_reset_pending;
+  copy.origin = data_.origin;
   return copy;
 }
 

@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "analysis/video_origin.h"
+
 namespace tavik {
 
 // Picture coding type codes as recorded in frame_types.
@@ -51,6 +53,9 @@ struct StoreData {
   int32_t filter_p = 0;
   int32_t filter_b = 0;
   int32_t scan_reset_pending = 0;
+
+  // The container read and its video stream that is measured.
+  VideoOrigin origin;
 
   [[nodiscard]] int32_t frame_count() const { return last_frame + 1; }
   [[nodiscard]] int32_t gop_count() const { return open_gop < 0 ? 0 : open_gop; }

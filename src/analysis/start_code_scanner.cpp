@@ -73,6 +73,7 @@ void scan_reset(StoreData& data) {
   data.max_slices_per_frame = 0;
   data.slice_codes_seen = 0;
   data.scan_reset_pending = 0;
+  data.origin = VideoOrigin{};
   store_at(data.frame_first_slice, 0, 0);
   store_at(data.gop_first_frame, 0, 0);
 }
@@ -85,8 +86,7 @@ StartCodeScanner::StartCodeScanner(AnalysisStore& store, Messages& messages)
 void StartCodeScanner::attach(ByteInput* input) {
   input_ = input;
   if (input_ != nullptr) input_->rewind();
-  system_stream_ = false;
-  demux_ = SystemDemux{};
+  demux_.reset();
   block_pos_ = block_end_ = run_pos_ = run_end_ = 0;
   at_end_ = false;
   priming_pending_ = false;
@@ -94,8 +94,11 @@ void StartCodeScanner::attach(ByteInput* input) {
   window_ = kEmptyWindow;
 }
 
-void StartCodeScanner::set_system_stream(bool system_stream) {
-  system_stream_ = system_stream;
+void StartCodeScanner::set_container(Container container) {
+  demux_ = make_demux(container);
+  // An elementary stream is one video stream; a container tells its own as it is walked.
+  const int32_t streams = container == Container::kElementary ? 1 : 0;
+  store_.update([=](StoreData& data) { data.origin = VideoOrigin{container, -1, streams}; });
 }
 
 void StartCodeScanner::measure_picture() {
@@ -123,7 +126,7 @@ void StartCodeScanner::prime() {
     // A failed read here is reported by the measuring loop, which reads again.
     if (block_pos_ == block_end_ && !fill_block()) return;
     const uint8_t* byte = block_.data() + block_pos_++;
-    if (!system_stream_ || demux_.feed({byte, 1}).payload_size == 1) {
+    if (!demux_ || demux_->feed({byte, 1}).payload_size == 1) {
       window_ = (window_ << 8) | *byte;
     }
   }
@@ -166,14 +169,14 @@ bool StartCodeScanner::fill_block() {
 bool StartCodeScanner::next_run() {
   for (;;) {
     if (block_pos_ == block_end_ && !fill_block()) return false;
-    if (!system_stream_) {
+    if (!demux_) {
       run_pos_ = block_pos_;
       run_end_ = block_end_;
       block_pos_ = block_end_;
       return true;
     }
     // Headers and other streams are counted, never searched.
-    const auto step = demux_.feed({block_.data() + block_pos_, block_end_ - block_pos_});
+    const auto step = demux_->feed({block_.data() + block_pos_, block_end_ - block_pos_});
     if (step.payload_size == 0) {
       count(step.consumed);
       block_pos_ += step.consumed;
@@ -220,6 +223,7 @@ bool StartCodeScanner::take_code_byte(uint8_t code) {
 }
 
 void StartCodeScanner::flush_counts(StoreData& data) {
+  if (demux_) data.origin = demux_->origin();
   data.bytes_scanned += unflushed_;
   data.gop_accum += unflushed_;
   unflushed_ = 0;

@@ -2,12 +2,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "analysis/analysis_store.h"
 #include "analysis/messages.h"
 #include "decoder/byte_input.h"
-#include "decoder/system_demux.h"
+#include "decoder/container_demux.h"
 
 namespace tavik {
 
@@ -20,9 +21,9 @@ class StartCodeScanner {
 
   // Starts on a new input, read from its first byte. Call before the reset call.
   void attach(ByteInput* input);
-  // In a system stream only the payload bytes of video stream 0 are searched for patterns
+  // In a container only the payload bytes of the chosen video stream are searched for patterns
   // (every byte is still counted). Set before the first measuring call.
-  void set_system_stream(bool system_stream);
+  void set_container(Container container);
 
   // The reset call when the store's scan_reset_pending is set, else one measuring call.
   void measure_picture();
@@ -43,8 +44,7 @@ class StartCodeScanner {
   AnalysisStore& store_;
   Messages& messages_;
   ByteInput* input_ = nullptr;
-  bool system_stream_ = false;
-  SystemDemux demux_;
+  std::unique_ptr<ContainerDemux> demux_;  // null for an elementary stream
 
   // The block read last: [block_pos_, block_end_) not yet walked; [run_pos_, run_end_) walked
   // pattern bytes (video payload in a system stream) not yet searched.

@@ -43,6 +43,12 @@ std::vector<Row> frame_rows(const StoreData& data) {
   return rows;
 }
 
+// The stream id or PID measured; null for an elementary stream.
+nlohmann::ordered_json video_stream_json(const VideoOrigin& origin) {
+  if (origin.stream < 0) return nullptr;
+  return origin.stream;
+}
+
 std::vector<uint32_t> as_vector(std::span<const uint32_t> entries) {
   return {entries.begin(), entries.end()};
 }
@@ -80,6 +86,9 @@ std::string measurements_json(const StoreData& data, std::string_view input_path
   }
   const nlohmann::ordered_json json = {
       {"input", input_path},
+      {"container", container_key(data.origin.container)},
+      {"video_stream", video_stream_json(data.origin)},
+      {"video_streams", data.origin.video_streams},
       {"last_frame", data.last_frame},
       {"open_gop", data.open_gop},
       {"slice_count", data.slice_count},

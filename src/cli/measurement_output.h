@@ -14,8 +14,9 @@ namespace tavik::cli {
 // entries only).
 
 // One object: the store's counters, maxima and six arrays under their own names, plus the
-// input path, the summary text, the stream's properties (`stream`) and the engine's texts with
-// the frame each came at (`messages`).
+// input path, the container with the video stream measured (its stream id or PID, null in an
+// elementary stream), the summary text, the stream's properties (`stream`) and the engine's
+// texts with the frame each came at (`messages`).
 [[nodiscard]] std::string measurements_json(const StoreData& data, std::string_view input_path,
                                             std::string_view summary,
                                             const std::vector<StreamField>& stream,

@@ -9,6 +9,7 @@
 #include "decoder/fatal_error.h"
 #include "decoder/frame_store.h"
 #include "decoder/header_parser.h"
+#include "decoder/input_probe.h"
 #include "decoder/picture_decoder.h"
 #include "decoder/slice_threads.h"
 #include "decoder/spatial_prediction.h"
@@ -92,10 +93,8 @@ class DecodingSession::Impl {
     }
     open_ = true;
     try {
-      const StreamStart stream_start = detect_stream_start();
-      if (stream_start.offset > 0) skip_to(stream_start);
-      const bool system_stream = stream_start.system_stream;
-      info_.container = system_stream ? Container::kMpeg1System : Container::kElementary;
+      const Container container = open_container();
+      info_.container = container;
 
       scanner_.attach(scanner_input_.get());
       // A session opened before the last one ended must not label its first measurement with
@@ -103,12 +102,12 @@ class DecodingSession::Impl {
       store_.current_picture_type = 0;
       store_.update([](StoreData& data) { data.scan_reset_pending = 1; });
       scanner_.measure_picture();
-      scanner_.set_system_stream(system_stream);
-      decoder_input_->rewind();
-      if (system_stream) {
-        source_ = std::make_unique<SystemSource>(*decoder_input_);
-      } else {
+      scanner_.set_container(container);
+      if (container == Container::kElementary) {
         source_ = std::make_unique<ElementarySource>(*decoder_input_);
+      } else {
+        source_ =
+            std::make_unique<ContainerSource>(*decoder_input_, make_demux(container, &messages_));
       }
       ctx_->layer.reader.reset_reader(source_.get());
     } catch (const FatalError&) {
@@ -122,20 +121,26 @@ class DecodingSession::Impl {
     spatial_frame_ = -1;
   }
 
-  // The first start code tells a video elementary stream from a system stream. Any other
-  // first start code sends the search on to the first sequence or pack header.
-  StreamStart detect_stream_start() {
-    ElementarySource probe(*decoder_input_);
-    BitReader& reader = ctx_->layer.reader;
-    reader.reset_reader(&probe);
-    reader.next_start_code();
-    const uint32_t code = reader.peek_bits(32);
-    reader.reset_reader(nullptr);
-    if (code == kSequenceHeaderCode) return {0, false};
-    if (code == kPackStartCode) return {0, true};
-    decoder_input_->rewind();
-    if (const auto start = locate_stream_start(*decoder_input_)) return *start;
-    throw FatalError("This not a valid MPEG system or video stream\n");
+  // The container of the stream and a check that it holds MPEG video. A capture cut in the
+  // middle of a stream (nothing else recognised in it) is read from its first sequence or pack
+  // header.
+  Container open_container() {
+    try {
+      return checked_container();
+    } catch (const FatalError& error) {
+      if (std::string_view(error.what()) != "This not a valid MPEG system or video stream\n") throw;
+      decoder_input_->rewind();
+      const auto start = locate_stream_start(*decoder_input_);
+      if (!start || start->offset == 0) throw;
+      skip_to(*start);
+      return checked_container();
+    }
+  }
+
+  Container checked_container() {
+    const Container container = detect_container(*decoder_input_);
+    if (container != Container::kElementary) check_container_video(*decoder_input_, container);
+    return container;
   }
 
   // Both inputs start at the header found; the bytes before it are neither decoded nor

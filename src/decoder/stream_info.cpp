@@ -2,16 +2,6 @@
 
 namespace tavik {
 
-std::string_view container_name(Container container) {
-  switch (container) {
-    case Container::kMpeg1System:
-      return "MPEG-1 system stream";
-    case Container::kElementary:
-      break;
-  }
-  return "MPEG video elementary stream";
-}
-
 void StreamInfo::sequence_header_read() {
   if (!in_sequence_) ++sequences;
   in_sequence_ = true;

@@ -3,15 +3,10 @@
 #include <cstdint>
 #include <string_view>
 
+#include "analysis/video_origin.h"
 #include "decoder/decoder_state.h"
 
 namespace tavik {
-
-// The layers around the video that the session reads.
-enum class Container { kElementary, kMpeg1System };
-
-// "MPEG video elementary stream" or "MPEG-1 system stream".
-[[nodiscard]] std::string_view container_name(Container container);
 
 // The values of a sequence header and its extensions, as coded.
 struct SequenceValues {

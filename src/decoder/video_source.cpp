@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "decoder/fatal_error.h"
 
@@ -37,9 +38,10 @@ size_t ElementarySource::read(uint8_t* dst, size_t n) {
   return n;
 }
 
-SystemSource::SystemSource(ByteInput& input) : input_(input), block_(kRawBlockSize) {}
+ContainerSource::ContainerSource(ByteInput& input, std::unique_ptr<ContainerDemux> demux)
+    : input_(input), demux_(std::move(demux)), block_(kRawBlockSize) {}
 
-size_t SystemSource::read(uint8_t* dst, size_t n) {
+size_t ContainerSource::read(uint8_t* dst, size_t n) {
   size_t written = 0;
   while (written < n) {
     if (pending_size_ > 0) {
@@ -50,7 +52,7 @@ size_t SystemSource::read(uint8_t* dst, size_t n) {
       written += take;
       continue;
     }
-    if (demux_.ended() || demux_.failed() || input_ended_) break;
+    if (demux_->ended() || demux_->failed() || input_ended_) break;
     if (block_pos_ == block_end_) {
       block_end_ = input_.read_some(block_.data(), block_.size());
       block_pos_ = 0;
@@ -59,13 +61,14 @@ size_t SystemSource::read(uint8_t* dst, size_t n) {
         break;
       }
     }
-    const auto step = demux_.feed({block_.data() + block_pos_, block_end_ - block_pos_});
+    const auto step = demux_->feed({block_.data() + block_pos_, block_end_ - block_pos_});
     pending_pos_ = block_pos_ + step.payload_offset;
     pending_size_ = step.payload_size;
+    video_found_ = video_found_ || pending_size_ > 0;
     block_pos_ += step.consumed;
   }
   if (written > 0) return written;
-  if (demux_.failed()) throw FatalError(demux_.error());
+  if (demux_->failed()) throw FatalError(demux_->error());
   fill_end_codes(dst, n, padding_);
   padding_ += n;
   return n;

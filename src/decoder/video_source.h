@@ -2,10 +2,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "decoder/byte_input.h"
-#include "decoder/system_demux.h"
+#include "decoder/container_demux.h"
 
 namespace tavik {
 
@@ -34,22 +35,27 @@ class ElementarySource final : public VideoSource {
   uint64_t padding_ = 0;  // bytes of padding given so far
 };
 
-// The payload of video stream 0 of an ISO/IEC 11172-1 system stream. The end code, or the end
-// of the file without it, ends the video.
-class SystemSource final : public VideoSource {
+// The payload of the video stream that a container's demultiplexer chooses. The container's
+// end code, or the end of the file, ends the video.
+class ContainerSource final : public VideoSource {
  public:
-  explicit SystemSource(ByteInput& input);
+  ContainerSource(ByteInput& input, std::unique_ptr<ContainerDemux> demux);
   size_t read(uint8_t* dst, size_t n) override;
+
+  // Some video payload was given.
+  [[nodiscard]] bool video_found() const { return video_found_; }
+  [[nodiscard]] const ContainerDemux& demux() const { return *demux_; }
 
  private:
   ByteInput& input_;
-  SystemDemux demux_;
+  std::unique_ptr<ContainerDemux> demux_;
   std::vector<uint8_t> block_;
   size_t block_pos_ = 0;
   size_t block_end_ = 0;
-  size_t pending_pos_ = 0;   // video payload found but not yet given
+  size_t pending_pos_ = 0;  // video payload found but not yet given
   size_t pending_size_ = 0;
   bool input_ended_ = false;
+  bool video_found_ = false;
   uint64_t padding_ = 0;
 };
 

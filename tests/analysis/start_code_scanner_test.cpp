@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "decoder/system_demux.h"
 #include "support/chunked_input.h"
 #include "support/system_stream_builder.h"
 
@@ -202,7 +203,7 @@ class ScannerTest : public ::testing::Test {
     file_signals_ = 0;
     store_.update([](StoreData& data) { data.scan_reset_pending = 1; });
     scanner_.measure_picture();
-    scanner_.set_system_stream(system_stream);
+    scanner_.set_container(system_stream ? Container::kSystem : Container::kElementary);
   }
   void open(const Bytes& bytes, bool system_stream = false) {
     file_ = bytes;
@@ -533,7 +534,7 @@ void compare_with_reference(uint32_t seed, bool system_stream) {
     reference.attach(file, system_stream);
     scanner.measure_picture();
     reference.measure_picture(0);
-    scanner.set_system_stream(system_stream);
+    scanner.set_container(system_stream ? Container::kSystem : Container::kElementary);
 
     const uint64_t scanned_at_end = file.size() > 3 ? file.size() - 3 : 0;
     for (int calls_after_end = 0; calls_after_end < 3;) {

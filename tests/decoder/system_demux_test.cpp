@@ -14,49 +14,21 @@
 #include "decoder/fatal_error.h"
 #include "decoder/video_source.h"
 #include "support/chunked_input.h"
+#include "support/demux_walk.h"
 #include "support/system_stream_builder.h"
 
 namespace tavik {
 namespace {
 
 using test::ChunkedInput;
+using test::counting_bytes;
+using test::DemuxResult;
 using test::SystemStreamBuilder;
 using TimeStamps = SystemStreamBuilder::TimeStamps;
 
-struct DemuxResult {
-  std::vector<uint8_t> video;
-  bool ended = false;
-  bool failed = false;
-  std::string error;
-};
-
-// Feeds the stream to a demultiplexer in blocks of `block_size` bytes.
+// Feeds an ISO/IEC 11172-1 system stream in blocks of `block_size` bytes.
 DemuxResult demux_in_blocks(const std::vector<uint8_t>& bytes, size_t block_size) {
-  SystemDemux demux;
-  DemuxResult result;
-  for (size_t start = 0; start < bytes.size(); start += block_size) {
-    const std::span<const uint8_t> block(bytes.data() + start,
-                                         std::min(block_size, bytes.size() - start));
-    size_t pos = 0;
-    while (pos < block.size()) {
-      const auto step = demux.feed(block.subspan(pos));
-      EXPECT_GT(step.consumed, 0u);
-      if (step.consumed == 0) return result;
-      const auto payload = block.subspan(pos + step.payload_offset, step.payload_size);
-      result.video.insert(result.video.end(), payload.begin(), payload.end());
-      pos += step.consumed;
-    }
-  }
-  result.ended = demux.ended();
-  result.failed = demux.failed();
-  result.error = demux.error();
-  return result;
-}
-
-std::vector<uint8_t> counting_bytes(size_t n, uint8_t first) {
-  std::vector<uint8_t> bytes(n);
-  std::iota(bytes.begin(), bytes.end(), first);
-  return bytes;
+  return test::demux_in_blocks(Container::kSystem, bytes, block_size);
 }
 
 // Packets of every header kind, packs and other streams between them, and a video packet after
@@ -122,9 +94,8 @@ TEST(SystemDemux, ReportsBrokenPacketHeaders) {
     const char* why;
   };
   const std::vector<Case> cases = {
-      {{0x80, 0x80, 0x05, 0x21, 0x00, 0x01, 0x00, 0x01}, "MPEG-2 PES header"},
       {{0xFF, 0xFF, 0x84, 0x00}, "MPEG-2 flags after stuffing"},
-      {{0xBF, 0x00, 0x0F}, "flag byte 0x80 or above where STD fields may begin"},
+      {{0xC0, 0x00, 0x0F}, "flag byte 0xC0 or above where STD fields may begin"},
       {{0x60, 0x2E, 0x40}, "STD fields twice"},
       {{0x60, 0x2E, 0x85}, "flag byte 0x80 or above after the STD fields"},
       {{0x10}, "unknown flag byte"},
@@ -143,7 +114,7 @@ TEST(SystemDemux, ReportsBrokenPacketHeaders) {
     }
     // The source gives the video before the broken packet, then throws the error.
     MemoryInput input(builder.bytes());
-    SystemSource source(input);
+    ContainerSource source(input, std::make_unique<SystemDemux>());
     EXPECT_EQ(read_source(source, 8, 5), counting_bytes(8, 1)) << c.why;
     std::string error;
     try {
@@ -179,6 +150,61 @@ TEST(SystemDemux, PacketShorterThanItsHeaderHasNoPayload) {
   EXPECT_EQ(result.video, counting_bytes(6, 1));
 }
 
+// A packet of any stream with its header given raw.
+std::vector<uint8_t> packet(uint8_t id, std::vector<uint8_t> header,
+                            const std::vector<uint8_t>& payload) {
+  const size_t length = header.size() + payload.size();
+  std::vector<uint8_t> bytes = {0x00, 0x00, 0x01, id, uint8_t(length >> 8), uint8_t(length)};
+  bytes.insert(bytes.end(), header.begin(), header.end());
+  bytes.insert(bytes.end(), payload.begin(), payload.end());
+  return bytes;
+}
+
+// Program streams: 13818-1 pack headers with stuffing, zero bytes between packs, a system header
+// naming the video streams, packet headers of both forms; 0xE0 when declared, else the first
+// video stream met.
+TEST(SystemDemux, ReadsProgramStreamsAndChoosesTheVideoStream) {
+  const std::vector<uint8_t> pack = {0x00, 0x00, 0x01, 0xBA, 0x44, 0x00, 0x04, 0x00,
+                                     0x04, 0x01, 0x01, 0x89, 0xC3, 0xFA, 0xFF, 0xFF};
+  const auto system_header = [](uint8_t first, uint8_t second) {
+    return packet(0xBB, {0x80, 0x01, 0x01, 0x04, 0xE1, 0xFF},
+                  {first, 0xE0, 0x20, second, 0xE0, 0x20, 0xC0, 0xC0, 0x20});
+  };
+  const std::vector<uint8_t> mpeg2_header = {0x81, 0xC0, 0x0A, 0x31, 0x00, 0x01, 0x00,
+                                             0x01, 0x11, 0x00, 0x01, 0x00, 0x01};
+  const struct {
+    uint8_t first, second;  // the video streams declared
+    uint8_t chosen;
+  } cases[] = {{0xE2, 0xE1, 0xE2}, {0xE1, 0xE0, 0xE0}};
+  for (const auto& c : cases) {
+    std::vector<uint8_t> stream;
+    const auto add = [&stream](const std::vector<uint8_t>& bytes) {
+      stream.insert(stream.end(), bytes.begin(), bytes.end());
+    };
+    std::vector<uint8_t> video;
+    const auto add_video = [&](uint8_t id, const std::vector<uint8_t>& header, uint8_t first) {
+      add(packet(id, header, counting_bytes(9, first)));
+      if (id == c.chosen) video.insert(video.end(), stream.end() - 9, stream.end());
+    };
+    add(pack);
+    add(system_header(c.first, c.second));
+    add_video(c.first, mpeg2_header, 1);
+    add(packet(0xC0, {0x0F}, counting_bytes(20, 0)));
+    add({0x00, 0x00, 0x00, 0x00, 0x00});
+    add(pack);
+    add_video(c.second, {0xFF, 0x0F}, 20);
+    add_video(c.first, {0x80, 0x00, 0x00}, 40);
+    add({0x00, 0x00, 0x01, 0xB9});
+    for (const size_t block_size : {size_t{1}, size_t{7}, stream.size()}) {
+      const auto result = test::demux_in_blocks(Container::kProgram, stream, block_size);
+      EXPECT_EQ(result.video, video) << block_size;
+      EXPECT_TRUE(result.ended);
+      EXPECT_EQ(result.origin.stream, c.chosen);
+      EXPECT_EQ(result.origin.video_streams, 2);
+    }
+  }
+}
+
 TEST(SystemSource, GivesThePayloadThenEndCodes) {
   const auto mixed = mixed_stream();
   // No end code: the end of the file ends the payload.
@@ -208,7 +234,7 @@ TEST(SystemSource, GivesThePayloadThenEndCodes) {
   for (const auto& c : cases) {
     for (const size_t chunk : {size_t{1}, size_t{7}, size_t{4093}, size_t{1} << 20}) {
       ChunkedInput input(c.bytes, chunk);
-      SystemSource source(input);
+      ContainerSource source(input, std::make_unique<SystemDemux>());
       EXPECT_EQ(read_source(source, c.expected.size(), unsigned(chunk)), c.expected)
           << c.bytes.size() << " bytes in chunks of " << chunk;
     }
@@ -234,7 +260,7 @@ TEST(SystemSource, StartCodesSplitAcrossPacketsReachTheReader) {
       .end();
   for (size_t chunk : {size_t{1}, size_t{5}, size_t{1} << 20}) {
     ChunkedInput input(builder.bytes(), chunk);
-    SystemSource source(input);
+    ContainerSource source(input, std::make_unique<SystemDemux>());
     BitReader reader;
     reader.reset_reader(&source);
     reader.next_start_code();
