@@ -73,6 +73,9 @@ class MainWindow final : public QMainWindow, public PlaybackWindows {
   void close_analysis_windows();
   void arrange_icons();
   void show_summary();
+  void configure_chart(WindowKind chart);
+  [[nodiscard]] int32_t minimum_y_limit(WindowKind chart) const;
+  void save_information();
   void print_active_view();
   void set_true_colour(bool on);
   void show_message(MessageIcon icon, const QString& text);
