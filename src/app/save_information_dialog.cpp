@@ -74,7 +74,8 @@ SaveInformationDialog::SaveInformationDialog(const AnalysisStore& store, std::st
       dialogs_(dialogs),
       start_dir_(save_start_directory(input_path_)) {
   setWindowTitle(QStringLiteral("Save information"));
-  setFixedSize(dialog_units(0, 0, 284, 279).size());
+  const DialogUnits units(font());
+  setFixedSize(units(0, 0, 284, 279).size());
   const auto shown = store.read([](const StoreData& stored) {
     return std::array<int32_t, 3>{stored.open_gop, stored.last_frame, stored.slice_count};
   });
@@ -83,23 +84,22 @@ SaveInformationDialog::SaveInformationDialog(const AnalysisStore& store, std::st
   add_section(ReportFile::kSlice, shown[2]);
   add_section(ReportFile::kSummary, std::nullopt);
 
-  placed(new QGroupBox(QStringLiteral("Output format"), this), dialog_units(19, 161, 232, 39));
+  placed(new QGroupBox(QStringLiteral("Output format"), this), units(19, 161, 232, 39));
   descriptive_ =
       placed(new QRadioButton(
                  QStringLiteral("Include help text in the file (Ex. Gop: 28 - Bytes:10500)"), this),
-             dialog_units(27, 172, 220, 10));
+             units(27, 172, 220, 10));
   bare_ =
       placed(new QRadioButton(QStringLiteral("No Include help text in the file (Ex. 10500)"), this),
-             dialog_units(27, 185, 220, 10));
+             units(27, 185, 220, 10));
   descriptive_->setObjectName(QStringLiteral("descriptive"));
   bare_->setObjectName(QStringLiteral("bare"));
   connect(descriptive_, &QRadioButton::clicked, this,
           [this] { set_format(OutputFormat::kDescriptive); });
   connect(bare_, &QRadioButton::clicked, this, [this] { set_format(OutputFormat::kBare); });
 
-  auto* ok = placed(new QPushButton(QStringLiteral("OK"), this), dialog_units(89, 258, 50, 14));
-  auto* cancel =
-      placed(new QPushButton(QStringLiteral("Cancel"), this), dialog_units(144, 258, 50, 14));
+  auto* ok = placed(new QPushButton(QStringLiteral("OK"), this), units(89, 258, 50, 14));
+  auto* cancel = placed(new QPushButton(QStringLiteral("Cancel"), this), units(144, 258, 50, 14));
   ok->setObjectName(QStringLiteral("ok"));
   ok->setDefault(true);
   connect(ok, &QPushButton::clicked, this, &SaveInformationDialog::accept);
@@ -113,24 +113,24 @@ void SaveInformationDialog::add_section(ReportFile file, std::optional<int32_t> 
   const SectionText& text = kSections[static_cast<size_t>(file)];
   const QString extension = QLatin1String(text.extension);
   const int top = text.top;
+  const DialogUnits units(font());
   Section& part = section(file);
   part.name = path_text(report_stem(input_path_)) + QLatin1Char('.') + extension;
 
-  placed(new QGroupBox(QLatin1String(text.group), this), dialog_units(7, top, 257, 49));
-  part.box =
-      placed(new QCheckBox(QLatin1String(text.box), this), dialog_units(14, top + 11, 175, 10));
+  placed(new QGroupBox(QLatin1String(text.group), this), units(7, top, 257, 49));
+  part.box = placed(new QCheckBox(QLatin1String(text.box), this), units(14, top + 11, 175, 10));
   part.box->setObjectName(QStringLiteral("save_") + extension);
   if (last_shown) {
-    auto* number = placed(new QLineEdit(QString::number(*last_shown), this),
-                          dialog_units(192, top + 10, 60, 12));
+    auto* number =
+        placed(new QLineEdit(QString::number(*last_shown), this), units(192, top + 10, 60, 12));
     number->setReadOnly(true);
     number->setObjectName(QStringLiteral("last_") + extension);
   }
-  placed(new QLabel(QStringLiteral("File Name:"), this), dialog_units(14, top + 31, 38, 8));
-  part.name_edit = placed(new QLineEdit(this), dialog_units(54, top + 29, 146, 12));
+  placed(new QLabel(QStringLiteral("File Name:"), this), units(14, top + 31, 38, 8));
+  part.name_edit = placed(new QLineEdit(this), units(54, top + 29, 146, 12));
   part.name_edit->setObjectName(QStringLiteral("name_") + extension);
-  auto* save_as_button = placed(new QPushButton(QStringLiteral("Save As..."), this),
-                                dialog_units(205, top + 28, 50, 14));
+  auto* save_as_button =
+      placed(new QPushButton(QStringLiteral("Save As..."), this), units(205, top + 28, 50, 14));
   save_as_button->setObjectName(QStringLiteral("save_as_") + extension);
   connect(part.box, &QCheckBox::clicked, this, [this, file] { toggle_section(file); });
   connect(save_as_button, &QPushButton::clicked, this, [this, file] { save_as(file); });

@@ -46,19 +46,18 @@ ChartSettingsDialog::ChartSettingsDialog(WindowKind chart, const ChartSettings& 
       dialogs_(dialogs),
       fields_(settings) {
   setWindowTitle(dialog_title(chart));
-  setFixedSize(dialog_units(0, 0, 288, 149).size());
+  const DialogUnits units(font());
+  setFixedSize(units(0, 0, 288, 149).size());
   // Group boxes first, so that the controls lie above them.
-  placed(new QGroupBox(this), dialog_units(7, 7, 182, 30));
-  placed(new QGroupBox(QStringLiteral("Limit Y Axis (bytes)"), this), dialog_units(7, 40, 165, 68));
-  auto* ok = placed(new QPushButton(QStringLiteral("OK"), this), dialog_units(231, 7, 50, 14));
-  auto* cancel =
-      placed(new QPushButton(QStringLiteral("Cancel"), this), dialog_units(231, 24, 50, 14));
-  placed(new QLabel(QStringLiteral("Bars width (pixels)"), this), dialog_units(14, 17, 60, 8));
-  bar_width_ = placed(new QLineEdit(this), dialog_units(82, 15, 91, 12));
-  automatic_ =
-      placed(new QCheckBox(QStringLiteral("Automatic"), this), dialog_units(27, 53, 75, 15));
-  y_limit_ = placed(new QLineEdit(this), dialog_units(27, 70, 79, 12));
-  placed(new QLabel(QStringLiteral("Bytes"), this), dialog_units(111, 75, 49, 13));
+  placed(new QGroupBox(this), units(7, 7, 182, 30));
+  placed(new QGroupBox(QStringLiteral("Limit Y Axis (bytes)"), this), units(7, 40, 165, 68));
+  auto* ok = placed(new QPushButton(QStringLiteral("OK"), this), units(231, 7, 50, 14));
+  auto* cancel = placed(new QPushButton(QStringLiteral("Cancel"), this), units(231, 24, 50, 14));
+  placed(new QLabel(QStringLiteral("Bars width (pixels)"), this), units(14, 17, 60, 8));
+  bar_width_ = placed(new QLineEdit(this), units(82, 15, 91, 12));
+  automatic_ = placed(new QCheckBox(QStringLiteral("Automatic"), this), units(27, 53, 75, 15));
+  y_limit_ = placed(new QLineEdit(this), units(27, 70, 79, 12));
+  placed(new QLabel(QStringLiteral("Bytes"), this), units(111, 75, 49, 13));
   ok->setObjectName(QStringLiteral("ok"));
   bar_width_->setObjectName(QStringLiteral("bar_width"));
   automatic_->setObjectName(QStringLiteral("automatic"));

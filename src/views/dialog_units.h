@@ -1,14 +1,33 @@
 #pragma once
 
+#include <QFont>
+#include <QFontMetricsF>
 #include <QRect>
 
 namespace tavik::gui {
 
-// A rectangle given in dialog units (x, y, width, height) in pixels of the 8-point dialog font:
-// one horizontal unit is 1.5 pixels, one vertical unit 1.625.
-[[nodiscard]] constexpr QRect dialog_units(int x, int y, int width, int height) {
-  return {x * 3 / 2, y * 13 / 8, width * 3 / 2, height * 13 / 8};
-}
+// Turns dialog units into pixels for a dialog's font, as a dialog template is laid out: one
+// horizontal unit is a quarter of the font's average character width, one vertical unit an
+// eighth of its height (1.5 and 1.625 pixels for an 8-point font 6 pixels wide, 13 high).
+class DialogUnits {
+ public:
+  explicit DialogUnits(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const QString alphabet = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz");
+    across_ = metrics.horizontalAdvance(alphabet) / alphabet.size() / 4;
+    down_ = metrics.height() / 8;
+  }
+
+  // The rectangle x, y, width, height given in dialog units.
+  [[nodiscard]] QRect operator()(int x, int y, int width, int height) const {
+    return {QPoint(qRound(x * across_), qRound(y * down_)),
+            QPoint(qRound((x + width) * across_) - 1, qRound((y + height) * down_) - 1)};
+  }
+
+ private:
+  double across_ = 1.5;
+  double down_ = 1.625;
+};
 
 // Puts a control of a dialog at its place.
 template <typename Control>
