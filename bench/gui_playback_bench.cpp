@@ -30,6 +30,10 @@ class CountingDialogs final : public tavik::gui::DialogService {
  public:
   void show_message(QWidget*, tavik::gui::MessageIcon, const QString&) override { ++messages; }
   QString open_file_name(QWidget*, const QStringList&) override { return {}; }
+  QString save_file_name(QWidget*, const QStringList&, const QString&, const QString&) override {
+    return {};
+  }
+  bool run_dialog(QDialog&) override { return false; }
   void show_about(QWidget*) override {}
   void print_preview(QWidget*, QWidget*) override {}
   int messages = 0;

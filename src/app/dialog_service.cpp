@@ -16,9 +16,10 @@
 namespace tavik::gui {
 
 void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString& text) {
-  const QMessageBox::Icon box_icon = icon == MessageIcon::information ? QMessageBox::Information
-                                     : icon == MessageIcon::warning   ? QMessageBox::Warning
-                                                                      : QMessageBox::Critical;
+  const QMessageBox::Icon box_icon = icon == MessageIcon::none          ? QMessageBox::NoIcon
+                                     : icon == MessageIcon::information ? QMessageBox::Information
+                                     : icon == MessageIcon::warning     ? QMessageBox::Warning
+                                                                        : QMessageBox::Critical;
   QMessageBox box(box_icon, QStringLiteral("Tavik"), text, QMessageBox::Ok, parent);
   box.exec();
 }
@@ -33,6 +34,22 @@ QString ModalDialogs::open_file_name(QWidget* parent, const QStringList& filters
   dialog.setOption(QFileDialog::ReadOnly, false);
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
   return dialog.selectedFiles().constFirst();
+}
+
+QString ModalDialogs::save_file_name(QWidget* parent, const QStringList& filters,
+                                     const QString& default_suffix, const QString& start_dir) {
+  QFileDialog dialog(parent, QString(), start_dir);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.value(0));
+  dialog.setDefaultSuffix(default_suffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+bool ModalDialogs::run_dialog(QDialog& dialog) {
+  return dialog.exec() == QDialog::Accepted;
 }
 
 void ModalDialogs::show_about(QWidget* parent) {

@@ -3,11 +3,12 @@
 #include <QString>
 #include <QStringList>
 
+class QDialog;
 class QWidget;
 
 namespace tavik::gui {
 
-enum class MessageIcon { information, warning, stop };
+enum class MessageIcon { none, information, warning, stop };
 
 // Every modal window of the program goes through here, so that tests can answer them.
 class DialogService {
@@ -17,6 +18,12 @@ class DialogService {
   virtual void show_message(QWidget* parent, MessageIcon icon, const QString& text) = 0;
   // The file dialog of the Open command: the chosen path, or an empty string when cancelled.
   virtual QString open_file_name(QWidget* parent, const QStringList& filters) = 0;
+  // The save-file dialog: asks before replacing a file; the chosen path, or an empty string
+  // when cancelled.
+  virtual QString save_file_name(QWidget* parent, const QStringList& filters,
+                                 const QString& default_suffix, const QString& start_dir) = 0;
+  // Runs a dialog modally; true when it ended with OK.
+  virtual bool run_dialog(QDialog& dialog) = 0;
   virtual void show_about(QWidget* parent) = 0;
   // Print preview of a widget's painting, from which the user may print.
   virtual void print_preview(QWidget* parent, QWidget* view) = 0;
@@ -27,6 +34,9 @@ class ModalDialogs final : public DialogService {
  public:
   void show_message(QWidget* parent, MessageIcon icon, const QString& text) override;
   QString open_file_name(QWidget* parent, const QStringList& filters) override;
+  QString save_file_name(QWidget* parent, const QStringList& filters, const QString& default_suffix,
+                         const QString& start_dir) override;
+  bool run_dialog(QDialog& dialog) override;
   void show_about(QWidget* parent) override;
   void print_preview(QWidget* parent, QWidget* view) override;
 };

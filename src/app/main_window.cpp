@@ -15,14 +15,17 @@
 #include <QTimer>
 #include <QToolBar>
 #include <cstdio>
+#include <optional>
 #include <type_traits>
 
 #include "app/document_window.h"
+#include "app/save_information_dialog.h"
 #include "results/summary.h"
 #include "views/analysis_placeholder_view.h"
 #include "views/bar_chart_view.h"
 #include "views/information_list_view.h"
 #include "views/statistics_view.h"
+#include "views/chart_settings_dialog.h"
 #include "views/video_view.h"
 
 namespace tavik::gui {
@@ -33,6 +36,20 @@ namespace {
   QString result = QString::fromStdString(text);
   while (result.endsWith(QLatin1Char('\n'))) result.chop(1);
   return result;
+}
+
+// The list an information window writes for the Save information command.
+[[nodiscard]] std::optional<DocumentKind> document_list_of(WindowKind kind) {
+  switch (kind) {
+    case WindowKind::frame_list:
+      return DocumentKind::kFrames;
+    case WindowKind::gop_list:
+      return DocumentKind::kGops;
+    case WindowKind::slice_list:
+      return DocumentKind::kSlices;
+    default:
+      return std::nullopt;
+  }
 }
 
 }  // namespace
@@ -195,7 +212,7 @@ void MainWindow::connect_commands() {
   on(Command::close_document, [this] {
     if (QMdiSubWindow* active = mdi_->activeSubWindow()) active->close();
   });
-  on(Command::save_information, [this] { controller_.pause(); });
+  on(Command::save_information, [this] { save_information(); });
   on(Command::exit, [this] { close(); });
   on(Command::toolbar, [this](bool shown) { toolbar_->setVisible(shown); });
   on(Command::play, [this] {
@@ -209,6 +226,9 @@ void MainWindow::connect_commands() {
   on(Command::filter_i, [this] { controller_.toggle_filter(kIPicture); });
   on(Command::filter_p, [this] { controller_.toggle_filter(kPPicture); });
   on(Command::filter_b, [this] { controller_.toggle_filter(kBPicture); });
+  on(Command::frame_graphic, [this] { configure_chart(WindowKind::frame_chart); });
+  on(Command::gop_graphic, [this] { configure_chart(WindowKind::gop_chart); });
+  on(Command::slice_graphic, [this] { configure_chart(WindowKind::slice_chart); });
   on(Command::show_gop, [this] { controller_.toggle_show(WindowKind::gop_chart); });
   on(Command::show_frame, [this] { controller_.toggle_show(WindowKind::frame_chart); });
   on(Command::show_slice, [this] { controller_.toggle_show(WindowKind::slice_chart); });
@@ -513,6 +533,53 @@ void MainWindow::arrange_icons() {
 
 void MainWindow::show_summary() {
   show_message(MessageIcon::information, QString::fromStdString(BuildSummary(store_)));
+}
+
+// Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when
+// Automatic is off) and repaints the chart from a clear background.
+void MainWindow::configure_chart(WindowKind chart) {
+  const ChartSettings current =
+      store_.read([chart](const StoreData& data) { return chart_settings_of(data, chart); });
+  ChartSettingsDialog dialog(chart, current, minimum_y_limit(chart), dialogs_, this);
+  if (!dialogs_.run_dialog(dialog)) return;
+  const ChartSettings chosen = dialog.fields();
+  store_.update([&](StoreData& data) {
+    ChartSettings& settings = chart_settings_of(data, chart);
+    settings.bar_width = chosen.bar_width;
+    settings.auto_scale = chosen.auto_scale;
+    if (chosen.auto_scale == 0) settings.y_limit = chosen.y_limit;
+  });
+  if (controller_.state().playing) {
+    if (chart == WindowKind::frame_chart) store_.frame_max_changed = 1;
+    if (chart == WindowKind::gop_chart) store_.gop_max_changed = 1;
+  }
+  for (DocumentWindow* window : windows_of(chart)) {
+    if (window->widget() != nullptr) window->widget()->update();
+  }
+}
+
+// The chart's row count in the tallest window it has or could have in the area.
+int32_t MainWindow::minimum_y_limit(WindowKind chart) const {
+  int height = mdi_->viewport()->height();
+  for (DocumentWindow* window : windows_of(chart)) {
+    if (window->widget() != nullptr) height = std::max(height, window->widget()->height());
+  }
+  return chart_row_count(height);
+}
+
+// Pauses and runs the Save information dialog; from a Frames, Gops or Slices Information window
+// writes that window's list instead, without pausing.
+void MainWindow::save_information() {
+  const auto* active = qobject_cast<DocumentWindow*>(mdi_->activeSubWindow());
+  const std::optional<DocumentKind> list =
+      active != nullptr ? document_list_of(active->kind()) : std::nullopt;
+  if (list) {
+    save_document_list(*list, store_, controller_.input_path(), dialogs_, this);
+    return;
+  }
+  controller_.pause();
+  SaveInformationDialog dialog(store_, controller_.input_path(), dialogs_, this);
+  dialogs_.run_dialog(dialog);
 }
 
 void MainWindow::print_active_view() {

@@ -89,6 +89,9 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void repaint_analysis_windows();
   void repaint_windows(WindowKind kind);
   [[nodiscard]] QWidget* make_view(WindowKind kind);
+  void configure_chart(WindowKind chart);
+  [[nodiscard]] int32_t minimum_y_limit(WindowKind chart) const;
+  void save_information();
   void print_active_view();
   void set_true_colour(bool on);
   void show_message(MessageIcon icon, const QString& text);

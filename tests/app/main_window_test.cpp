@@ -6,19 +6,25 @@
 
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <functional>
+#include <map>
 #include <set>
 
 #include "app/document_window.h"
 #include "gui_support/scripted_dialogs.h"
+#include "results/report_files.h"
 #include "support/stream_tools.h"
+#include "views/chart_settings_dialog.h"
 
 namespace tavik::gui {
 namespace {
@@ -238,6 +244,95 @@ TEST_F(MainWindowTest, BadInputShowsTheEngineTextAndLeavesTheProgramUsable) {
   window->open_path(sample());
   ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
   EXPECT_EQ(last_frame(), 0);
+}
+
+std::string file_text(const QString& path) {
+  const std::vector<uint8_t> bytes = test::read_file(path.toStdString());
+  return {bytes.begin(), bytes.end()};
+}
+
+// Fills a dialog's edits and tick boxes by name, then presses OK.
+std::function<void(QDialog&)> fill_and_ok(std::map<QString, QString> texts,
+                                          std::map<QString, bool> ticks = {}) {
+  return [texts, ticks](QDialog& dialog) {
+    for (const auto& [name, text] : texts) dialog.findChild<QLineEdit*>(name)->setText(text);
+    for (const auto& [name, on] : ticks) dialog.findChild<QCheckBox*>(name)->setChecked(on);
+    dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
+  };
+}
+
+TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
+  const struct {
+    Command command;
+    bool automatic;
+    ChartSettings expected;
+  } cases[] = {
+      {Command::frame_graphic, false, {2, 0, 8000}},
+      {Command::frame_graphic, true, {2, 1, 3000}},  // the Y limit is ignored
+      {Command::gop_graphic, false, {2, 0, 8000}},
+      {Command::slice_graphic, true, {2, 1, 1000}},
+  };
+  for (const auto& c : cases) {
+    store.update([](StoreData& data) { data = StoreData(); });
+    dialogs.dialog_script =
+        fill_and_ok({{"bar_width", "2"}, {"y_limit", "8000"}}, {{"automatic", c.automatic}});
+    action(c.command)->trigger();
+    const ChartSettings got = store.read([&](const StoreData& data) {
+      return c.command == Command::frame_graphic ? data.frame_chart
+             : c.command == Command::gop_graphic ? data.gop_chart
+                                                 : data.slice_chart;
+    });
+    EXPECT_EQ(got.bar_width, c.expected.bar_width);
+    EXPECT_EQ(got.auto_scale, c.expected.auto_scale);
+    EXPECT_EQ(got.y_limit, c.expected.y_limit);
+  }
+
+  // A Y limit below the rows of the tallest chart window the area holds is refused.
+  const int rows = chart_row_count(window->mdi_area()->viewport()->height());
+  dialogs.dialog_script =
+      fill_and_ok({{"y_limit", QString::number(rows - 1)}}, {{"automatic", false}});
+  action(Command::gop_graphic)->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text,
+            QStringLiteral("Please enter an integer of at least %1.").arg(rows));
+  EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), 1);
+}
+
+TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
+  const std::string input = temp.filePath(QStringLiteral("clip.mpg")).toStdString();
+  window->controller().set_input(input);
+  store.update([](StoreData& data) {
+    data.frame_bytes = {20000, 5000};
+    data.frame_types = {1, 3};
+    data.last_frame = 1;
+    data.gop_bytes = {25000};
+    data.open_gop = 1;
+    data.bytes_scanned = 25000;
+  });
+  const QString list = temp.filePath(QStringLiteral("list.frm"));
+  for (const auto& [kind, document] : {std::pair{WindowKind::gop_list, DocumentKind::kGops},
+                                       std::pair{WindowKind::slice_list, DocumentKind::kSlices}}) {
+    window->open_window(kind);
+    window->mdi_area()->setActiveSubWindow(window->windows_of(kind).constFirst());
+    dialogs.save_answers = {list};
+    action(Command::save_information)->trigger();
+    EXPECT_EQ(dialogs.dialogs_run, 0);
+    EXPECT_EQ(dialogs.save_filters.value(0), "Frame Files (*.frm)");
+    EXPECT_EQ(dialogs.save_suffix, "frm");
+    EXPECT_EQ(dialogs.save_dir, QCoreApplication::applicationDirPath());
+    EXPECT_EQ(file_text(list), store.read([&](const StoreData& data) {
+      return document_list_text(document, data, input);
+    }));
+  }
+  dialogs.save_answers = {temp.filePath(QStringLiteral("no-such-dir/list.frm"))};
+  action(Command::save_information)->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "File not save");
+
+  // Any other window active: the dialog.
+  window->mdi_area()->setActiveSubWindow(nullptr);
+  action(Command::save_information)->trigger();
+  EXPECT_EQ(dialogs.dialogs_run, 1);
 }
 
 }  // namespace

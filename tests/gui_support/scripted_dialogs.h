@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QDialog>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 #include "app/dialog_service.h"
@@ -9,7 +11,7 @@
 namespace tavik::test {
 
 // Answers every modal window at once: file dialogs from a list of answers, message boxes
-// recorded instead of shown.
+// recorded instead of shown, dialogs handed to a script that fills them and presses a button.
 class ScriptedDialogs final : public gui::DialogService {
  public:
   struct Message {
@@ -24,12 +26,31 @@ class ScriptedDialogs final : public gui::DialogService {
     open_filters = filters;
     return open_answers.isEmpty() ? QString() : open_answers.takeFirst();
   }
+  QString save_file_name(QWidget*, const QStringList& filters, const QString& default_suffix,
+                         const QString& start_dir) override {
+    save_filters = filters;
+    save_suffix = default_suffix;
+    save_dir = start_dir;
+    return save_answers.isEmpty() ? QString() : save_answers.takeFirst();
+  }
+  // Without a script the dialog is cancelled.
+  bool run_dialog(QDialog& dialog) override {
+    ++dialogs_run;
+    if (dialog_script) dialog_script(dialog);
+    return dialog.result() == QDialog::Accepted;
+  }
   void show_about(QWidget*) override { ++about_shown; }
   void print_preview(QWidget*, QWidget*) override { ++previews; }
 
   QStringList open_answers;  // empty string = cancel
   QStringList open_filters;
+  QStringList save_answers;  // empty string = cancel
+  QStringList save_filters;
+  QString save_suffix;
+  QString save_dir;
+  std::function<void(QDialog&)> dialog_script;
   std::vector<Message> messages;
+  int dialogs_run = 0;
   int about_shown = 0;
   int previews = 0;
 };
