@@ -12,7 +12,7 @@
 #include <optional>
 
 #include "app/dialog_service.h"
-#include "results/report_names.h"
+#include "results/report_files.h"
 #include "views/dialog_units.h"
 
 namespace tavik::gui {
@@ -115,7 +115,7 @@ void SaveInformationDialog::add_section(ReportFile file, std::optional<int32_t> 
   const int top = text.top;
   const DialogUnits units(font());
   Section& part = section(file);
-  part.name = path_text(report_stem(input_path_)) + QLatin1Char('.') + extension;
+  part.name = path_text(default_report_names(input_path_)[file]);
 
   placed(new QGroupBox(QLatin1String(text.group), this), units(7, top, 257, 49));
   part.box = placed(new QCheckBox(QLatin1String(text.box), this), units(14, top + 11, 175, 10));

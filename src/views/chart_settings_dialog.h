@@ -1,12 +1,11 @@
 #pragma once
 
-#include "charts/bar_chart.h"
-
 #include <QDialog>
 #include <algorithm>
 #include <cstdint>
 
 #include "analysis/analysis_store.h"
+#include "charts/bar_chart.h"
 #include "playback/window_kind.h"
 
 class QLineEdit;
