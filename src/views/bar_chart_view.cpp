@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "views/chart_area.h"
 #include "views/scene_painter.h"
 
 namespace tavik::gui {
@@ -44,13 +45,7 @@ BarChartView::BarChartView(ChartKind kind, AnalysisStore& store, ViewState& stat
       state_(state),
       actions_(actions),
       x_extent_(initial_x_extent(kind)) {
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  viewport()->setMouseTracking(true);
-  viewport()->setAutoFillBackground(true);
-  QPalette colours = viewport()->palette();
-  colours.setColor(QPalette::Window, Qt::white);
-  viewport()->setPalette(colours);
+  set_up_chart_area(*this, Qt::Horizontal);
 }
 
 BarChart BarChartView::build(int scroll_x) {

@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "views/chart_area.h"
 #include "views/scene_painter.h"
 
 namespace tavik::gui {
@@ -14,12 +15,7 @@ namespace tavik::gui {
 InformationListView::InformationListView(ListKind kind, AnalysisStore& store, ViewState& state,
                                          ViewActions& actions, QWidget* parent)
     : QAbstractScrollArea(parent), kind_(kind), store_(store), state_(state), actions_(actions) {
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  viewport()->setAutoFillBackground(true);
-  QPalette colours = viewport()->palette();
-  colours.setColor(QPalette::Window, Qt::white);
-  viewport()->setPalette(colours);
+  set_up_chart_area(*this, Qt::Vertical);
 }
 
 void InformationListView::paintEvent(QPaintEvent* /*event*/) {

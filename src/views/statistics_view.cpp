@@ -5,6 +5,7 @@
 #include <QScrollBar>
 
 #include "charts/statistics_chart.h"
+#include "views/chart_area.h"
 #include "views/scene_painter.h"
 
 namespace tavik::gui {
@@ -14,13 +15,7 @@ StatisticsView::StatisticsView(const AnalysisStore& store, ViewState& state, QWi
       store_(store),
       state_(state),
       x_extent_(kStatisticsInitialExtent) {
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  viewport()->setMouseTracking(true);
-  viewport()->setAutoFillBackground(true);
-  QPalette colours = viewport()->palette();
-  colours.setColor(QPalette::Window, Qt::white);
-  viewport()->setPalette(colours);
+  set_up_chart_area(*this, Qt::Horizontal);
   recompute();
 }
 
