@@ -23,9 +23,9 @@
 #include "results/summary.h"
 #include "views/analysis_placeholder_view.h"
 #include "views/bar_chart_view.h"
+#include "views/chart_settings_dialog.h"
 #include "views/information_list_view.h"
 #include "views/statistics_view.h"
-#include "views/chart_settings_dialog.h"
 #include "views/video_view.h"
 
 namespace tavik::gui {
@@ -539,12 +539,12 @@ void MainWindow::show_summary() {
 // Automatic is off) and repaints the chart from a clear background.
 void MainWindow::configure_chart(WindowKind chart) {
   const ChartSettings current =
-      store_.read([chart](const StoreData& data) { return chart_settings_of(data, chart); });
+      store_.read([chart](const StoreData& stored) { return chart_settings_of(stored, chart); });
   ChartSettingsDialog dialog(chart, current, minimum_y_limit(chart), dialogs_, this);
   if (!dialogs_.run_dialog(dialog)) return;
   const ChartSettings chosen = dialog.fields();
-  store_.update([&](StoreData& data) {
-    ChartSettings& settings = chart_settings_of(data, chart);
+  store_.update([&](StoreData& stored) {
+    ChartSettings& settings = chart_settings_of(stored, chart);
     settings.bar_width = chosen.bar_width;
     settings.auto_scale = chosen.auto_scale;
     if (chosen.auto_scale == 0) settings.y_limit = chosen.y_limit;
