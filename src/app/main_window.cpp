@@ -25,6 +25,7 @@
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/information_list_view.h"
+#include "views/statistics_dialog.h"
 #include "views/statistics_view.h"
 #include "views/video_view.h"
 
@@ -403,7 +404,9 @@ void MainWindow::open_if_closed(WindowKind kind) {
 }
 
 void MainWindow::run_statistics(StatSource source) {
-  view_state_.statistics.source = source;
+  StatisticsDialog dialog(source, dialogs_, this);
+  if (!dialogs_.run_dialog(dialog)) return;
+  view_state_.statistics = dialog.fields();
   view_state_.statistics_histogram = true;
   if (windows_of(WindowKind::statistics).isEmpty()) {
     open_window(WindowKind::statistics);

@@ -9,6 +9,7 @@
 
 #include "app/dialog_service.h"
 #include "views/dialog_units.h"
+#include "views/integer_entry.h"
 
 namespace tavik::gui {
 
@@ -28,11 +29,6 @@ QString dialog_title(WindowKind chart) {
     default:
       return QStringLiteral("Bytes/frame graphic configuration");
   }
-}
-
-QString range_prompt(int32_t low, int32_t high) {
-  if (high == kMaxInt) return QStringLiteral("Please enter an integer of at least %1.").arg(low);
-  return QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high);
 }
 
 }  // namespace
@@ -83,21 +79,8 @@ void ChartSettingsDialog::automatic_clicked() {
   show_fields();
 }
 
-// An integer from low to high into the field; otherwise a prompt and the edit selected. A value
-// out of range is kept in the field, as a refused entry is.
 bool ChartSettingsDialog::read_field(QLineEdit* edit, int32_t& field, int32_t low, int32_t high) {
-  bool integer = false;
-  const int value = edit->text().trimmed().toInt(&integer);
-  QString prompt = QStringLiteral("Please enter an integer.");
-  if (integer) {
-    field = value;
-    if (value >= low && value <= high) return true;
-    prompt = range_prompt(low, high);
-  }
-  dialogs_.show_message(this, MessageIcon::warning, prompt);
-  edit->setFocus();
-  edit->selectAll();
-  return false;
+  return read_integer_entry(dialogs_, this, edit, field, low, high);
 }
 
 void ChartSettingsDialog::accept() {

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -198,7 +199,24 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
       ->repaint();
   EXPECT_EQ(slices->windowTitle(), "Bytes/Slices");
 
+  // The Statistics dialog refuses leaving every frame type out, and numbers below 1.
+  int scripted = 0;
+  dialogs.dialog_script = [&scripted](QDialog& dialog) {
+    const auto boxes = dialog.findChildren<QCheckBox*>();
+    for (QCheckBox* box : boxes) box->setChecked(true);
+    dialog.findChildren<QRadioButton*>()[1]->setChecked(true);  // frames
+    dialog.accept();
+    if (scripted++ == 0) boxes[0]->setChecked(false);
+    dialog.findChildren<QLineEdit*>()[0]->setText("0");
+    dialog.accept();
+    dialog.findChildren<QLineEdit*>()[0]->setText("20");
+    dialog.accept();
+  };
+  const size_t before = dialogs.messages.size();
   action(Command::statistics)->trigger();
+  ASSERT_EQ(dialogs.messages.size(), before + 2);
+  EXPECT_EQ(dialogs.messages[before].text, "You must not filter all the frames types");
+  EXPECT_EQ(dialogs.messages[before + 1].text, "Please enter an integer between 1 and 1000000.");
   EXPECT_EQ(window->windows_of(WindowKind::statistics).size(), 1);
 }
 
@@ -235,7 +253,8 @@ TEST_F(MainWindowTest, BadInputShowsTheEngineTextAndLeavesTheProgramUsable) {
     window->open_path(path);
     ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
     EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::stop);
-    EXPECT_TRUE(dialogs.messages[0].text.startsWith("This not a valid MPEG system or video stream"));
+    EXPECT_TRUE(
+        dialogs.messages[0].text.startsWith("This not a valid MPEG system or video stream"));
     EXPECT_TRUE(enabled(Command::play));  // the file stays loaded
     action(Command::play)->trigger();
     ASSERT_TRUE(process_until([this] { return dialogs.messages.size() == 2; }));

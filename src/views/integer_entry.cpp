@@ -1,0 +1,27 @@
+#include "views/integer_entry.h"
+
+#include <QLineEdit>
+
+#include "app/dialog_service.h"
+
+namespace tavik::gui {
+
+bool read_integer_entry(DialogService& dialogs, QWidget* dialog, QLineEdit* edit, int32_t& field,
+                        int32_t low, int32_t high) {
+  bool integer = false;
+  const int value = edit->text().trimmed().toInt(&integer);
+  QString prompt = QStringLiteral("Please enter an integer.");
+  if (integer) {
+    field = value;
+    if (value >= low && value <= high) return true;
+    prompt = high == std::numeric_limits<int32_t>::max()
+                 ? QStringLiteral("Please enter an integer of at least %1.").arg(low)
+                 : QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high);
+  }
+  dialogs.show_message(dialog, MessageIcon::warning, prompt);
+  edit->setFocus();
+  edit->selectAll();
+  return false;
+}
+
+}  // namespace tavik::gui
