@@ -68,6 +68,35 @@ std::string list_line(ListKind kind, const StoreData& data, const ChosenFrame& c
          " - Bytes: " + std::to_string(data.slice_bytes[size_t(slice)]);
 }
 
+std::string list_csv(ListKind kind, const StoreData& data, const ChosenFrame& chosen) {
+  std::string csv;
+  const int64_t lines = list_line_count(kind, data, chosen);
+  switch (kind) {
+    case ListKind::kFrames:
+      csv = "frame,type,bytes\n";
+      for (int64_t i = 0; i < lines; ++i) {
+        csv += std::to_string(i) + "," +
+               std::string(type_letter(data.frame_types[size_t(i)], "non detected")) + "," +
+               std::to_string(data.frame_bytes[size_t(i)]) + "\n";
+      }
+      return csv;
+    case ListKind::kGops:
+      csv = "gop,bytes\n";
+      for (int64_t i = 0; i < lines; ++i) {
+        csv += std::to_string(i) + "," + std::to_string(data.gop_bytes[size_t(i)]) + "\n";
+      }
+      return csv;
+    case ListKind::kSlices:
+      break;
+  }
+  csv = "slice,bytes\n";
+  const EntryRange entries = chosen_entries(data, chosen);
+  for (int64_t s = entries.first; lines > 0 && s < entries.end; ++s) {
+    csv += std::to_string(s) + "," + std::to_string(data.slice_bytes[size_t(s)]) + "\n";
+  }
+  return csv;
+}
+
 ListScroll list_scroll(int64_t line_count, int window_height) {
   const int64_t below = kFirstLineY + kLinePitch * line_count;
   if (below > window_height - 5) return {int(below + 10), int(below)};

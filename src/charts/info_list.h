@@ -32,6 +32,10 @@ inline constexpr int kFirstLineY = 30;
 [[nodiscard]] std::string list_line(ListKind kind, const StoreData& data, const ChosenFrame& chosen,
                                     int64_t line);
 
+// The list as comma-separated values with a header row, for the clipboard: frame,type,bytes;
+// gop,bytes; or (the chosen frame's entries) slice,bytes.
+[[nodiscard]] std::string list_csv(ListKind kind, const StoreData& data, const ChosenFrame& chosen);
+
 // Scroll range of the list in a window of that outer height, and the position the view keeps
 // in sight while playing (Frames and Gops lists).
 struct ListScroll {

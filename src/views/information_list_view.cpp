@@ -42,22 +42,12 @@ void InformationListView::paintEvent(QPaintEvent* /*event*/) {
     parentWidget()->setWindowTitle(QString::fromStdString(scene.title));
 }
 
-QString InformationListView::all_lines() const {
-  return store_.read([&](const StoreData& stored) {
-    QString text;
-    const int64_t lines = list_line_count(kind_, stored, state_.chosen);
-    for (int64_t i = 0; i < lines; ++i) {
-      text += QString::fromStdString(list_line(kind_, stored, state_.chosen, i));
-      text += QLatin1Char('\n');
-    }
-    return text;
-  });
-}
-
 void InformationListView::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  menu.addAction(QStringLiteral("Copy all lines"),
-                 [this] { QApplication::clipboard()->setText(all_lines()); });
+  menu.addAction(QStringLiteral("Copy as CSV"), [this] {
+    QApplication::clipboard()->setText(QString::fromStdString(store_.read(
+        [this](const StoreData& stored) { return list_csv(kind_, stored, state_.chosen); })));
+  });
   menu.exec(event->globalPos());
 }
 

@@ -18,8 +18,6 @@ class InformationListView final : public QAbstractScrollArea {
                       QWidget* parent = nullptr);
 
   [[nodiscard]] ListKind kind() const { return kind_; }
-  // Every line of the list, as text lines, for the clipboard.
-  [[nodiscard]] QString all_lines() const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

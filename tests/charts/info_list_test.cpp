@@ -39,6 +39,10 @@ TEST(InfoList, LineTexts) {
   store_at(gops.gop_bytes, 1, 90000);
   EXPECT_EQ(list_line_count(ListKind::kGops, gops, {}), 2);
   EXPECT_EQ(list_line(ListKind::kGops, gops, {}, 1), "GOP: 1 - Bytes: 90000");
+
+  EXPECT_EQ(list_csv(ListKind::kFrames, store_with_frames(2), {}),
+            "frame,type,bytes\n0,non detected,4000\n1,I,4001\n");
+  EXPECT_EQ(list_csv(ListKind::kGops, gops, {}), "gop,bytes\n0,0\n1,90000\n");
 }
 
 TEST(InfoList, ChosenFrameSlices) {
@@ -58,6 +62,8 @@ TEST(InfoList, ChosenFrameSlices) {
   // No chosen frame: the header only; a frame without slices: its line only (y below: 45).
   EXPECT_EQ(list_line_count(ListKind::kSlices, data, {}), 0);
   EXPECT_EQ(list_line_count(ListKind::kSlices, data, {3, 40, 39}), 1);
+  EXPECT_EQ(list_csv(ListKind::kSlices, data, {7, 83, 84}), "slice,bytes\n83,1083\n84,1084\n");
+  EXPECT_EQ(list_csv(ListKind::kSlices, data, {}), "slice,bytes\n");
 }
 
 TEST(InfoList, ScrollRangeAndFollowPosition) {
