@@ -25,6 +25,7 @@
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/information_list_view.h"
+#include "views/scene_painter.h"
 #include "views/statistics_dialog.h"
 #include "views/statistics_view.h"
 #include "views/video_view.h"
@@ -389,7 +390,7 @@ QWidget* MainWindow::make_view(WindowKind kind) {
     case WindowKind::slice_list:
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
     case WindowKind::statistics:
-      return new StatisticsView(store_, view_state_);
+      return new StatisticsView(store_, view_state_, *this);
     default:
       return new AnalysisPlaceholderView(kind, store_);
   }
@@ -424,6 +425,16 @@ void MainWindow::chosen_frame_changed() {
     repaint_windows(WindowKind::slice_chart);
   }
   repaint_windows(WindowKind::slice_list);
+}
+
+void MainWindow::export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) {
+  const QString name = dialogs_.save_file_name(
+      this, {svg ? QStringLiteral("SVG Images (*.svg)") : QStringLiteral("PNG Images (*.png)")},
+      svg ? QStringLiteral("svg") : QStringLiteral("png"), QFileInfo(input_path()).absolutePath());
+  if (name.isEmpty()) return;
+  if (!save_scene(scene, size, name, font(), scroll)) {
+    show_message(MessageIcon::stop, QStringLiteral("Cannot write %1").arg(name));
+  }
 }
 
 bool MainWindow::playing() const {

@@ -61,6 +61,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void run_statistics(StatSource source) override;
   void chosen_frame_changed() override;
   [[nodiscard]] bool playing() const override;
+  void export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) override;
   [[nodiscard]] QString input_path() const override;
 
  protected:

@@ -1,8 +1,6 @@
 #include <CLI/CLI.hpp>
 #include <QGuiApplication>
-#include <QImage>
 #include <QPainter>
-#include <QSvgGenerator>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -77,27 +75,6 @@ ChartScene settled_scene(const ChartOptions& options, StoreData& data, QSize siz
   return build_bar_chart(kind, data, chosen, window, metrics).scene;
 }
 
-bool render(const ChartScene& scene, QSize size, const std::string& output) {
-  const QString path = QString::fromStdString(output);
-  if (ends_with(output, ".svg")) {
-    QSvgGenerator generator;
-    generator.setFileName(path);
-    generator.setSize(size);
-    generator.setViewBox(QRect(QPoint(0, 0), size));
-    QPainter painter;
-    if (!painter.begin(&generator)) return false;
-    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    paint_scene(painter, scene);
-    return painter.end();
-  }
-  QImage image(size, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  paint_scene(painter, scene);
-  painter.end();
-  return image.save(path, "PNG");
-}
-
 int run_chart(const ChartOptions& options) {
   int width = 0;
   int height = 0;
@@ -134,7 +111,7 @@ int run_chart(const ChartOptions& options) {
   const QSize size(width, height);
   const ChartScene scene =
       settled_scene(options, data, size, QtTextMetrics(QGuiApplication::font()));
-  if (!render(scene, size, options.output)) {
+  if (!save_scene(scene, size, QString::fromStdString(options.output), QGuiApplication::font())) {
     return fail("cannot write " + options.output);
   }
   return 0;

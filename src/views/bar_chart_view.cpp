@@ -1,5 +1,7 @@
 #include "views/bar_chart_view.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -126,6 +128,18 @@ void BarChartView::resizeEvent(QResizeEvent* event) {
   // A new height changes the scale: the next live repaint starts afresh.
   if (kind_ == ChartKind::kFrame) store_.frame_max_changed = 1;
   QAbstractScrollArea::resizeEvent(event);
+}
+
+void BarChartView::contextMenuEvent(QContextMenuEvent* event) {
+  const int scroll_x = horizontalScrollBar()->value();
+  const auto save = [this, scroll_x](bool svg) {
+    const ChartScene scene = build(scroll_x).scene;
+    actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
+  };
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("Export as PNG..."), [save] { save(false); });
+  menu.addAction(QStringLiteral("Export as SVG..."), [save] { save(true); });
+  menu.exec(event->globalPos());
 }
 
 }  // namespace tavik::gui

@@ -1,7 +1,9 @@
 #include "views/scene_painter.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPolygon>
+#include <QSvgGenerator>
 
 namespace tavik {
 
@@ -66,6 +68,29 @@ void paint_scene(QPainter& painter, const ChartScene& scene, QPoint scroll) {
   const ItemPainter item_painter{painter};
   for (const Primitive& item : scene.items) std::visit(item_painter, item);
   painter.restore();
+}
+
+bool save_scene(const ChartScene& scene, QSize size, const QString& path, const QFont& font,
+                QPoint scroll) {
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    QSvgGenerator generator;
+    generator.setFileName(path);
+    generator.setSize(size);
+    generator.setViewBox(QRect(QPoint(0, 0), size));
+    QPainter painter;
+    if (!painter.begin(&generator)) return false;
+    painter.setFont(font);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    paint_scene(painter, scene, scroll);
+    return painter.end();
+  }
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(font);
+  paint_scene(painter, scene, scroll);
+  painter.end();
+  return image.save(path, "PNG");
 }
 
 }  // namespace tavik

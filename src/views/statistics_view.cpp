@@ -1,5 +1,7 @@
 #include "views/statistics_view.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -10,10 +12,12 @@
 
 namespace tavik::gui {
 
-StatisticsView::StatisticsView(const AnalysisStore& store, ViewState& state, QWidget* parent)
+StatisticsView::StatisticsView(const AnalysisStore& store, ViewState& state, ViewActions& actions,
+                               QWidget* parent)
     : QAbstractScrollArea(parent),
       store_(store),
       state_(state),
+      actions_(actions),
       x_extent_(kStatisticsInitialExtent) {
   set_up_chart_area(*this, Qt::Horizontal);
   recompute();
@@ -65,6 +69,24 @@ void StatisticsView::mouseMoveEvent(QMouseEvent* event) {
   const bool over = hit_at(event->position().toPoint()).kind != HitKind::kNone;
   viewport()->setCursor(over ? Qt::PointingHandCursor : Qt::ArrowCursor);
   QAbstractScrollArea::mouseMoveEvent(event);
+}
+
+void StatisticsView::contextMenuEvent(QContextMenuEvent* event) {
+  const int scroll_x = horizontalScrollBar()->value();
+  const auto save = [this, scroll_x](bool svg) {
+    const ChartScene scene =
+        build_statistics_chart(
+            result_,
+            ChartWindow{width(), height(), x_extent_,
+                        ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}},
+            QtTextMetrics(font()))
+            .scene;
+    actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
+  };
+  QMenu menu(this);
+  menu.addAction(QStringLiteral("Export as PNG..."), [save] { save(false); });
+  menu.addAction(QStringLiteral("Export as SVG..."), [save] { save(true); });
+  menu.exec(event->globalPos());
 }
 
 }  // namespace tavik::gui

@@ -14,7 +14,8 @@ class StatisticsView final : public QAbstractScrollArea {
   Q_OBJECT
 
  public:
-  StatisticsView(const AnalysisStore& store, ViewState& state, QWidget* parent = nullptr);
+  StatisticsView(const AnalysisStore& store, ViewState& state, ViewActions& actions,
+                 QWidget* parent = nullptr);
 
   // Computes the picture the settings ask for and repaints.
   void recompute();
@@ -23,12 +24,14 @@ class StatisticsView final : public QAbstractScrollArea {
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   [[nodiscard]] ChartHit hit_at(QPoint point) const;
 
   const AnalysisStore& store_;
   ViewState& state_;
+  ViewActions& actions_;
   StatResult result_;
   int x_extent_;
   ChartScene last_scene_;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QPoint>
+#include <QSize>
 #include <QString>
 
 #include "charts/bar_chart.h"
+#include "charts/scene.h"
 #include "charts/statistics.h"
 #include "playback/window_kind.h"
 
@@ -25,6 +28,8 @@ class ViewActions {
   // Another frame was chosen: the Bytes/slice chart opens or repaints, the Slices list repaints.
   virtual void chosen_frame_changed() = 0;
   [[nodiscard]] virtual bool playing() const = 0;
+  // Asks for a PNG or SVG file name and writes the picture the view shows there.
+  virtual void export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) = 0;
   [[nodiscard]] virtual QString input_path() const = 0;
 };
 

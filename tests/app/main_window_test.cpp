@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMenuBar>
@@ -352,6 +354,27 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
   window->mdi_area()->setActiveSubWindow(nullptr);
   action(Command::save_information)->trigger();
   EXPECT_EQ(dialogs.dialogs_run, 1);
+}
+
+TEST_F(MainWindowTest, ExportsAPictureAsPngOrSvg) {
+  ChartScene scene;
+  scene.items.push_back(Line{0, 10, 99, 10, Pen{kBlue, 3}});
+  const QString png = temp.filePath(QStringLiteral("chart.png"));
+  const QString svg = temp.filePath(QStringLiteral("chart.svg"));
+  dialogs.save_answers = {png, svg, temp.filePath(QStringLiteral("missing/chart.png"))};
+  window->export_picture(scene, QSize(100, 50), {}, false);
+  window->export_picture(scene, QSize(100, 50), {}, true);
+  window->export_picture(scene, QSize(100, 50), {}, false);
+  const QImage image(png);
+  ASSERT_EQ(image.size(), QSize(100, 50));
+  EXPECT_EQ(image.pixel(50, 10), qRgb(0, 0, 255));
+  EXPECT_EQ(image.pixel(50, 40), qRgb(255, 255, 255));
+  QFile file(svg);
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(file.readAll().contains("<svg"));
+  EXPECT_EQ(dialogs.save_suffix, "png");
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_TRUE(dialogs.messages[0].text.startsWith("Cannot write"));
 }
 
 }  // namespace
