@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QMdiArea>
 #include <QScreen>
@@ -70,6 +71,21 @@ TEST(RealDisplayTest, VideoWindowShowsTheLastFrameAsTheSnapshotHasIt) {
     for (int x = 0; x < shown.width(); ++x) differing += shown.pixel(x, y) != expected.pixel(x, y);
   }
   EXPECT_EQ(differing, 0);
+
+  // Every kind of window open, kept as a picture of the whole program (not compared).
+  dialogs.dialog_script = [](QDialog& dialog) { dialog.accept(); };
+  for (WindowKind kind : {WindowKind::frame_list, WindowKind::gop_list, WindowKind::slice_list}) {
+    window.open_window(kind);
+  }
+  window.run_statistics(StatSource::kFrames);
+  window.mdi_area()->tileSubWindows();
+  process_for(500);
+  QDir().mkpath(QStringLiteral("artifacts"));
+  const QImage whole = window.screen()
+                           ->grabWindow(0, window.geometry().x(), window.geometry().y(),
+                                        window.width(), window.height())
+                           .toImage();
+  EXPECT_TRUE(whole.save(QStringLiteral("artifacts/main-window.png")));
 }
 
 }  // namespace
