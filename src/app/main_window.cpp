@@ -154,6 +154,20 @@ void MainWindow::build_menus() {
     QMenu* view = menu(QStringLiteral("View"), {Command::toolbar}, *set);
     view->addAction(true_colour_action_);
     if (documents) {
+      view->addSeparator();
+      for (const bool svg : {false, true}) {
+        const QString text = svg ? QStringLiteral("Export picture as SVG...")
+                                 : QStringLiteral("Export picture as PNG...");
+        view->addAction(text, [this, svg] {
+          QMdiSubWindow* active = mdi_->activeSubWindow();
+          if (active == nullptr) return;
+          if (auto* exportable = dynamic_cast<ExportableView*>(active->widget())) {
+            exportable->export_picture(svg);
+          }
+        });
+      }
+    }
+    if (documents) {
       menu(QStringLiteral("Control"),
            {Command::play, Command::play_frame, Command::pause, Command::go_to_beginning,
             kSeparator, Command::measure_whole_file},

@@ -1,10 +1,13 @@
 #include "views/bar_chart_view.h"
 
 #include <QContextMenuEvent>
-#include <QMenu>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QWheelEvent>
+#include <algorithm>
+#include <cmath>
 
 #include "views/chart_area.h"
 #include "views/scene_painter.h"
@@ -50,16 +53,80 @@ BarChartView::BarChartView(ChartKind kind, AnalysisStore& store, ViewState& stat
   set_up_chart_area(*this, Qt::Horizontal);
 }
 
+int32_t& BarChartView::bar_width_in(StoreData& stored) const {
+  switch (kind_) {
+    case ChartKind::kFrame:
+      return stored.frame_chart.bar_width;
+    case ChartKind::kGop:
+      return stored.gop_chart.bar_width;
+    case ChartKind::kSlice:
+      break;
+  }
+  return stored.slice_chart.bar_width;
+}
+
+int32_t BarChartView::zoomed(int32_t bar_width) const {
+  const double width = std::round(bar_width * zoom_);
+  return static_cast<int32_t>(std::clamp(width, 1.0, double(kMaxBarWidth)));
+}
+
 BarChart BarChartView::build(int scroll_x) {
   const QtTextMetrics metrics(font());
   const ChartWindow window{width(), height(), x_extent_,
                            ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}};
-  BarChart chart = store_.read([&](const StoreData& stored) {
-    return build_bar_chart(kind_, stored, state_.chosen, window, metrics);
+  BarChart chart = store_.update([&](StoreData& stored) {
+    // The zoom widens the bars of this drawing only: the setting stays as configured.
+    int32_t& bar_width = bar_width_in(stored);
+    const int32_t setting = bar_width;
+    bar_width = zoomed(setting);
+    BarChart built = build_bar_chart(kind_, stored, state_.chosen, window, metrics);
+    bar_width = setting;
+    apply_chart_limits(kind_, built, stored);
+    return built;
   });
-  store_.update([&](StoreData& stored) { apply_chart_limits(kind_, chart, stored); });
   x_extent_ = chart.next_x_extent;
   return chart;
+}
+
+void BarChartView::zoom_at(double factor, int pointer_x) {
+  const int32_t setting = store_.update([this](StoreData& stored) { return bar_width_in(stored); });
+  const int32_t before = zoomed(setting);
+  zoom_ = std::clamp(zoom_ * factor, 1.0 / 16, 16.0);
+  const int32_t after = zoomed(setting);
+  // The bar under the pointer stays under it.
+  const double bar = double(horizontalScrollBar()->value() + pointer_x - 30) / before;
+  pending_scroll_ = std::max(0, int(std::lround(30 + bar * after)) - pointer_x);
+  store_.frame_max_changed = 1;
+  viewport()->update();
+}
+
+void BarChartView::wheelEvent(QWheelEvent* event) {
+  if (!(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
+    QAbstractScrollArea::wheelEvent(event);
+    return;
+  }
+  zoom_at(event->angleDelta().y() > 0 ? 1.25 : 0.8, int(event->position().x()));
+}
+
+void BarChartView::keyPressEvent(QKeyEvent* event) {
+  const int middle = viewport()->width() / 2;
+  if (event->modifiers() & Qt::ControlModifier) {
+    switch (event->key()) {
+      case Qt::Key_Plus:
+      case Qt::Key_Equal:
+        zoom_at(1.25, middle);
+        return;
+      case Qt::Key_Minus:
+        zoom_at(0.8, middle);
+        return;
+      case Qt::Key_0:
+        zoom_at(1.0 / zoom_, middle);
+        return;
+      default:
+        break;
+    }
+  }
+  QAbstractScrollArea::keyPressEvent(event);
 }
 
 void BarChartView::paintEvent(QPaintEvent* /*event*/) {
@@ -70,21 +137,19 @@ void BarChartView::paintEvent(QPaintEvent* /*event*/) {
   horizontalScrollBar()->setRange(0, std::max(0, chart.scene.scroll_width - viewport()->width()));
   horizontalScrollBar()->setPageStep(viewport()->width());
   horizontalScrollBar()->setSingleStep(std::max(1, chart.scene.scroll_width / 100));
+  if (pending_scroll_ >= 0) {
+    const int wanted = std::min(pending_scroll_, horizontalScrollBar()->maximum());
+    pending_scroll_ = -1;
+    if (wanted != scroll_x) {
+      horizontalScrollBar()->setValue(wanted);
+      viewport()->update();
+    }
+  }
   if (parentWidget() != nullptr && parentWidget()->windowTitle() != chart.scene.title.c_str()) {
     parentWidget()->setWindowTitle(QString::fromStdString(chart.scene.title));
   }
   last_scene_ = std::move(chart.scene);
   last_scene_.items.clear();
-}
-
-QImage BarChartView::render_image() {
-  QImage image(viewport()->size(), QImage::Format_RGB32);
-  image.fill(Qt::white);
-  BarChart chart = build(0);
-  QPainter painter(&image);
-  painter.setFont(font());
-  paint_scene(painter, chart.scene);
-  return image;
 }
 
 ChartHit BarChartView::hit_at(QPoint point) const {
@@ -130,16 +195,14 @@ void BarChartView::resizeEvent(QResizeEvent* event) {
   QAbstractScrollArea::resizeEvent(event);
 }
 
-void BarChartView::contextMenuEvent(QContextMenuEvent* event) {
+void BarChartView::export_picture(bool svg) {
   const int scroll_x = horizontalScrollBar()->value();
-  const auto save = [this, scroll_x](bool svg) {
-    const ChartScene scene = build(scroll_x).scene;
-    actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
-  };
-  QMenu menu(this);
-  menu.addAction(QStringLiteral("Export as PNG..."), [save] { save(false); });
-  menu.addAction(QStringLiteral("Export as SVG..."), [save] { save(true); });
-  menu.exec(event->globalPos());
+  const ChartScene scene = build(scroll_x).scene;
+  actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
+}
+
+void BarChartView::contextMenuEvent(QContextMenuEvent* event) {
+  show_export_menu(*this, this, event->globalPos());
 }
 
 }  // namespace tavik::gui

@@ -10,16 +10,18 @@ namespace tavik::gui {
 
 // The Bytes/frame, Bytes/gop and Bytes/slice charts: a horizontally scrolling view that paints
 // what the chart layout builds for the part in view, and answers clicks on its bars and boxes.
-class BarChartView final : public QAbstractScrollArea {
+class BarChartView final : public QAbstractScrollArea, public ExportableView {
   Q_OBJECT
 
  public:
+  void export_picture(bool svg) override;
   BarChartView(ChartKind kind, AnalysisStore& store, ViewState& state, ViewActions& actions,
                QWidget* parent = nullptr);
 
   [[nodiscard]] ChartKind kind() const { return kind_; }
-  // The chart as it stands, at scroll position 0, in an image of the view's size.
-  [[nodiscard]] QImage render_image();
+  // Horizontal zoom: the bars drawn `factor` times wider, the bar at pointer_x kept in place.
+  void zoom_at(double factor, int pointer_x);
+  [[nodiscard]] double zoom() const { return zoom_; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -27,9 +29,13 @@ class BarChartView final : public QAbstractScrollArea {
   void mouseMoveEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   [[nodiscard]] BarChart build(int scroll_x);
+  [[nodiscard]] int32_t& bar_width_in(StoreData& stored) const;
+  [[nodiscard]] int32_t zoomed(int32_t bar_width) const;
   [[nodiscard]] ChartHit hit_at(QPoint point) const;
 
   const ChartKind kind_;
@@ -37,6 +43,8 @@ class BarChartView final : public QAbstractScrollArea {
   ViewState& state_;
   ViewActions& actions_;
   int x_extent_;
+  double zoom_ = 1.0;
+  int pending_scroll_ = -1;
   ChartScene last_scene_;  // the hit boxes of the last paint
 };
 

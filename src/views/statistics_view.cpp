@@ -1,7 +1,6 @@
 #include "views/statistics_view.h"
 
 #include <QContextMenuEvent>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -71,22 +70,16 @@ void StatisticsView::mouseMoveEvent(QMouseEvent* event) {
   QAbstractScrollArea::mouseMoveEvent(event);
 }
 
-void StatisticsView::contextMenuEvent(QContextMenuEvent* event) {
+void StatisticsView::export_picture(bool svg) {
   const int scroll_x = horizontalScrollBar()->value();
-  const auto save = [this, scroll_x](bool svg) {
-    const ChartScene scene =
-        build_statistics_chart(
-            result_,
-            ChartWindow{width(), height(), x_extent_,
-                        ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}},
-            QtTextMetrics(font()))
-            .scene;
-    actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
-  };
-  QMenu menu(this);
-  menu.addAction(QStringLiteral("Export as PNG..."), [save] { save(false); });
-  menu.addAction(QStringLiteral("Export as SVG..."), [save] { save(true); });
-  menu.exec(event->globalPos());
+  const ChartWindow window{width(), height(), x_extent_,
+                           ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}};
+  const ChartScene scene = build_statistics_chart(result_, window, QtTextMetrics(font())).scene;
+  actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
+}
+
+void StatisticsView::contextMenuEvent(QContextMenuEvent* event) {
+  show_export_menu(*this, this, event->globalPos());
 }
 
 }  // namespace tavik::gui

@@ -10,10 +10,11 @@ namespace tavik::gui {
 
 // The Statistics window: the histogram or the autocorrelation of the chosen sequence, computed
 // when the window opens, when the Statistics command is confirmed and when its box is clicked.
-class StatisticsView final : public QAbstractScrollArea {
+class StatisticsView final : public QAbstractScrollArea, public ExportableView {
   Q_OBJECT
 
  public:
+  void export_picture(bool svg) override;
   StatisticsView(const AnalysisStore& store, ViewState& state, ViewActions& actions,
                  QWidget* parent = nullptr);
 

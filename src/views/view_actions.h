@@ -4,6 +4,8 @@
 #include <QSize>
 #include <QString>
 
+class QWidget;
+
 #include "charts/bar_chart.h"
 #include "charts/scene.h"
 #include "charts/statistics.h"
@@ -17,6 +19,16 @@ struct ViewState {
   StatSettings statistics;  // the Statistics dialog's choices
   bool statistics_histogram = true;
 };
+
+// A view whose picture can be written to a PNG or SVG file.
+class ExportableView {
+ public:
+  virtual ~ExportableView() = default;
+  virtual void export_picture(bool svg) = 0;
+};
+
+// The context menu of an exportable view.
+void show_export_menu(ExportableView& view, QWidget* parent, QPoint global_position);
 
 class ViewActions {
  public:

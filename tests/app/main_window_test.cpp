@@ -27,6 +27,7 @@
 #include "gui_support/scripted_dialogs.h"
 #include "results/report_files.h"
 #include "support/stream_tools.h"
+#include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 
 namespace tavik::gui {
@@ -194,6 +195,14 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   QApplication::sendEvent(chart->viewport(), &click);
   ASSERT_EQ(dialogs.messages.size(), 3u);
   EXPECT_TRUE(dialogs.messages[2].text.startsWith("Frame:  10.\nFirst Slice:  "));
+
+  // Zoomed twice as wide about the pointer, the same place still shows frame 10.
+  static_cast<BarChartView*>(chart)->zoom_at(2.0, int(bar.x()));
+  chart->viewport()->repaint();
+  chart->viewport()->repaint();
+  QApplication::sendEvent(chart->viewport(), &click);
+  ASSERT_EQ(dialogs.messages.size(), 4u);
+  EXPECT_TRUE(dialogs.messages[3].text.startsWith("Frame:  10.\nFirst Slice:  "));
   ASSERT_EQ(window->windows_of(WindowKind::slice_chart).size(), 1);
   QWidget* slices = window->windows_of(WindowKind::slice_chart).constFirst();
   static_cast<QAbstractScrollArea*>(slices->findChild<QAbstractScrollArea*>())
@@ -220,6 +229,18 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   EXPECT_EQ(dialogs.messages[before].text, "You must not filter all the frames types");
   EXPECT_EQ(dialogs.messages[before + 1].text, "Please enter an integer between 1 and 1000000.");
   EXPECT_EQ(window->windows_of(WindowKind::statistics).size(), 1);
+
+  // View > Export picture writes what the active window shows.
+  window->mdi_area()->setActiveSubWindow(window->windows_of(WindowKind::statistics).constFirst());
+  const QString png = temp.filePath(QStringLiteral("statistics.png"));
+  dialogs.save_answers = {png};
+  for (QAction* item : window->findChildren<QAction*>()) {
+    if (item->text() == "Export picture as PNG...") {
+      item->trigger();
+      break;
+    }
+  }
+  EXPECT_FALSE(QImage(png).isNull());
 }
 
 TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {
