@@ -128,7 +128,7 @@ class DecodingSession::Impl {
     try {
       return checked_container();
     } catch (const FatalError& error) {
-      if (std::string_view(error.what()) != "This not a valid MPEG system or video stream\n") throw;
+      if (std::string_view(error.what()) != kNotMpegText) throw;
       decoder_input_->rewind();
       const auto start = locate_stream_start(*decoder_input_);
       if (!start || start->offset == 0) throw;

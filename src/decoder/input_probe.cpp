@@ -14,7 +14,6 @@ namespace tavik {
 
 namespace {
 
-constexpr std::string_view kNotMpeg = "This not a valid MPEG system or video stream\n";
 constexpr std::string_view kReadsMpeg = ": Tavik reads MPEG-1 and MPEG-2 video";
 constexpr size_t kHeadSize = 4096;
 constexpr size_t kSearchBlock = size_t{1} << 16;
@@ -162,7 +161,7 @@ Container detect_container(ByteInput& input) {
   input.rewind();
   // Other formats may hold MPEG start codes (a Matroska file's codec data): they go first.
   if (std::string format = other_format(head); !format.empty()) {
-    throw FatalError(std::string(kNotMpeg) + format + "\n");
+    throw FatalError(std::string(kNotMpegText) + format + "\n");
   }
   if (is_transport(head, 0)) return Container::kTransport;
   if (is_transport(head, kTimeCodeSize)) return Container::kTransport192;
@@ -174,7 +173,7 @@ Container detect_container(ByteInput& input) {
     return first.next >= 0 && (first.next >> 6) == 1 ? Container::kProgram : Container::kSystem;
   }
   std::string reason = unsupported_input_reason(head);
-  throw FatalError(std::string(kNotMpeg) + (reason.empty() ? reason : reason + "\n"));
+  throw FatalError(std::string(kNotMpegText) + (reason.empty() ? reason : reason + "\n"));
 }
 
 void check_container_video(ByteInput& input, Container container) {

@@ -3,11 +3,15 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "analysis/video_origin.h"
 #include "decoder/byte_input.h"
 
 namespace tavik {
+
+// The engine's text for input that is neither an MPEG video nor an MPEG system stream.
+inline constexpr std::string_view kNotMpegText = "This not a valid MPEG system or video stream\n";
 
 // Tells the container from the input's first bytes: a transport stream by its sync bytes, the
 // others by the first start code (a sequence header: an elementary stream; a pack header: a
