@@ -1,11 +1,15 @@
 #include "app/app_settings.h"
 
+#include <algorithm>
+
 namespace tavik::gui {
 
 namespace {
 constexpr int kRecentFiles = 4;
 const QString kRecentKey = QStringLiteral("recent_files");
 const QString kTrueColourKey = QStringLiteral("view/true_colour");
+const QString kLowerLayerKey = QStringLiteral("decoding/lower_layer_pattern");
+const QString kThreadsKey = QStringLiteral("decoding/threads");
 }  // namespace
 
 AppSettings::AppSettings()
@@ -31,6 +35,22 @@ bool AppSettings::true_colour() const {
 
 void AppSettings::set_true_colour(bool on) {
   settings_->setValue(kTrueColourKey, on);
+}
+
+QString AppSettings::lower_layer_pattern() const {
+  return settings_->value(kLowerLayerKey).toString();
+}
+
+void AppSettings::set_lower_layer_pattern(const QString& pattern) {
+  settings_->setValue(kLowerLayerKey, pattern);
+}
+
+int AppSettings::decoding_threads() const {
+  return std::max(settings_->value(kThreadsKey, 1).toInt(), 1);
+}
+
+void AppSettings::set_decoding_threads(int threads) {
+  settings_->setValue(kThreadsKey, threads);
 }
 
 }  // namespace tavik::gui

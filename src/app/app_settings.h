@@ -6,7 +6,8 @@
 
 namespace tavik::gui {
 
-// What the program remembers between runs: the recent files and the true-colour choice.
+// What the program remembers between runs: the recent files, the true-colour choice and the
+// decoding options.
 class AppSettings {
  public:
   // The user's own settings file.
@@ -19,6 +20,12 @@ class AppSettings {
   void add_recent_file(const QString& path);
   [[nodiscard]] bool true_colour() const;
   void set_true_colour(bool on);
+  // The lower layer's file name pattern of spatially scalable streams (empty: none).
+  [[nodiscard]] QString lower_layer_pattern() const;
+  void set_lower_layer_pattern(const QString& pattern);
+  // The threads that decode the slices of each picture (1 unless the user chose more).
+  [[nodiscard]] int decoding_threads() const;
+  void set_decoding_threads(int threads);
 
  private:
   std::unique_ptr<QSettings> settings_;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <type_traits>
 
+#include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
 #include "app/save_information_dialog.h"
 #include "results/summary.h"
@@ -140,6 +141,8 @@ void MainWindow::build_menus() {
   true_colour_action_->setStatusTip(
       QStringLiteral("Show the decoded picture in true colour instead of the dithered palette"));
   controller_.set_true_colour(settings_.true_colour());
+  controller_.set_decoding_options(settings_.lower_layer_pattern().toStdString(),
+                                   settings_.decoding_threads());
 
   for (QList<QMenu*>* set : {&no_document_menus_, &document_menus_}) {
     const bool documents = set == &document_menus_;
@@ -153,6 +156,7 @@ void MainWindow::build_menus() {
     file->addAction(commands_[Command::exit]);
     QMenu* view = menu(QStringLiteral("View"), {Command::toolbar}, *set);
     view->addAction(true_colour_action_);
+    view->addAction(QStringLiteral("Decoding options..."), this, &MainWindow::configure_decoding);
     if (documents) {
       view->addSeparator();
       for (const bool svg : {false, true}) {
@@ -623,6 +627,15 @@ void MainWindow::set_true_colour(bool on) {
   for (DocumentWindow* window : windows_of(WindowKind::video)) {
     if (auto* view = qobject_cast<VideoView*>(window->widget())) view->set_true_colour(on);
   }
+}
+
+void MainWindow::configure_decoding() {
+  DecodingOptionsDialog dialog(settings_.lower_layer_pattern(), settings_.decoding_threads(),
+                               dialogs_, this);
+  if (!dialogs_.run_dialog(dialog)) return;
+  settings_.set_lower_layer_pattern(dialog.lower_layer_pattern());
+  settings_.set_decoding_threads(dialog.threads());
+  controller_.set_decoding_options(dialog.lower_layer_pattern().toStdString(), dialog.threads());
 }
 
 void MainWindow::show_message(MessageIcon icon, const QString& text) {

@@ -95,6 +95,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void save_information();
   void print_active_view();
   void set_true_colour(bool on);
+  void configure_decoding();
   void show_message(MessageIcon icon, const QString& text);
 
   AnalysisStore& store_;

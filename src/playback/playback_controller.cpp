@@ -35,6 +35,20 @@ namespace {
          kind == WindowKind::slice_list;
 }
 
+// A relative pattern names files in the input's folder; a % in the folder's name is escaped so
+// that it is not read as a conversion.
+[[nodiscard]] std::string pattern_beside(const std::string& input, const std::string& pattern) {
+  if (pattern.empty() || std::filesystem::path(pattern).is_absolute()) return pattern;
+  const std::string folder = std::filesystem::path(input).parent_path().string();
+  if (folder.empty()) return pattern;
+  std::string resolved;
+  for (const char c : folder) {
+    if (c == '%') resolved += '%';
+    resolved += c;
+  }
+  return resolved + '/' + pattern;
+}
+
 }  // namespace
 
 // The session's hand-over, on whichever thread is stepping it.
@@ -228,6 +242,12 @@ void PlaybackController::measure_whole_file() {
   windows_.post_state_changed();
 }
 
+void PlaybackController::set_decoding_options(std::string lower_layer_pattern, int threads) {
+  std::lock_guard lock(options_mutex_);
+  lower_layer_pattern_ = std::move(lower_layer_pattern);
+  threads_ = std::max(threads, 1);
+}
+
 void PlaybackController::cancel_measuring() {
   cancel_measuring_ = true;
   if (measurer_.joinable()) measurer_.join();
@@ -337,7 +357,18 @@ void PlaybackController::restart() {
   session_open_ = false;
   session_started_ = true;
   try {
-    if (!session_) session_ = std::make_unique<DecodingSession>(store_, messages_, *listener_);
+    SessionOptions options;
+    {
+      std::lock_guard lock(options_mutex_);
+      options.lower_layer_pattern = pattern_beside(input_path(), lower_layer_pattern_);
+      options.threads = threads_;
+    }
+    if (!session_ || options.lower_layer_pattern != session_pattern_ ||
+        options.threads != session_threads_) {
+      session_pattern_ = options.lower_layer_pattern;
+      session_threads_ = options.threads;
+      session_ = std::make_unique<DecodingSession>(store_, messages_, *listener_, options);
+    }
     session_->open_stream(input_path());
   } catch (const std::exception& error) {
     fail(error.what());

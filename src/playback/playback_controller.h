@@ -111,6 +111,10 @@ class PlaybackController {
 
   // True colour: the decoded frames are also converted to RGB for the video window.
   void set_true_colour(bool on) { true_colour_ = on; }
+  // What the next session opens with (opening a file, Go to the beginning): the lower layer's
+  // file name pattern, read beside the input unless it is an absolute path (empty: none), and
+  // the threads that decode the slices of each picture.
+  void set_decoding_options(std::string lower_layer_pattern, int threads);
 
   // Runs fn(const ShownPicture&) under the picture's lock.
   template <typename Fn>
@@ -169,6 +173,13 @@ class PlaybackController {
   std::array<Flag, kWindowKinds> ready_{};
   std::mutex flags_mutex_;
   std::condition_variable flags_changed_;
+
+  mutable std::mutex options_mutex_;
+  std::string lower_layer_pattern_;
+  int threads_ = 1;
+  // The options the current session was made with.
+  std::string session_pattern_;
+  int session_threads_ = 1;
 
   std::mutex decode_mutex_;
   std::thread worker_;

@@ -16,13 +16,16 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QToolBar>
 #include <functional>
 #include <map>
 #include <set>
 
+#include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
 #include "gui_support/scripted_dialogs.h"
 #include "results/report_files.h"
@@ -338,6 +341,28 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
   EXPECT_EQ(dialogs.messages[0].text,
             QStringLiteral("Please enter an integer of at least %1.").arg(rows));
   EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), 1);
+}
+
+// The decoding options are kept in the settings; OK refuses a pattern with other conversions.
+TEST_F(MainWindowTest, DecodingOptionsAreKeptAndABadPatternIsRefused) {
+  QAction* options = nullptr;
+  for (QAction* item : window->menuBar()->actions()[1]->menu()->actions()) {
+    if (item->text() == QStringLiteral("Decoding options...")) options = item;
+  }
+  ASSERT_NE(options, nullptr);
+  dialogs.dialog_script = [](QDialog& dialog) {
+    auto& decoding = dynamic_cast<DecodingOptionsDialog&>(dialog);
+    decoding.pattern_edit()->setText(QStringLiteral("base_%s"));
+    decoding.accept();
+    decoding.pattern_edit()->setText(QStringLiteral("base_%03d%c"));
+    decoding.threads_box()->setValue(2);
+    decoding.accept();
+  };
+  options->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_TRUE(dialogs.messages[0].text.contains("only %d, %c and %% are accepted"));
+  EXPECT_EQ(settings.lower_layer_pattern(), QStringLiteral("base_%03d%c"));
+  EXPECT_EQ(settings.decoding_threads(), std::min(2, QThread::idealThreadCount()));
 }
 
 TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {

@@ -8,10 +8,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <thread>
 
+#include "support/spatial_stream_writer.h"
 #include "support/stream_tools.h"
 
 namespace tavik {
@@ -288,6 +290,46 @@ TEST_F(PlaybackTest, FatalErrorEndsTheSessionAndKeepsTheFileLoaded) {
   ASSERT_TRUE(windows.pump_until([&] { return windows.errors.size() == 3; }));
   EXPECT_EQ(windows.errors[2], "Input file " + path.string() + " not found\n");
   EXPECT_EQ(messages.box_text, "Error al abrir fichero");
+}
+
+// A relative lower-layer pattern names files beside the stream; the options apply from the next
+// restart, and a session without the lower layer warns once per picture.
+TEST_F(PlaybackTest, DecodingOptionsReachTheNextSession) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("tavik-options-" + std::to_string(getpid()));
+  fs::create_directories(dir);
+  test::write_file(dir / "enhancement.m2v",
+                   test::spatial_stream({32, 16, 1, {32, 16, 1, 1, 1, 1}},
+                                        {{.lower_temporal_reference = 4},
+                                         {.type = 2, .lower_temporal_reference = 4}}));
+  for (const char* name : {"base_4a", "base_4b"}) {
+    for (const char* suffix : {".Y", ".U", ".V"}) {
+      test::write_file(dir / (std::string(name) + suffix), std::vector<uint8_t>(256, 90));
+    }
+  }
+  const auto play_through = [&] {
+    messages.err_text.clear();
+    windows.summaries.clear();
+    open((dir / "enhancement.m2v").string());
+    ASSERT_TRUE(controller.first_paint());
+    controller.play();
+    ASSERT_TRUE(windows.pump_until([&] { return !windows.summaries.empty(); }));
+  };
+  play_through();
+  const auto warnings = [&] {
+    size_t count = 0;
+    for (size_t at = 0;
+         (at = messages.err_text.find("without spatial prediction", at)) != std::string::npos;
+         ++at) {
+      ++count;
+    }
+    return count;
+  };
+  EXPECT_EQ(warnings(), 2u) << messages.err_text;
+  controller.set_decoding_options("base_%d%c", 2);
+  play_through();
+  EXPECT_EQ(warnings(), 0u) << messages.err_text;
+  fs::remove_all(dir);
 }
 
 }  // namespace
