@@ -1,17 +1,14 @@
 #include <CLI/CLI.hpp>
-#include <QGuiApplication>
-#include <QPainter>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "charts/bar_chart.h"
 #include "charts/statistics_chart.h"
 #include "cli/analysis_run.h"
+#include "cli/chart_renderer.h"
 #include "cli/commands.h"
 #include "decoder/fatal_error.h"
-#include "views/scene_painter.h"
 
 namespace tavik::cli {
 
@@ -46,9 +43,9 @@ ChartKind chart_kind(const std::string& chart) {
 
 // The scene the view shows at scroll position 0 once its x extent has settled (the second
 // paint: the first one takes the axes' length from the start value).
-ChartScene settled_scene(const ChartOptions& options, StoreData& data, QSize size,
+ChartScene settled_scene(const ChartOptions& options, StoreData& data, int width, int height,
                          const TextMetrics& metrics) {
-  ChartWindow window{size.width(), size.height(), 0, {0, 0, size.width(), size.height()}};
+  ChartWindow window{width, height, 0, {0, 0, width, height}};
   if (options.chart == "histogram" || options.chart == "correlation") {
     StatSettings settings{options.source == "frame"   ? StatSource::kFrames
                           : options.source == "slice" ? StatSource::kSlices
@@ -102,16 +99,11 @@ int run_chart(const ChartOptions& options) {
   if (!run_session(store, input, listener, messages, session_options)) return 1;
   StoreData data = store.snapshot();
 
-  // No display is needed: the offscreen platform renders into images.
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  int argc = 1;
-  char name[] = "tavik-cli";
-  char* argv[] = {name, nullptr};
-  const QGuiApplication application(argc, argv);
-  const QSize size(width, height);
-  const ChartScene scene =
-      settled_scene(options, data, size, QtTextMetrics(QGuiApplication::font()));
-  if (!save_scene(scene, size, QString::fromStdString(options.output), QGuiApplication::font())) {
+  std::string error;
+  const std::unique_ptr<ChartRenderer> renderer = load_chart_renderer(error);
+  if (!renderer) return fail(error);
+  const ChartScene scene = settled_scene(options, data, width, height, renderer->metrics());
+  if (!renderer->save(scene, width, height, options.output)) {
     return fail("cannot write " + options.output);
   }
   return 0;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QSvgRenderer>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -53,6 +54,20 @@ TEST(CliChart, RefusesToFilterEveryFrameType) {
   EXPECT_EQ(result.status, 1);
   EXPECT_NE(result.err.find("You must not filter all the frames types"), std::string::npos);
   EXPECT_FALSE(fs::exists(png));
+}
+
+// A copy of the program without its drawing module still analyses, and says why it cannot draw.
+TEST(CliChart, WithoutItsModuleOnlyTheChartCommandFails) {
+  const fs::path program = test::scratch_dir() / "alone" / "tavik-cli";
+  fs::create_directories(program.parent_path());
+  fs::copy_file(TAVIK_CLI_PATH, program, fs::copy_options::overwrite_existing);
+  const std::string sample = test::quoted(test::sample_path("testsrc-mpeg2.m2v"));
+  const fs::path png = test::scratch_dir() / "alone.png";
+  const std::string run = test::quoted(program) + " chart " + sample + " -o " + test::quoted(png);
+  EXPECT_EQ(WEXITSTATUS(std::system((run + " 2>/dev/null").c_str())), 1);
+  EXPECT_FALSE(fs::exists(png));
+  const std::string analyze = test::quoted(program) + " analyze " + sample + " >/dev/null";
+  EXPECT_EQ(WEXITSTATUS(std::system(analyze.c_str())), 0);
 }
 
 }  // namespace
