@@ -1,6 +1,8 @@
 #include "decoder/block_decoder.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 
 #include "decoder/scan_tables.h"
 #include "decoder/vlc_tables.h"
@@ -25,6 +27,21 @@ inline uint32_t take_bits(BitWindow& w, int n) {
 inline void drop_bits(BitWindow& w, int n) {
   w.cache <<= n;
   w.bits -= n;
+}
+
+// The most one block's codes can take (a DC part, then at most 66 codes of up to 28 bits), with
+// the 8 bytes a refill loads: from this many bytes before the end of the buffer on, a block's
+// refills need no check.
+constexpr ptrdiff_t kBlockBytesBound = 320;
+
+// Tops the window up without checking: the byte at pos lies at the window's bit `bits` and at
+// least 8 bytes follow it. Bits already in the window are ORed again with the same values.
+inline void refill_unchecked(BitWindow& w) {
+  uint64_t value;
+  std::memcpy(&value, w.pos, 8);
+  w.cache |= __builtin_bswap64(value) >> w.bits;
+  w.pos += (63 - w.bits) >> 3;
+  w.bits |= 56;
 }
 
 // dct_dc_size (Tables B-12, B-13) from the leading bits.
@@ -187,8 +204,9 @@ template <bool kMpeg2>
 }
 
 // Decodes the coefficients of one block. Returns null at the end of block, or the warning of
-// the invalid code met.
-template <bool kMpeg2, bool kIntra>
+// the invalid code met. kUnchecked: at least kBlockBytesBound bytes are in the buffer, so
+// refills are branch-free.
+template <bool kMpeg2, bool kIntra, bool kUnchecked>
 const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int dc_dct_pred[3],
                                 const char* invalid_code_text) {
   LayerState& layer = ctx.layer;
@@ -224,7 +242,11 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   }
 
   for (;;) {
-    reader.refill(w);
+    if constexpr (kUnchecked) {
+      refill_unchecked(w);
+    } else {
+      reader.refill(w);
+    }
     const SignedDctCode code = signed_codes[w.cache >> 55];
     int run = code.run;
     Level level{code.magnitude, code.sign};
@@ -256,7 +278,10 @@ void read_block(DecoderContext& ctx, int comp, int dc_dct_pred[3], const char* i
   BitReader& reader = ctx.layer.reader;
   BitWindow w = reader.w;
   const char* fault =
-      decode_coefficients<kMpeg2, kIntra>(ctx, w, comp, dc_dct_pred, invalid_code_text);
+      w.end - w.pos >= kBlockBytesBound && w.bits < 64
+          ? decode_coefficients<kMpeg2, kIntra, true>(ctx, w, comp, dc_dct_pred, invalid_code_text)
+          : decode_coefficients<kMpeg2, kIntra, false>(ctx, w, comp, dc_dct_pred,
+                                                       invalid_code_text);
   reader.refill(w);
   reader.w = w;
   if (fault) {
