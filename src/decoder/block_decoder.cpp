@@ -203,9 +203,26 @@ template <bool kMpeg2>
   return nullptr;
 }
 
+// The block's quantiser matrix times quantiser_scale, in the picture's scan order: built once
+// per scale and picture, so that a coefficient costs one look-up and one multiplication.
+template <bool kMpeg2, bool kIntra>
+const int32_t* scaled_matrix(DecoderContext& ctx, int comp) {
+  LayerState& layer = ctx.layer;
+  const bool chroma_matrix = kMpeg2 && comp >= 4 && ctx.vars.chroma_format != 1;
+  ScaledMatrix& scaled = layer.scaled_matrices[(kIntra ? 2 : 0) + (chroma_matrix ? 1 : 0)];
+  if (scaled.quantiser_scale != layer.quantiser_scale) {
+    const int* const matrix = block_matrix<kMpeg2, kIntra>(ctx, comp);
+    const uint8_t* const scan =
+        kMpeg2 && layer.alternate_scan ? kAlternateScan.data() : kZigzagScan.data();
+    for (int i = 0; i < 64; ++i) scaled.values[i] = layer.quantiser_scale * matrix[scan[i]];
+    scaled.quantiser_scale = layer.quantiser_scale;
+  }
+  return scaled.values.data();
+}
+
 // Decodes the coefficients of one block. Returns null at the end of block, or the warning of
 // the invalid code met. kUnchecked: at least kBlockBytesBound bytes are in the buffer, so
-// refills are branch-free.
+// refills are branch-free and each serves two codes.
 template <bool kMpeg2, bool kIntra, bool kUnchecked>
 const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int dc_dct_pred[3],
                                 const char* invalid_code_text) {
@@ -214,8 +231,7 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   int16_t* const block = layer.block[comp];
   const uint8_t* const scan =
       kMpeg2 && layer.alternate_scan ? kAlternateScan.data() : kZigzagScan.data();
-  const int* const matrix = block_matrix<kMpeg2, kIntra>(ctx, comp);
-  const int quantiser_scale = layer.quantiser_scale;
+  const int32_t* const scaled = scaled_matrix<kMpeg2, kIntra>(ctx, comp);
   const bool table_one = kMpeg2 && kIntra && ctx.vars.intra_vlc_format;
   const DctCoefficientTable& table = table_one ? kDctCoefficientsOne : kDctCoefficientsZero;
   const SignedDctCode* const signed_codes =
@@ -223,9 +239,8 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   int parity = 0;  // of the sum of the coefficients, for the mismatch control
   int i = 0;
   auto store = [&](Level level) {
-    const int j = scan[i];
-    const int value = dequantise<kMpeg2, kIntra>(level, quantiser_scale * matrix[j]);
-    block[j] = static_cast<int16_t>(value);
+    const int value = dequantise<kMpeg2, kIntra>(level, scaled[i]);
+    block[scan[i]] = static_cast<int16_t>(value);
     parity ^= value;
   };
 
@@ -241,33 +256,40 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
     i = 1;
   }
 
-  for (;;) {
-    if constexpr (kUnchecked) {
-      refill_unchecked(w);
-    } else {
-      reader.refill(w);
-    }
+  // One code (at most 28 bits): false at the end of block or on a fault.
+  const char* fault = nullptr;
+  const auto next_code = [&]() __attribute__((always_inline)) {
     const SignedDctCode code = signed_codes[w.cache >> 55];
     int run = code.run;
     Level level{code.magnitude, code.sign};
-    if (run < kEndOfBlock) {
+    if (run < kEndOfBlock) [[likely]] {
       drop_bits(w, code.length);
     } else if (run == kEndOfBlock) {
       drop_bits(w, code.length);
-      break;
+      return false;
     } else {
       int signed_level = 0;
-      if (const char* fault =
-              read_rare_code<kMpeg2>(w, table, run, signed_level, invalid_code_text)) {
-        return fault;
-      }
+      fault = read_rare_code<kMpeg2>(w, table, run, signed_level, invalid_code_text);
+      if (fault) return false;
       level = split_level(signed_level);
     }
     i += run;
-    if (i > 63) return invalid_code_text;
+    if (i > 63) {
+      fault = invalid_code_text;
+      return false;
+    }
     store(level);
     ++i;
+    return true;
+  };
+  if constexpr (kUnchecked) {
+    do refill_unchecked(w);
+    while (next_code() && next_code());
+  } else {
+    do reader.refill(w);
+    while (next_code());
   }
+  if (fault) return fault;
   // ISO/IEC 13818-2 7.4.4: an even sum toggles the last coefficient.
   if (kMpeg2 && !(parity & 1)) block[63] ^= 1;
   return nullptr;

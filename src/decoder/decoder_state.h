@@ -71,6 +71,12 @@ enum MacroblockTypeBits : int {
 };
 
 // The decoded layer: its bit reader, quantiser matrices, layer flags and block area.
+// A quantiser matrix times quantiser_scale in the picture's scan order; scale -1: not built.
+struct ScaledMatrix {
+  int quantiser_scale = -1;
+  std::array<int32_t, 64> values{};
+};
+
 struct LayerState {
   BitReader reader;
   std::array<int, 64> intra_quantiser_matrix{};  // raster order
@@ -84,8 +90,17 @@ struct LayerState {
   int picture_spatial_scalable = 0;
   int priority_breakpoint = 0;
   int quantiser_scale = 0;
+  // Intra and non-intra, luminance and chrominance matrices scaled for the block readers, each
+  // built for the last quantiser_scale it served.
+  std::array<ScaledMatrix, 4> scaled_matrices{};
   // 12 blocks of 64 dequantised coefficients, raster order (row * 8 + column).
   alignas(32) int16_t block[12][64]{};
+
+  // The matrices, the scan or MPEG-1/2 may have changed (they change between pictures only):
+  // the scaled matrices are built afresh.
+  void rescale_matrices() {
+    for (ScaledMatrix& scaled : scaled_matrices) scaled.quantiser_scale = -1;
+  }
 };
 
 // Sizes of the frame store, derived from the headers when a session's first picture is decoded.

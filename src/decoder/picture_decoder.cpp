@@ -245,6 +245,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
   const int luma_pitch = frame_picture ? g.coded_width : 2 * g.coded_width;
   const int chroma_pitch = frame_picture ? g.chroma_width : 2 * g.chroma_width;
   place_blocks();
+  ctx_.layer.rescale_matrices();
   // Where the display is due to show the second field, or -1.
   const int second_field_address =
       (shows_second_field(v, frame_number) && second_field) ? last_address / 2 : -1;

@@ -83,6 +83,7 @@ class BlockDecoderTest : public ::testing::Test {
   // Decodes one block from `bits` with the reader, into a cleared block area.
   void decode(Reader reader, const std::string& bits, int comp = 0) {
     ctx.layer.mpeg2 = is_mpeg2(reader);
+    ctx.layer.rescale_matrices();
     std::memset(ctx.layer.block, 0, sizeof ctx.layer.block);
     messages.err_text.clear();
     ctx.decode_fault = false;
