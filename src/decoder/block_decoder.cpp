@@ -305,7 +305,11 @@ void read_block(DecoderContext& ctx, int comp, int dc_dct_pred[3], const char* i
           : decode_coefficients<kMpeg2, kIntra, false>(ctx, w, comp, dc_dct_pred,
                                                        invalid_code_text);
   reader.refill(w);
-  reader.w = w;
+  // Field by field: a whole-struct copy is done through the stack with vector moves that wait
+  // for the scalar stores before them.
+  reader.w.cache = w.cache;
+  reader.w.bits = w.bits;
+  reader.w.pos = w.pos;
   if (fault) {
     ctx.warn(fault);
     ctx.decode_fault = true;
