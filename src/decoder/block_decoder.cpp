@@ -206,16 +206,21 @@ template <bool kMpeg2>
 // The block's quantiser matrix times quantiser_scale, in the picture's scan order: built once
 // per scale and picture, so that a coefficient costs one look-up and one multiplication.
 template <bool kMpeg2, bool kIntra>
+[[gnu::noinline]] void build_scaled_matrix(DecoderContext& ctx, int comp, ScaledMatrix& scaled) {
+  const LayerState& layer = ctx.layer;
+  const int* const matrix = block_matrix<kMpeg2, kIntra>(ctx, comp);
+  const uint8_t* const scan =
+      kMpeg2 && layer.alternate_scan ? kAlternateScan.data() : kZigzagScan.data();
+  for (int i = 0; i < 64; ++i) scaled.values[i] = layer.quantiser_scale * matrix[scan[i]];
+  scaled.quantiser_scale = layer.quantiser_scale;
+}
+
+template <bool kMpeg2, bool kIntra>
 const int32_t* scaled_matrix(DecoderContext& ctx, int comp) {
-  LayerState& layer = ctx.layer;
   const bool chroma_matrix = kMpeg2 && comp >= 4 && ctx.vars.chroma_format != 1;
-  ScaledMatrix& scaled = layer.scaled_matrices[(kIntra ? 2 : 0) + (chroma_matrix ? 1 : 0)];
-  if (scaled.quantiser_scale != layer.quantiser_scale) {
-    const int* const matrix = block_matrix<kMpeg2, kIntra>(ctx, comp);
-    const uint8_t* const scan =
-        kMpeg2 && layer.alternate_scan ? kAlternateScan.data() : kZigzagScan.data();
-    for (int i = 0; i < 64; ++i) scaled.values[i] = layer.quantiser_scale * matrix[scan[i]];
-    scaled.quantiser_scale = layer.quantiser_scale;
+  ScaledMatrix& scaled = ctx.layer.scaled_matrices[(kIntra ? 2 : 0) + (chroma_matrix ? 1 : 0)];
+  if (scaled.quantiser_scale != ctx.layer.quantiser_scale) {
+    build_scaled_matrix<kMpeg2, kIntra>(ctx, comp, scaled);
   }
   return scaled.values.data();
 }
@@ -298,15 +303,15 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
 template <bool kMpeg2, bool kIntra>
 void read_block(DecoderContext& ctx, int comp, int dc_dct_pred[3], const char* invalid_code_text) {
   BitReader& reader = ctx.layer.reader;
-  BitWindow w = reader.w;
+  BitWindow w{reader.w.cache, reader.w.bits, reader.w.pos, reader.w.end};
   const char* fault =
       w.end - w.pos >= kBlockBytesBound && w.bits < 64
           ? decode_coefficients<kMpeg2, kIntra, true>(ctx, w, comp, dc_dct_pred, invalid_code_text)
           : decode_coefficients<kMpeg2, kIntra, false>(ctx, w, comp, dc_dct_pred,
                                                        invalid_code_text);
   reader.refill(w);
-  // Field by field: a whole-struct copy is done through the stack with vector moves that wait
-  // for the scalar stores before them.
+  // Field by field, both ways: a whole-struct copy goes through vector moves, which wait for the
+  // scalar stores of the same fields just before them.
   reader.w.cache = w.cache;
   reader.w.bits = w.bits;
   reader.w.pos = w.pos;
