@@ -250,6 +250,7 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   };
 
   if constexpr (kIntra) {
+    layer.dc_only[comp] = false;
     const int dc = intra_dc(w, comp, dc_dct_pred, kMpeg2 ? 3 - ctx.vars.intra_dc_precision : 3);
     block[0] = static_cast<int16_t>(dc);
     parity = dc;
@@ -295,6 +296,7 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
     while (next_code());
   }
   if (fault) return fault;
+  if constexpr (kIntra) layer.dc_only[comp] = i == 1;
   // ISO/IEC 13818-2 7.4.4: an even sum toggles the last coefficient.
   if (kMpeg2 && !(parity & 1)) block[63] ^= 1;
   return nullptr;
@@ -315,6 +317,7 @@ void read_block(DecoderContext& ctx, int comp, int dc_dct_pred[3], const char* i
   reader.w.cache = w.cache;
   reader.w.bits = w.bits;
   reader.w.pos = w.pos;
+  reader.w.end = w.end;  // a refill that read more moved the buffer's end
   if (fault) {
     ctx.warn(fault);
     ctx.decode_fault = true;
@@ -349,6 +352,7 @@ void getmpg2interblock(DecoderContext& ctx, int comp) {
 void getdcblock(DecoderContext& ctx, int comp, int dc_dct_pred[3]) {
   BitReader& reader = ctx.layer.reader;
   ctx.layer.block[comp][0] = static_cast<int16_t>(intra_dc(reader.w, comp, dc_dct_pred, 3));
+  ctx.layer.dc_only[comp] = true;
   reader.refill(reader.w);
 }
 

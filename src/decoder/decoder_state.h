@@ -95,6 +95,9 @@ struct LayerState {
   std::array<ScaledMatrix, 4> scaled_matrices{};
   // 12 blocks of 64 dequantised coefficients, raster order (row * 8 + column).
   alignas(32) int16_t block[12][64]{};
+  // Set by the intra block readers: the block holds its DC alone, and at most the mismatch
+  // control's +-1 in its last coefficient.
+  bool dc_only[12]{};
 
   // The matrices, the scan or MPEG-1/2 may have changed (they change between pictures only):
   // the scaled matrices are built afresh.

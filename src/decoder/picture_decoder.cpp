@@ -5,6 +5,7 @@
 
 #include "analysis/analysis_store.h"
 #include "decoder/block_decoder.h"
+#include "decoder/dc_block.h"
 #include "decoder/dsp.h"
 #include "decoder/header_parser.h"
 #include "decoder/macroblock_vlc.h"
@@ -332,6 +333,10 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
         int16_t* const block = ctx_.layer.block[comp];
         const BlockPlacement& b = placement[comp];
         uint8_t* const dst = corner[b.plane] + b.offset;
+        if (intra && ctx_.layer.dc_only[comp]) {
+          put_dc_block(block[0], block[63], dst, b.stride);
+          continue;
+        }
         kernels_.idct(block);
         if (intra) {
           kernels_.put_block(block, dst, b.stride);
