@@ -1,6 +1,7 @@
 #include "decoder/block_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstring>
 
@@ -302,16 +303,24 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   return nullptr;
 }
 
+// The blocks whose bits are set in `comps` (bit k: block k), in order, each cleared first; the
+// window stays in registers from one block to the next.
 template <bool kMpeg2, bool kIntra>
-void read_block(DecoderContext& ctx, int comp, int dc_dct_pred[3], const char* invalid_code_text) {
+void read_blocks(DecoderContext& ctx, unsigned comps, int dc_dct_pred[3],
+                 const char* invalid_code_text) {
   BitReader& reader = ctx.layer.reader;
   BitWindow w{reader.w.cache, reader.w.bits, reader.w.pos, reader.w.end};
-  const char* fault =
-      w.end - w.pos >= kBlockBytesBound && w.bits < 64
-          ? decode_coefficients<kMpeg2, kIntra, true>(ctx, w, comp, dc_dct_pred, invalid_code_text)
-          : decode_coefficients<kMpeg2, kIntra, false>(ctx, w, comp, dc_dct_pred,
-                                                       invalid_code_text);
-  reader.refill(w);
+  const char* fault = nullptr;
+  for (; comps != 0 && fault == nullptr; comps &= comps - 1) {
+    const int comp = std::countr_zero(comps);
+    std::memset(ctx.layer.block[comp], 0, sizeof ctx.layer.block[comp]);
+    fault = w.end - w.pos >= kBlockBytesBound && w.bits < 64
+                ? decode_coefficients<kMpeg2, kIntra, true>(ctx, w, comp, dc_dct_pred,
+                                                            invalid_code_text)
+                : decode_coefficients<kMpeg2, kIntra, false>(ctx, w, comp, dc_dct_pred,
+                                                             invalid_code_text);
+    reader.refill(w);
+  }
   // Field by field, both ways: a whole-struct copy goes through vector moves, which wait for the
   // scalar stores of the same fields just before them.
   reader.w.cache = w.cache;
@@ -333,24 +342,52 @@ int read_dc_diff(DecoderContext& ctx, bool luminance) {
 
 }  // namespace
 
+namespace {
+constexpr const char* kIntraText = "invalid Huffman code in getintrablock()\n";
+constexpr const char* kInterText = "invalid Huffman code in getinterblock()\n";
+constexpr const char* kMpeg2IntraText = "invalid Huffman code in getmpg2intrablock()\n";
+constexpr const char* kMpeg2InterText = "invalid Huffman code in getmpg2interblock()\n";
+}  // namespace
+
 void getintrablock(DecoderContext& ctx, int comp, int dc_dct_pred[3]) {
-  read_block<false, true>(ctx, comp, dc_dct_pred, "invalid Huffman code in getintrablock()\n");
+  read_blocks<false, true>(ctx, 1u << comp, dc_dct_pred, kIntraText);
 }
 
 void getinterblock(DecoderContext& ctx, int comp) {
-  read_block<false, false>(ctx, comp, nullptr, "invalid Huffman code in getinterblock()\n");
+  read_blocks<false, false>(ctx, 1u << comp, nullptr, kInterText);
 }
 
 void getmpg2intrablock(DecoderContext& ctx, int comp, int dc_dct_pred[3]) {
-  read_block<true, true>(ctx, comp, dc_dct_pred, "invalid Huffman code in getmpg2intrablock()\n");
+  read_blocks<true, true>(ctx, 1u << comp, dc_dct_pred, kMpeg2IntraText);
 }
 
 void getmpg2interblock(DecoderContext& ctx, int comp) {
-  read_block<true, false>(ctx, comp, nullptr, "invalid Huffman code in getmpg2interblock()\n");
+  read_blocks<true, false>(ctx, 1u << comp, nullptr, kMpeg2InterText);
+}
+
+void read_coded_blocks(DecoderContext& ctx, int coded_block_pattern, bool intra,
+                       int dc_dct_pred[3]) {
+  const int blocks = ctx.geometry.blocks_per_macroblock;
+  unsigned comps = 0;
+  for (int comp = 0; comp < blocks; ++comp) {
+    if (coded_block_pattern & (1 << (blocks - 1 - comp))) comps |= 1u << comp;
+  }
+  if (ctx.layer.mpeg2) {
+    if (intra) {
+      read_blocks<true, true>(ctx, comps, dc_dct_pred, kMpeg2IntraText);
+    } else {
+      read_blocks<true, false>(ctx, comps, nullptr, kMpeg2InterText);
+    }
+  } else if (intra) {
+    read_blocks<false, true>(ctx, comps, dc_dct_pred, kIntraText);
+  } else {
+    read_blocks<false, false>(ctx, comps, nullptr, kInterText);
+  }
 }
 
 void getdcblock(DecoderContext& ctx, int comp, int dc_dct_pred[3]) {
   BitReader& reader = ctx.layer.reader;
+  std::memset(ctx.layer.block[comp], 0, sizeof ctx.layer.block[comp]);
   ctx.layer.block[comp][0] = static_cast<int16_t>(intra_dc(reader.w, comp, dc_dct_pred, 3));
   ctx.layer.dc_only[comp] = true;
   reader.refill(reader.w);

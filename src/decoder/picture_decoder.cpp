@@ -172,29 +172,15 @@ bool PictureDecoder::read_coded_macroblock(Modes& modes, int& coded_block_patter
 }
 
 void PictureDecoder::read_blocks(const Modes& modes, int coded_block_pattern) {
-  LayerState& layer = ctx_.layer;
-  const int blocks = ctx_.geometry.blocks_per_macroblock;
-  const bool intra = modes.mb_type & kMbIntra;
-  const bool d_picture = ctx_.vars.picture_coding_type == kDPicture;
-  for (int comp = 0; comp < blocks; ++comp) {
-    if (!(coded_block_pattern & (1 << (blocks - 1 - comp)))) continue;
-    std::memset(layer.block[comp], 0, sizeof layer.block[comp]);
-    if (d_picture) {
-      getdcblock(ctx_, comp, dc_dct_pred_);
-    } else if (intra) {
-      if (layer.mpeg2) {
-        getmpg2intrablock(ctx_, comp, dc_dct_pred_);
-      } else {
-        getintrablock(ctx_, comp, dc_dct_pred_);
-      }
-    } else if (layer.mpeg2) {
-      getmpg2interblock(ctx_, comp);
-    } else {
-      getinterblock(ctx_, comp);
-    }
-    if (ctx_.decode_fault) return;
+  if (ctx_.vars.picture_coding_type != kDPicture) {
+    read_coded_blocks(ctx_, coded_block_pattern, modes.mb_type & kMbIntra, dc_dct_pred_);
+    return;
   }
-  if (d_picture) layer.reader.skip_bits(1);  // end_of_macroblock
+  const int blocks = ctx_.geometry.blocks_per_macroblock;
+  for (int comp = 0; comp < blocks; ++comp) {
+    if (coded_block_pattern & (1 << (blocks - 1 - comp))) getdcblock(ctx_, comp, dc_dct_pred_);
+  }
+  ctx_.layer.reader.skip_bits(1);  // end_of_macroblock
 }
 
 void PictureDecoder::place_blocks() {
