@@ -1,6 +1,9 @@
 #include "decoder/frame_store.h"
 
+#include <sys/mman.h>
+
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "analysis/messages.h"
@@ -15,7 +18,7 @@ FrameGeometry frame_geometry_for(const DecodingVariables& vars, int mpeg2) {
   g.chroma_format = vars.chroma_format == 0 ? 1 : vars.chroma_format;
   g.mb_columns = (vars.horizontal_size + 15) / 16;
   g.mb_rows = (mpeg2 && !vars.progressive_sequence) ? 2 * ((vars.vertical_size + 31) / 32)
-                                                     : (vars.vertical_size + 15) / 16;
+                                                    : (vars.vertical_size + 15) / 16;
   g.coded_width = 16 * g.mb_columns;
   g.coded_height = 16 * g.mb_rows;
   g.chroma_width = g.chroma_format == 3 ? g.coded_width : g.coded_width / 2;
@@ -46,12 +49,17 @@ void FrameStore::allocate(const FrameGeometry& geometry) {
   const size_t luma_size = size_t(luma);
   const size_t chroma_size = size_t(geometry.chroma_width) * size_t(geometry.chroma_height);
   const size_t set_size = luma_size + 2 * chroma_size;
-  memory_.reset(new uint8_t[3 * set_size]);
+  memory_.reset();
+  const size_t size = 3 * set_size;
+  void* mapped = mmap(nullptr, size, PROT_READ | PROT_WRITE,
+                      MAP_PRIVATE | MAP_ANONYMOUS | MAP_POPULATE, -1, 0);
+  if (mapped == MAP_FAILED) throw std::bad_alloc();
+  memory_ = {static_cast<uint8_t*>(mapped), Unmap{size}};
   FramePlanes* sets[3] = {&newer_reference, &older_reference, &b_frame};
   for (int s = 0; s < 3; ++s) {
     uint8_t* base = memory_.get() + size_t(s) * set_size;
-    // Black until decoded: what a picture whose slices are missing shows.
-    std::memset(base, 0, luma_size);
+    // Black until decoded (what a picture whose slices are missing shows): the luma is zero
+    // already.
     std::memset(base + luma_size, 128, 2 * chroma_size);
     sets[s]->plane[0] = base;
     sets[s]->plane[1] = base + luma_size;
@@ -60,6 +68,12 @@ void FrameStore::allocate(const FrameGeometry& geometry) {
   geometry_ = geometry;
 }
 
-void FrameStore::swap_references() { std::swap(newer_reference, older_reference); }
+void FrameStore::Unmap::operator()(uint8_t* memory) const {
+  munmap(memory, size);
+}
+
+void FrameStore::swap_references() {
+  std::swap(newer_reference, older_reference);
+}
 
 }  // namespace tavik

@@ -32,8 +32,15 @@ class FrameStore {
   FramePlanes b_frame;
 
  private:
+  // Anonymous memory mapped with its pages populated at once: they arrive zeroed, without a
+  // page fault each while the first pictures are decoded.
+  struct Unmap {
+    size_t size;
+    void operator()(uint8_t* memory) const;
+  };
+
   FrameGeometry geometry_;
-  std::unique_ptr<uint8_t[]> memory_;
+  std::unique_ptr<uint8_t[], Unmap> memory_{nullptr, Unmap{0}};
 };
 
 }  // namespace tavik
