@@ -1,10 +1,8 @@
 #include "app/decoding_options_dialog.h"
 
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -12,6 +10,7 @@
 
 #include "app/dialog_service.h"
 #include "decoder/lower_layer_name.h"
+#include "views/ok_cancel_buttons.h"
 
 namespace tavik::gui {
 
@@ -37,16 +36,10 @@ DecodingOptionsDialog::DecodingOptionsDialog(const QString& lower_layer_pattern,
       this);
   note->setWordWrap(true);
 
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &DecodingOptionsDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &DecodingOptionsDialog::reject);
-
   auto* layout = new QVBoxLayout(this);
   layout->addLayout(form);
   layout->addWidget(note);
-  layout->addWidget(buttons);
+  layout->addWidget(ok_cancel_buttons(this));
 }
 
 QString DecodingOptionsDialog::lower_layer_pattern() const {

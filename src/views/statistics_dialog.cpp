@@ -1,16 +1,15 @@
 #include "views/statistics_dialog.h"
 
 #include <QCheckBox>
-#include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "app/dialog_service.h"
 #include "views/integer_entry.h"
+#include "views/ok_cancel_buttons.h"
 
 namespace tavik::gui {
 
@@ -49,18 +48,12 @@ StatisticsDialog::StatisticsDialog(StatSource source, DialogService& dialogs, QW
   filter_b_ = new QCheckBox(QStringLiteral("Filter B Frames"), this);
   for (QCheckBox* box : {filter_i_, filter_p_, filter_b_}) filter_rows->addWidget(box);
 
-  auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-  connect(buttons, &QDialogButtonBox::accepted, this, &StatisticsDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, this, &StatisticsDialog::reject);
-
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(group(QStringLiteral("Histogram"), histogram, this));
   layout->addWidget(group(QStringLiteral("Show stadistic of:"), source_rows, this));
   layout->addWidget(group(QStringLiteral("Autocorrelation"), autocorrelation, this));
   layout->addWidget(group(QStringLiteral("Filter frames"), filter_rows, this));
-  layout->addWidget(buttons);
+  layout->addWidget(ok_cancel_buttons(this));
 }
 
 void StatisticsDialog::accept() {
