@@ -12,6 +12,9 @@ unsigned detect_cpu_features() {
   __builtin_cpu_init();
   if (__builtin_cpu_supports("sse2")) features |= kCpuSse2;
   if (__builtin_cpu_supports("avx2")) features |= kCpuAvx2;
+  if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw")) {
+    features |= kCpuAvx512;
+  }
 #endif
   return features;
 }

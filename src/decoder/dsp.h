@@ -25,7 +25,8 @@ struct DspKernels {
   PredictTable predict;
 };
 
-enum CpuFeature : unsigned { kCpuSse2 = 1u << 0, kCpuAvx2 = 1u << 1 };
+// kCpuAvx512: AVX-512 F and BW.
+enum CpuFeature : unsigned { kCpuSse2 = 1u << 0, kCpuAvx2 = 1u << 1, kCpuAvx512 = 1u << 2 };
 
 [[nodiscard]] unsigned detect_cpu_features();
 // The plain kernels with SIMD ones put in where `cpu_features` allows.

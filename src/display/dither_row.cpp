@@ -5,6 +5,7 @@
 
 #include "decoder/dsp.h"
 #include "display/dither_row_avx2.h"
+#include "display/dither_row_avx512.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -175,6 +176,7 @@ const DitherKernels& plain_dither_kernels() {
 
 const DitherKernels& dither_kernels_for(unsigned cpu_features) {
 #if defined(__x86_64__) || defined(__i386__)
+  if (cpu_features & kCpuAvx512) return avx512_dither_kernels();
   if (cpu_features & kCpuAvx2) return avx2_dither_kernels();
 #endif
 #if defined(__SSE2__)

@@ -157,6 +157,9 @@ std::vector<KernelSet> kernel_sets() {
   const unsigned cpu = detect_cpu_features();
   if (cpu & kCpuSse2) sets.push_back({"sse2", &dither_kernels_for(kCpuSse2)});
   if (cpu & kCpuAvx2) sets.push_back({"avx2", &dither_kernels_for(kCpuSse2 | kCpuAvx2)});
+  if (cpu & kCpuAvx512) {
+    sets.push_back({"avx512", &dither_kernels_for(kCpuSse2 | kCpuAvx2 | kCpuAvx512)});
+  }
   return sets;
 }
 
