@@ -273,6 +273,8 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
       return address;
     }
 
+    // Macroblocks handled in this round: a run of skipped ones is predicted at once.
+    int run = 1;
     if (increment == 1) {
       if (!read_coded_macroblock(modes, coded_block_pattern)) {
         increment = 0;
@@ -294,6 +296,16 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
       modes.stwtype = v.picture_coding_type == kIPicture ? kSpatialOnlyWeightType : 0;
       modes.mb_type &= ~kMbIntra;
       coded_block_pattern = 0;
+      // Up to the end of the macroblock row and of the part, and not past the place where the
+      // second field is shown.
+      if (modes.stwtype == 0 && !ctx_.trace_enabled) {
+        const int row_end = (address / g.mb_columns + 1) * g.mb_columns;
+        int limit = std::min({address + increment - 1, row_end, part_end_, last_address}) - address;
+        if (second_field_address > address) {
+          limit = std::min(limit, second_field_address - address);
+        }
+        run = std::max(limit, 1);
+      }
     }
 
     const int bx = 16 * (address % g.mb_columns);
@@ -304,7 +316,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
     const bool intra = modes.mb_type & kMbIntra;
     if (!intra && address < part_end_) {
       predict_macroblock(ctx_, frames, bx, by, modes.mb_type, modes.motion_type, PMV_,
-                         motion_vertical_field_select_, dmvector_, modes.stwtype);
+                         motion_vertical_field_select_, dmvector_, modes.stwtype, run);
     }
     if (coded_block_pattern) {
       const int cx = g.chroma_format == 3 ? bx : bx >> 1;
@@ -331,8 +343,8 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
         }
       }
     }
-    ++address;
-    --increment;
+    address += run;
+    increment -= run;
   }
 }
 

@@ -70,26 +70,31 @@ struct PlaneJob {
   for (int i = 0; i < a.h; ++i) std::memcpy(out + i * lx2, predicted + i * row_step, a.w);
 }
 
-// The area in each plane of the job.
+// The area in each plane of the job, and the `count` - 1 areas to its right.
 [[gnu::always_inline]] inline void predict_planes(const PredictTable& kernels, const PlaneJob& p,
-                                                  const Area& a, int dx, int dy, bool average) {
+                                                  const Area& a, int dx, int dy, bool average,
+                                                  int count) {
   const int h_half = dx & 1;
   const int v_half = dy & 1;
   const PredictFn kernel = kernels[average][a.w == 16][v_half][h_half];
   const int row0 = p.src_field + a.pitch * (a.y + (dy >> 1));
-  const int col0 = a.x + (dx >> 1);
   const int last_row = row0 + a.pitch * (a.step * (a.h - 1) + v_half);
   const int lx = a.pitch * p.width;
-  const int out_offset = p.dst_field * p.width + lx * a.y + a.x;
-  if ((row0 | col0) >= 0 && last_row < p.height && col0 + a.w + h_half <= p.width) {
-    const int in_offset = row0 * p.width + col0;
-    for (int k = 0; k < p.planes; ++k) {
-      kernel(p.dst[k] + out_offset, p.src[k] + in_offset, lx, a.step * lx, a.h);
+  const bool rows_inside = row0 >= 0 && last_row < p.height;
+  for (int m = 0; m < count; ++m) {
+    const int x = a.x + m * a.w;
+    const int col0 = x + (dx >> 1);
+    const int out_offset = p.dst_field * p.width + lx * a.y + x;
+    if (rows_inside && col0 >= 0 && col0 + a.w + h_half <= p.width) {
+      const int in_offset = row0 * p.width + col0;
+      for (int k = 0; k < p.planes; ++k) {
+        kernel(p.dst[k] + out_offset, p.src[k] + in_offset, lx, a.step * lx, a.h);
+      }
+      continue;
     }
-    return;
-  }
-  for (int k = 0; k < p.planes; ++k) {
-    predict_clamped(kernel, p.src[k], p.dst[k] + out_offset, p, a, row0, col0, dx, dy, average);
+    for (int k = 0; k < p.planes; ++k) {
+      predict_clamped(kernel, p.src[k], p.dst[k] + out_offset, p, a, row0, col0, dx, dy, average);
+    }
   }
 }
 
@@ -99,10 +104,10 @@ struct PlaneJob {
 [[gnu::always_inline]] inline void predict_area(const PredictTable& kernels, const FrameGeometry& g,
                                                 const FramePlanes& src, int src_field,
                                                 const FramePlanes& dst, int dst_field, Area a,
-                                                int dx, int dy, bool average) {
+                                                int dx, int dy, bool average, int count) {
   predict_planes(kernels,
                  {src.plane, dst.plane, 1, src_field, dst_field, g.coded_width, g.coded_height}, a,
-                 dx, dy, average);
+                 dx, dy, average, count);
   if (g.chroma_format != 3) {
     // Sizes and positions are not negative; vectors are.
     a.w >>= 1;
@@ -117,7 +122,7 @@ struct PlaneJob {
   predict_planes(
       kernels,
       {src.plane + 1, dst.plane + 1, 2, src_field, dst_field, g.chroma_width, g.chroma_height}, a,
-      dx, dy, average);
+      dx, dy, average, count);
 }
 
 // What one direction of a macroblock's prediction needs.
@@ -134,7 +139,8 @@ struct Direction {
 class MacroblockPrediction {
  public:
   MacroblockPrediction(const DecoderContext& ctx, const PredictionFrames& frames, int bx, int by,
-                       const int (*PMV)[2][2], const int (*select)[2], const int* dmvector)
+                       const int (*PMV)[2][2], const int (*select)[2], const int* dmvector,
+                       int count)
       : kernels_(dsp_kernels().predict),
         geometry_(ctx.geometry),
         vars_(ctx.vars),
@@ -143,7 +149,8 @@ class MacroblockPrediction {
         by_(by),
         PMV_(PMV),
         select_(select),
-        dmvector_(dmvector) {}
+        dmvector_(dmvector),
+        count_(count) {}
 
   // Returns false when the motion type is not one the picture structure allows.
   bool frame_picture(const Direction& d, int top, int bottom) const {
@@ -221,7 +228,8 @@ class MacroblockPrediction {
  private:
   [[gnu::always_inline]] void area(const FramePlanes& src, int src_field, int dst_field,
                                    const Area& a, int dx, int dy, int average) const {
-    predict_area(kernels_, geometry_, src, src_field, current_, dst_field, a, dx, dy, average != 0);
+    predict_area(kernels_, geometry_, src, src_field, current_, dst_field, a, dx, dy, average != 0,
+                 count_);
   }
 
   const PredictTable& kernels_;
@@ -233,6 +241,7 @@ class MacroblockPrediction {
   const int (*PMV_)[2][2];
   const int (*select_)[2];
   const int* dmvector_;
+  int count_;
 };
 
 }  // namespace
@@ -240,7 +249,7 @@ class MacroblockPrediction {
 void predict_macroblock(DecoderContext& ctx, const PredictionFrames& frames, int bx, int by,
                         int mb_type, int motion_type, const int PMV[2][2][2],
                         const int motion_vertical_field_select[2][2], const int dmvector[2],
-                        int stwtype) {
+                        int stwtype, int count) {
   // Per field: 0 write, 1 average with the destination, 2 no temporal prediction (a field
   // predicted from the lower layer alone). Other fields get the whole temporal prediction,
   // which the spatial one is combined with afterwards.
@@ -248,7 +257,8 @@ void predict_macroblock(DecoderContext& ctx, const PredictionFrames& frames, int
   int bottom = stwtype / 3 == 2 ? 2 : 0;
   const bool frame_picture = ctx.vars.picture_structure == 3;
   const bool p_picture = ctx.vars.picture_coding_type == 2;
-  const MacroblockPrediction mb(ctx, frames, bx, by, PMV, motion_vertical_field_select, dmvector);
+  const MacroblockPrediction mb(ctx, frames, bx, by, PMV, motion_vertical_field_select, dmvector,
+                                count);
   const auto predict = [&](const Direction& d) {
     const bool valid = frame_picture ? mb.frame_picture(d, top, bottom) : mb.field_picture(d, top);
     if (!valid) ctx.messages->out("invalid motion_type\n");

@@ -26,10 +26,12 @@ struct PredictionFrames {
 // Forms the motion-compensated prediction of the macroblock at luminance position (bx, by) (by
 // in field lines for field pictures) in `frames.current`. Reference fetches outside the picture
 // repeat its edge samples. In spatially scalable pictures the temporal prediction is combined
-// with the spatial one as the weight type `stwtype` says.
+// with the spatial one as the weight type `stwtype` says. `count` macroblocks side by side are
+// predicted alike (a run of skipped macroblocks, frame or field motion, without a spatial
+// prediction): the set-up is done once for the run.
 void predict_macroblock(DecoderContext& ctx, const PredictionFrames& frames, int bx, int by,
                         int mb_type, int motion_type, const int PMV[2][2][2],
                         const int motion_vertical_field_select[2][2], const int dmvector[2],
-                        int stwtype);
+                        int stwtype, int count = 1);
 
 }  // namespace tavik

@@ -136,13 +136,14 @@ class Pictures {
   // Predicts the macroblock at (bx, by) and compares the whole decoded frame with a copy of it
   // on which the naive areas were formed.
   void expect_prediction(int bx, int by, int mb_type, int motion_type, const Vectors& v,
-                         const std::vector<Area>& areas, bool second_field = false) {
+                         const std::vector<Area>& areas, bool second_field = false, int count = 1) {
     SCOPED_TRACE(testing::Message() << "macroblock " << bx << "," << by << " vector "
                                     << v.PMV[0][0][0] << "," << v.PMV[0][0][1]);
     FrameSet expected = current();
     for (const Area& area : areas) naive_area(area, expected);
     const PredictionFrames frames{older.planes(), newer.planes(), current().planes(), second_field};
-    predict_macroblock(ctx, frames, bx, by, mb_type, motion_type, v.PMV, v.select, v.dmvector, 0);
+    predict_macroblock(ctx, frames, bx, by, mb_type, motion_type, v.PMV, v.select, v.dmvector, 0,
+                       count);
     for (int c = 0; c < 3; ++c) {
       const auto& actual = current().plane[c];
       const auto mismatch = std::mismatch(actual.begin(), actual.end(), expected.plane[c].begin());
@@ -175,6 +176,26 @@ TEST(PredictMacroblock, FrameMotionInFramePictures) {
   Pictures pics(48, 32, 1, kP, kFrame, 2);
   pics.expect_prediction(16, 16, kMbPattern, kMotionFrame, Vectors{},
                          {{&pics.older, -1, -1, 16, 16, 16, 16, 0, 0}});
+}
+
+// A run of skipped macroblocks predicted at once: each as on its own, the edge ones clamped.
+TEST(PredictMacroblock, RunsOfMacroblocksAlike) {
+  for (const auto& [x, y] : kVectorSamples) {
+    Pictures frame(64, 64, 1, kB, kFrame, 3);
+    std::vector<Area> areas;
+    for (int at = 0; at < 64; at += 16) {
+      areas.push_back({&frame.older, -1, -1, at, 16, 16, 16, x, y});
+      areas.push_back({&frame.newer, -1, -1, at, 16, 16, 16, -y, x, true});
+    }
+    frame.expect_prediction(0, 16, kMbForward | kMbBackward, kMotionFrame,
+                            Vectors{}.set(0, 0, x, y).set(0, 1, -y, x), areas, false, 4);
+    Pictures field(64, 64, 2, kP, kBottomField, 5);
+    field.expect_prediction(16, 0, kMbForward, kMotionField, Vectors{}.set(0, 0, x, y, 1),
+                            {{&field.older, 1, 1, 16, 0, 16, 16, x, y},
+                             {&field.older, 1, 1, 32, 0, 16, 16, x, y},
+                             {&field.older, 1, 1, 48, 0, 16, 16, x, y}},
+                            false, 3);
+  }
 }
 
 TEST(PredictMacroblock, FieldPictures) {
