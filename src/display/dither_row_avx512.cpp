@@ -1,5 +1,10 @@
 #if defined(__x86_64__) || defined(__i386__)
 
+// GCC's AVX-512 headers start some results from deliberately undefined vectors, which its
+// uninitialised-use warnings then report as faults of the caller.
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 #include "display/dither_row_avx512.h"
 
 #include <immintrin.h>

@@ -292,11 +292,12 @@ TEST_F(PlaybackTest, FatalErrorEndsTheSessionAndKeepsTheFileLoaded) {
   EXPECT_EQ(messages.box_text, "Error al abrir fichero");
 }
 
-// A relative lower-layer pattern names files beside the stream; the options apply from the next
-// restart, and a session without the lower layer warns once per picture.
+// A relative lower-layer pattern names files beside the stream (in a folder whose name holds a
+// conversion); the options apply from the next restart, and a session without the lower layer
+// warns once per picture.
 TEST_F(PlaybackTest, DecodingOptionsReachTheNextSession) {
   namespace fs = std::filesystem;
-  const fs::path dir = fs::temp_directory_path() / ("tavik-options-" + std::to_string(getpid()));
+  const fs::path dir = fs::temp_directory_path() / ("tavik-options-%d-" + std::to_string(getpid()));
   fs::create_directories(dir);
   test::write_file(dir / "enhancement.m2v",
                    test::spatial_stream({32, 16, 1, {32, 16, 1, 1, 1, 1}},
