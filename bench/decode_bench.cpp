@@ -8,8 +8,11 @@
 // ours (above 1: faster than the peer).
 // "Decode" decodes without display; "DecodeDisplay" dithers every frame too and measures the
 // dithering alone ("dither_ms" per frame, "dither_share" of the decoding time).
+// "DecodeWriteImages" puts in row kernels that only stream a constant over every image row,
+// the stores the display cannot do without, to show what of the dithering's cost is theirs.
 // Run: build/bench/decode_bench
 #include <benchmark/benchmark.h>
+#include <immintrin.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -17,13 +20,18 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "analysis/analysis_store.h"
 #include "analysis/messages.h"
 #include "decoder/decoding_session.h"
+#include "decoder/dsp.h"
+#include "display/dither_row.h"
 
 namespace {
 
@@ -115,10 +123,46 @@ class DitherClock final : public tavik::SessionListener {
   int frames_ = 0;
 };
 
-void decode(benchmark::State& state, const BenchStream* stream, bool display,
+// Every row of the images written with streamed stores as wide as the fastest dither kernels'
+// (ordinary ones for a tail), nothing computed. Rows of a 64-byte-aligned image of width 1920
+// or 720 are all 16-byte aligned, and 64-byte aligned for width 1920.
+template <typename Vector, void (*kStream)(uint8_t*)>
+void write_rows(const tavik::DitherTables& /*tables*/, std::span<const tavik::DitherRow> rows) {
+  for (const tavik::DitherRow& row : rows) {
+    int x = 0;
+    if (reinterpret_cast<uintptr_t>(row.out) % sizeof(Vector) == 0) {
+      for (; x + int(sizeof(Vector)) <= row.width; x += int(sizeof(Vector))) kStream(row.out + x);
+    }
+    std::memset(row.out + x, 0x55, static_cast<size_t>(row.width - x));
+  }
+  _mm_sfence();
+}
+
+void stream16(uint8_t* out) {
+  _mm_stream_si128(reinterpret_cast<__m128i*>(out), _mm_set1_epi8(0x55));
+}
+
+__attribute__((target("avx512f"))) void stream64(uint8_t* out) {
+  _mm512_stream_si512(reinterpret_cast<__m512i*>(out), _mm512_set1_epi8(0x55));
+}
+
+constexpr tavik::DitherKernels kWrite16Kernels = {
+    {write_rows<__m128i, stream16>, write_rows<__m128i, stream16>}};
+constexpr tavik::DitherKernels kWrite64Kernels = {
+    {write_rows<__m512i, stream64>, write_rows<__m512i, stream64>}};
+
+const tavik::DitherKernels& write_only_kernels() {
+  return (tavik::detect_cpu_features() & tavik::kCpuAvx512) ? kWrite64Kernels : kWrite16Kernels;
+}
+
+enum class Display { kNone, kDither, kWriteOnly };
+
+void decode(benchmark::State& state, const BenchStream* stream, Display mode,
             const PeerSeconds& peers) {
+  const bool display = mode != Display::kNone;
   tavik::SessionOptions options;
   options.display_disabled = !display;
+  if (mode == Display::kWriteOnly) options.dither_kernels = &write_only_kernels();
   int frames = 0;
   double dither_seconds = 0;
   int dithered = 0;
@@ -169,9 +213,12 @@ int main(int argc, char** argv) {
       std::printf("  %s %.3f", kPeers[p].counter + 2, peers[p]);
     }
     std::printf("\n");
-    for (const bool display : {false, true}) {
-      const std::string name = std::string(display ? "DecodeDisplay/" : "Decode/") + stream.name;
-      benchmark::RegisterBenchmark(name.c_str(), decode, &stream, display, peers)
+    const std::pair<Display, const char*> modes[] = {{Display::kNone, "Decode/"},
+                                                      {Display::kDither, "DecodeDisplay/"},
+                                                      {Display::kWriteOnly, "DecodeWriteImages/"}};
+    for (const auto& [mode, prefix] : modes) {
+      const std::string name = prefix + std::string(stream.name);
+      benchmark::RegisterBenchmark(name.c_str(), decode, &stream, mode, peers)
           ->Unit(benchmark::kMillisecond)
           ->MinTime(2);
     }

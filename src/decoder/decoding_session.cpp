@@ -30,6 +30,7 @@ class DecodingSession::Impl {
         listener_(listener),
         options_(std::move(options)),
         scanner_(store, messages),
+        ditherer_(options_.dither_kernels ? *options_.dither_kernels : fastest_dither_kernels()),
         spatial_(messages, options_.lower_layer_pattern,
                  options_.lower_layer_files ? *options_.lower_layer_files : disk_files_,
                  options_.verbose_level) {}

@@ -11,6 +11,7 @@
 namespace tavik {
 
 class LowerLayerFiles;
+struct DitherKernels;
 
 struct SessionOptions {
   // false: the headers-only walk; each picture's slices are passed over, not decoded.
@@ -30,6 +31,9 @@ struct SessionOptions {
   LowerLayerFiles* lower_layer_files = nullptr;
   // Go on through every sequence of the file instead of ending at the first sequence end code.
   bool all_sequences = false;
+  // The dither's row kernels (nullptr: the fastest this processor runs); benchmarks put in
+  // others to weigh their parts. Must outlive the session.
+  const DitherKernels* dither_kernels = nullptr;
 };
 
 struct FrameGeometry;
