@@ -108,7 +108,7 @@ class DitherClock final : public tavik::SessionListener {
                    const tavik::DecodingVariables&) override {
     started_ = thread_cpu_seconds();
   }
-  void picture_ready(const tavik::PaletteImage&) override {
+  void picture_ready(tavik::PaletteImage&) override {
     if (started_ < 0) return;  // the second field of a frame dithered before
     total_ += thread_cpu_seconds() - started_;
     started_ = -1;
@@ -214,8 +214,8 @@ int main(int argc, char** argv) {
     }
     std::printf("\n");
     const std::pair<Display, const char*> modes[] = {{Display::kNone, "Decode/"},
-                                                      {Display::kDither, "DecodeDisplay/"},
-                                                      {Display::kWriteOnly, "DecodeWriteImages/"}};
+                                                     {Display::kDither, "DecodeDisplay/"},
+                                                     {Display::kWriteOnly, "DecodeWriteImages/"}};
     for (const auto& [mode, prefix] : modes) {
       const std::string name = prefix + std::string(stream.name);
       benchmark::RegisterBenchmark(name.c_str(), decode, &stream, mode, peers)

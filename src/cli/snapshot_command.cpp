@@ -45,7 +45,7 @@ class FrameSnapshot final : public RunListener {
     ++frame_count_;
   }
 
-  void picture_ready(const PaletteImage& image) override {
+  void picture_ready(PaletteImage& image) override {
     if (!awaiting_image_) return;
     image_ = image;
     awaiting_image_ = false;

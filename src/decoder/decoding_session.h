@@ -49,8 +49,10 @@ class SessionListener {
   // A decoded frame, in display order, at the coded size (planes as the frame store holds them).
   virtual void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
                            const DecodingVariables& vars) {}
-  // A dithered image to show (a frame, or one field image of interlaced material).
-  virtual void picture_ready(const PaletteImage& image) {}
+  // A dithered image to show (a frame, or one field image of interlaced material). Instead of
+  // copying the pixels, the listener may take them by exchanging the pixel buffer for one of the
+  // same size: later pictures are dithered into whatever buffer the image then holds.
+  virtual void picture_ready(PaletteImage& image) {}
   // The stream is over: the inputs are closed, playback goes back to idle, and the summary
   // text is handed over to be shown.
   virtual void session_ended(const std::string& summary) {}

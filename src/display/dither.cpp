@@ -145,10 +145,16 @@ void Ditherer::init_display(int depth, int coded_width, int coded_height) {
   tables_ = make_dither_tables();
 }
 
-const PaletteImage& Ditherer::display_picture(const FramePlanes& frame,
-                                              const FrameGeometry& geometry,
-                                              const DecodingVariables& vars) {
+PaletteImage& Ditherer::display_picture(const FramePlanes& frame, const FrameGeometry& geometry,
+                                        const DecodingVariables& vars) {
   const FrameLayout layout = frame_layout(frame, geometry, display_image_);
+  // A listener that took the pixels left a buffer of the size it found, so this only fails
+  // for a listener that broke that rule; it must not send the rows out of bounds.
+  for (const PaletteImage* image : {&display_image_, &second_display_image_}) {
+    if (image->pixels.size() != static_cast<size_t>(layout.width) * layout.height) {
+      throw std::invalid_argument("display_picture: an image's pixels were replaced by others");
+    }
+  }
   DitherRow* const rows = rows_.data();
   size_t count = static_cast<size_t>(layout.height);
   if (vars.progressive_sequence == 1) {

@@ -49,10 +49,12 @@ class Ditherer {
 
   // Dithers one frame: a progressive one into display_image(); an interlaced one into both
   // images, the field shown first into display_image(). Returns display_image().
-  const PaletteImage& display_picture(const FramePlanes& frame, const FrameGeometry& geometry,
-                                      const DecodingVariables& vars);
+  // The images may have their pixel buffers exchanged for others of the same size.
+  PaletteImage& display_picture(const FramePlanes& frame, const FrameGeometry& geometry,
+                                const DecodingVariables& vars);
 
   // The field due after the one in display_image().
+  [[nodiscard]] PaletteImage& second_display_image() { return second_display_image_; }
   [[nodiscard]] const PaletteImage& second_display_image() const { return second_display_image_; }
   [[nodiscard]] const PaletteImage& display_image() const { return display_image_; }
 

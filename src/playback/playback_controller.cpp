@@ -59,7 +59,7 @@ class PlaybackController::Listener final : public SessionListener {
                    const DecodingVariables& vars) override {
     owner_.publish_frame(frame, geometry, vars);
   }
-  void picture_ready(const PaletteImage& image) override {
+  void picture_ready(PaletteImage& image) override {
     owner_.publish_picture(image);
     owner_.repaint_after_picture();
   }
@@ -499,10 +499,16 @@ void PlaybackController::publish_frame(const FramePlanes& frame, const FrameGeom
   std::swap(shown_.rgb, rgb_scratch_);
 }
 
-void PlaybackController::publish_picture(const PaletteImage& image) {
+// Takes the pixels from the session, giving back the buffer shown before (of the same size once
+// a first picture of that size has been copied): no copy per picture.
+void PlaybackController::publish_picture(PaletteImage& image) {
+  if (image_scratch_.pixels.size() == image.pixels.size()) {
+    std::swap(image_scratch_.pixels, image.pixels);
+  } else {
+    image_scratch_.pixels.assign(image.pixels.begin(), image.pixels.end());
+  }
   image_scratch_.width = image.width;
   image_scratch_.height = image.height;
-  image_scratch_.pixels.assign(image.pixels.begin(), image.pixels.end());
   std::lock_guard lock(picture_mutex_);
   std::swap(shown_.image, image_scratch_);
   shown_.matrix_coefficients = pending_matrix_;

@@ -139,7 +139,7 @@ class PlaybackController {
   void join_worker();
   void measure_worker();
   void wait_for_done(std::initializer_list<WindowKind> kinds);
-  void publish_picture(const PaletteImage& image);
+  void publish_picture(PaletteImage& image);
   void publish_frame(const FramePlanes& frame, const FrameGeometry& geometry,
                      const DecodingVariables& vars);
 

@@ -30,7 +30,7 @@ class TouchingListener final : public SessionListener {
     }
     ++frames;
   }
-  void picture_ready(const PaletteImage& image) override {
+  void picture_ready(PaletteImage& image) override {
     const size_t size = size_t(image.width) * size_t(image.height);
     ASSERT_LE(size, image.pixels.size());
     if (size != 0) sum += image.pixels[0] + image.pixels[size - 1];

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "decoder/dsp.h"
@@ -326,7 +327,8 @@ TEST(InitDisplay, RejectsEveryDepthButEight) {
 TEST(InitDisplay, SizesBothImagesPerSessionAndKeepsThemAcrossPictures) {
   Ditherer ditherer;
   ditherer.init_display(8, 32, 16);
-  for (const PaletteImage* image : {&ditherer.display_image(), &ditherer.second_display_image()}) {
+  for (const PaletteImage* image :
+       {&ditherer.display_image(), &std::as_const(ditherer).second_display_image()}) {
     EXPECT_EQ(image->width, 32);
     EXPECT_EQ(image->height, 16);
     EXPECT_EQ(image->pixels.size(), 32u * 16u);
@@ -346,9 +348,13 @@ TEST(InitDisplay, SizesBothImagesPerSessionAndKeepsThemAcrossPictures) {
   EXPECT_EQ(ditherer.second_display_image().pixels.data(), second);
   EXPECT_EQ(ditherer.second_display_image().pixels.size(), 48u * 32u);
 
-  // A frame of another size than the session's is refused, not written out of bounds.
+  // A frame of another size than the session's is refused, not written out of bounds; so is
+  // a listener's buffer of another size left in place of the pixels it took.
   TestFrame other(64, 32, 1);
   EXPECT_THROW(ditherer.display_picture(other.planes(), other.geometry, progressive()),
+               std::invalid_argument);
+  ditherer.second_display_image().pixels.resize(16);
+  EXPECT_THROW(ditherer.display_picture(frame.planes(), frame.geometry, progressive()),
                std::invalid_argument);
 }
 

@@ -27,7 +27,7 @@ void SessionRecorder::frame_ready(const FramePlanes& frame, const FrameGeometry&
   events.push_back(SessionEvent::kFrame);
 }
 
-void SessionRecorder::picture_ready(const PaletteImage& image) {
+void SessionRecorder::picture_ready(PaletteImage& image) {
   images.push_back(image);
   image_steps.push_back(step);
   events.push_back(SessionEvent::kPicture);

@@ -34,7 +34,7 @@ class SessionRecorder final : public SessionListener {
  public:
   void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
                    const DecodingVariables& vars) override;
-  void picture_ready(const PaletteImage& image) override;
+  void picture_ready(PaletteImage& image) override;
   void session_ended(const std::string& summary) override;
 
   int step = 0;  // set by the caller before each decode_step
