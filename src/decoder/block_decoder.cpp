@@ -212,18 +212,21 @@ template <bool kMpeg2, bool kIntra>
   const int* const matrix = block_matrix<kMpeg2, kIntra>(ctx, comp);
   const uint8_t* const scan =
       kMpeg2 && layer.alternate_scan ? kAlternateScan.data() : kZigzagScan.data();
-  for (int i = 0; i < 64; ++i) scaled.values[i] = layer.quantiser_scale * matrix[scan[i]];
+  for (int i = 0; i < 64; ++i) {
+    scaled.values[i] = layer.quantiser_scale * matrix[scan[i]];
+    scaled.positions[i] = scan[i];
+  }
   scaled.quantiser_scale = layer.quantiser_scale;
 }
 
 template <bool kMpeg2, bool kIntra>
-const int32_t* scaled_matrix(DecoderContext& ctx, int comp) {
+const ScaledMatrix& scaled_matrix(DecoderContext& ctx, int comp) {
   const bool chroma_matrix = kMpeg2 && comp >= 4 && ctx.vars.chroma_format != 1;
   ScaledMatrix& scaled = ctx.layer.scaled_matrices[(kIntra ? 2 : 0) + (chroma_matrix ? 1 : 0)];
   if (scaled.quantiser_scale != ctx.layer.quantiser_scale) {
     build_scaled_matrix<kMpeg2, kIntra>(ctx, comp, scaled);
   }
-  return scaled.values.data();
+  return scaled;
 }
 
 // Decodes the coefficients of one block. Returns null at the end of block, or the warning of
@@ -235,9 +238,7 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   LayerState& layer = ctx.layer;
   BitReader& reader = layer.reader;
   int16_t* const block = layer.block[comp];
-  const uint8_t* const scan =
-      kMpeg2 && layer.alternate_scan ? kAlternateScan.data() : kZigzagScan.data();
-  const int32_t* const scaled = scaled_matrix<kMpeg2, kIntra>(ctx, comp);
+  const ScaledMatrix& scaled = scaled_matrix<kMpeg2, kIntra>(ctx, comp);
   const bool table_one = kMpeg2 && kIntra && ctx.vars.intra_vlc_format;
   const DctCoefficientTable& table = table_one ? kDctCoefficientsOne : kDctCoefficientsZero;
   const SignedDctCode* const signed_codes =
@@ -245,8 +246,8 @@ const char* decode_coefficients(DecoderContext& ctx, BitWindow& w, int comp, int
   int parity = 0;  // of the sum of the coefficients, for the mismatch control
   int i = 0;
   auto store = [&](Level level) {
-    const int value = dequantise<kMpeg2, kIntra>(level, scaled[i]);
-    block[scan[i]] = static_cast<int16_t>(value);
+    const int value = dequantise<kMpeg2, kIntra>(level, scaled.values[i]);
+    block[scaled.positions[i]] = static_cast<int16_t>(value);
     parity ^= value;
   };
 

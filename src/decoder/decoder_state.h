@@ -75,6 +75,9 @@ enum MacroblockTypeBits : int {
 struct ScaledMatrix {
   int quantiser_scale = -1;
   std::array<int32_t, 64> values{};
+  // The raster position of each scan index: beside the values, so that one register reaches
+  // both.
+  std::array<uint8_t, 64> positions{};
 };
 
 struct LayerState {
