@@ -30,7 +30,7 @@ class TouchingListener final : public tavik::SessionListener {
     }
   }
 
-  void picture_ready(const tavik::PaletteImage& image) override {
+  void picture_ready(tavik::PaletteImage& image) override {
     const size_t size = size_t(image.width) * size_t(image.height);
     if (size != 0) sum_ += image.pixels[0] + image.pixels.at(size - 1);
   }
