@@ -72,7 +72,7 @@ std::vector<ReportTarget> report_targets(const AnalyzeOptions& options, bool inp
   for (const auto& [name, kind] : lists) {
     if (name->empty()) continue;
     targets.push_back({*name,
-                       [kind, &options](const StoreData& data) {
+                       [kind = kind, &options](const StoreData& data) {
                          return document_list_text(kind, data, options.input);
                        },
                        kDocumentListError});
