@@ -1,5 +1,6 @@
 #include "decoder/spatial_prediction.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -87,9 +88,13 @@ std::string SpatialPrediction::form(const DecoderContext& ctx) {
     const int shift = component == 0 ? 0 : 1;
     const LowerLayerComponent lower{lower_[component][0].data(), lower_[component][1].data(),
                                     width >> shift, height >> shift};
-    const UpsampleTarget target{planes_.plane[component],
-                                component == 0 ? g.coded_width : g.chroma_width,
-                                v.horizontal_size >> shift, v.vertical_size >> shift};
+    // The displayed size, within the planes: a sequence header between the two fields of a
+    // frame can announce a size the frame store does not have yet.
+    const int plane_width = component == 0 ? g.coded_width : g.chroma_width;
+    const int plane_height = component == 0 ? g.coded_height : g.chroma_height;
+    const UpsampleTarget target{planes_.plane[component], plane_width,
+                                std::min(v.horizontal_size >> shift, plane_width),
+                                std::min(v.vertical_size >> shift, plane_height)};
     // The luminance of a frame picture is deinterlaced from both fields.
     const int aperture = (component == 0 && v.picture_structure == 3) ? 0 : 1;
     upsample_component(lower, target, v.lower_layer_horizontal_offset / (1 << shift),
