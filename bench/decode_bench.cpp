@@ -125,31 +125,29 @@ class DitherClock final : public tavik::SessionListener {
 
 // Every row of the images written with streamed stores as wide as the fastest dither kernels'
 // (ordinary ones for a tail), nothing computed. Rows of a 64-byte-aligned image of width 1920
-// or 720 are all 16-byte aligned, and 64-byte aligned for width 1920.
-template <typename Vector, void (*kStream)(uint8_t*)>
-void write_rows(const tavik::DitherTables& /*tables*/, std::span<const tavik::DitherRow> rows) {
-  for (const tavik::DitherRow& row : rows) {
-    int x = 0;
-    if (reinterpret_cast<uintptr_t>(row.out) % sizeof(Vector) == 0) {
-      for (; x + int(sizeof(Vector)) <= row.width; x += int(sizeof(Vector))) kStream(row.out + x);
-    }
-    std::memset(row.out + x, 0x55, static_cast<size_t>(row.width - x));
+// or 720 are all 16-byte aligned, and 64-byte aligned for width 1920. The store is inlined, so
+// each row costs only its stores.
+#define TAVIK_WRITE_ROWS(name, target, Vector, stream, fill)                                 \
+  target void name(const tavik::DitherTables&, std::span<const tavik::DitherRow> rows) {     \
+    const Vector value = fill(0x55);                                                         \
+    for (const tavik::DitherRow& row : rows) {                                               \
+      int x = 0;                                                                             \
+      if (reinterpret_cast<uintptr_t>(row.out) % sizeof(Vector) == 0) {                      \
+        for (; x + int(sizeof(Vector)) <= row.width; x += int(sizeof(Vector))) {             \
+          stream(reinterpret_cast<Vector*>(row.out + x), value);                             \
+        }                                                                                    \
+      }                                                                                      \
+      std::memset(row.out + x, 0x55, static_cast<size_t>(row.width - x));                    \
+    }                                                                                        \
+    _mm_sfence();                                                                            \
   }
-  _mm_sfence();
-}
+TAVIK_WRITE_ROWS(write_rows16, , __m128i, _mm_stream_si128, _mm_set1_epi8)
+TAVIK_WRITE_ROWS(write_rows64, __attribute__((target("avx512f"))), __m512i, _mm512_stream_si512,
+                 _mm512_set1_epi8)
+#undef TAVIK_WRITE_ROWS
 
-void stream16(uint8_t* out) {
-  _mm_stream_si128(reinterpret_cast<__m128i*>(out), _mm_set1_epi8(0x55));
-}
-
-__attribute__((target("avx512f"))) void stream64(uint8_t* out) {
-  _mm512_stream_si512(reinterpret_cast<__m512i*>(out), _mm512_set1_epi8(0x55));
-}
-
-constexpr tavik::DitherKernels kWrite16Kernels = {
-    {write_rows<__m128i, stream16>, write_rows<__m128i, stream16>}};
-constexpr tavik::DitherKernels kWrite64Kernels = {
-    {write_rows<__m512i, stream64>, write_rows<__m512i, stream64>}};
+constexpr tavik::DitherKernels kWrite16Kernels = {{write_rows16, write_rows16}};
+constexpr tavik::DitherKernels kWrite64Kernels = {{write_rows64, write_rows64}};
 
 const tavik::DitherKernels& write_only_kernels() {
   return (tavik::detect_cpu_features() & tavik::kCpuAvx512) ? kWrite64Kernels : kWrite16Kernels;
