@@ -127,19 +127,19 @@ class DitherClock final : public tavik::SessionListener {
 // (ordinary ones for a tail), nothing computed. Rows of a 64-byte-aligned image of width 1920
 // or 720 are all 16-byte aligned, and 64-byte aligned for width 1920. The store is inlined, so
 // each row costs only its stores.
-#define TAVIK_WRITE_ROWS(name, target, Vector, stream, fill)                                 \
-  target void name(const tavik::DitherTables&, std::span<const tavik::DitherRow> rows) {     \
-    const Vector value = fill(0x55);                                                         \
-    for (const tavik::DitherRow& row : rows) {                                               \
-      int x = 0;                                                                             \
-      if (reinterpret_cast<uintptr_t>(row.out) % sizeof(Vector) == 0) {                      \
-        for (; x + int(sizeof(Vector)) <= row.width; x += int(sizeof(Vector))) {             \
-          stream(reinterpret_cast<Vector*>(row.out + x), value);                             \
-        }                                                                                    \
-      }                                                                                      \
-      std::memset(row.out + x, 0x55, static_cast<size_t>(row.width - x));                    \
-    }                                                                                        \
-    _mm_sfence();                                                                            \
+#define TAVIK_WRITE_ROWS(name, target, Vector, stream, fill)                             \
+  target void name(const tavik::DitherTables&, std::span<const tavik::DitherRow> rows) { \
+    const Vector value = fill(0x55);                                                     \
+    for (const tavik::DitherRow& row : rows) {                                           \
+      int x = 0;                                                                         \
+      if (reinterpret_cast<uintptr_t>(row.out) % sizeof(Vector) == 0) {                  \
+        for (; x + int(sizeof(Vector)) <= row.width; x += int(sizeof(Vector))) {         \
+          stream(reinterpret_cast<Vector*>(row.out + x), value);                         \
+        }                                                                                \
+      }                                                                                  \
+      std::memset(row.out + x, 0x55, static_cast<size_t>(row.width - x));                \
+    }                                                                                    \
+    _mm_sfence();                                                                        \
   }
 TAVIK_WRITE_ROWS(write_rows16, , __m128i, _mm_stream_si128, _mm_set1_epi8)
 TAVIK_WRITE_ROWS(write_rows64, __attribute__((target("avx512f"))), __m512i, _mm512_stream_si512,
