@@ -11,8 +11,8 @@
 #include <string>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/decoding_session.h"
+#include "base/messages.h"
+#include "session/decoding_session.h"
 
 namespace {
 

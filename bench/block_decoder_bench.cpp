@@ -8,13 +8,13 @@
 #include <random>
 #include <vector>
 
-#include "analysis/messages.h"
-#include "decoder/block_decoder.h"
-#include "decoder/byte_input.h"
-#include "decoder/decoder_state.h"
-#include "decoder/scan_tables.h"
-#include "decoder/video_source.h"
-#include "decoder/vlc_tables.h"
+#include "base/messages.h"
+#include "decoder/picture/block_decoder.h"
+#include "decoder/syntax/decoder_state.h"
+#include "decoder/syntax/scan_tables.h"
+#include "decoder/syntax/vlc_tables.h"
+#include "input/byte_input.h"
+#include "input/video_source.h"
 
 namespace tavik {
 namespace {

@@ -28,10 +28,10 @@
 #include <utility>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/decoding_session.h"
-#include "decoder/dsp.h"
+#include "base/messages.h"
+#include "decoder/dsp/dsp.h"
 #include "display/dither_row.h"
+#include "session/decoding_session.h"
 
 namespace {
 

@@ -2,14 +2,13 @@
 // field images), with the fastest kernels and with the plain look-up ones. Decoding such a
 // frame takes several milliseconds; dithering should stay far below that.
 #include <benchmark/benchmark.h>
-
 #include <emmintrin.h>
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
-#include "decoder/decoder_state.h"
+#include "decoder/syntax/decoder_state.h"
 #include "display/dither.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "decoder/dsp.h"
+#include "decoder/dsp/dsp.h"
 
 namespace tavik {
 namespace {

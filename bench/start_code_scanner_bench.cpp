@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
 #include "analysis/start_code_scanner.h"
-#include "decoder/byte_input.h"
+#include "base/messages.h"
+#include "input/byte_input.h"
 
 namespace tavik {
 namespace {

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/container_demux.h"
-#include "decoder/decoding_session.h"
-#include "decoder/fatal_error.h"
+#include "base/fatal_error.h"
+#include "base/messages.h"
+#include "input/container_demux.h"
+#include "session/decoding_session.h"
 
 namespace {
 

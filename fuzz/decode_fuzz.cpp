@@ -7,11 +7,11 @@
 #include <string>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/decoder_state.h"
-#include "decoder/decoding_session.h"
-#include "decoder/fatal_error.h"
+#include "base/fatal_error.h"
+#include "base/messages.h"
+#include "decoder/syntax/decoder_state.h"
 #include "display/dither.h"
+#include "session/decoding_session.h"
 #include "support/input_lower_layer.h"
 
 namespace {

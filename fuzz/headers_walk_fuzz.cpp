@@ -5,9 +5,9 @@
 #include <span>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/decoding_session.h"
-#include "decoder/fatal_error.h"
+#include "base/fatal_error.h"
+#include "base/messages.h"
+#include "session/decoding_session.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   tavik::AnalysisStore store;

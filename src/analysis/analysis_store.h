@@ -6,12 +6,10 @@
 #include <mutex>
 #include <vector>
 
-#include "analysis/video_origin.h"
+#include "base/picture_type.h"
+#include "input/video_origin.h"
 
 namespace tavik {
-
-// Picture coding type codes as recorded in frame_types.
-enum PictureType : int32_t { kNoPicture = 0, kIPicture = 1, kPPicture = 2, kBPicture = 3 };
 
 struct ChartSettings {
   int32_t bar_width = 5;

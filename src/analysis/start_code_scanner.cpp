@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "decoder/start_code_search.h"
+#include "input/start_code_search.h"
 
 namespace tavik {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/byte_input.h"
-#include "decoder/container_demux.h"
+#include "base/messages.h"
+#include "input/byte_input.h"
+#include "input/container_demux.h"
 
 namespace tavik {
 

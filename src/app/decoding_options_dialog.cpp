@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/dialog_service.h"
-#include "decoder/lower_layer_name.h"
+#include "decoder/scalable/lower_layer_name.h"
+#include "views/dialog_service.h"
 #include "views/ok_cancel_buttons.h"
 
 namespace tavik::gui {

@@ -6,8 +6,8 @@
 
 #include "analysis/analysis_store.h"
 #include "app/app_settings.h"
-#include "app/dialog_service.h"
 #include "app/main_window.h"
+#include "views/dialog_service.h"
 
 namespace {
 

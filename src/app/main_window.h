@@ -9,8 +9,8 @@
 #include "analysis/analysis_store.h"
 #include "app/app_settings.h"
 #include "app/command_table.h"
-#include "app/dialog_service.h"
 #include "playback/playback_controller.h"
+#include "views/dialog_service.h"
 #include "views/view_actions.h"
 
 class QMdiArea;

@@ -11,8 +11,8 @@
 #include <QRadioButton>
 #include <optional>
 
-#include "app/dialog_service.h"
 #include "results/report_files.h"
+#include "views/dialog_service.h"
 #include "views/dialog_units.h"
 
 namespace tavik::gui {

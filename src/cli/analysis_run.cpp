@@ -4,9 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/fatal_error.h"
 #include "cli/output_file.h"
 #include "cli/progress_meter.h"
-#include "decoder/fatal_error.h"
 
 namespace tavik::cli {
 

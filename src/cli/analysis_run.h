@@ -8,8 +8,8 @@
 #include "analysis/analysis_store.h"
 #include "cli/cli_input.h"
 #include "cli/cli_messages.h"
-#include "decoder/decoding_session.h"
-#include "decoder/stream_info.h"
+#include "decoder/syntax/stream_info.h"
+#include "session/decoding_session.h"
 
 namespace tavik::cli {
 

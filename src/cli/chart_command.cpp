@@ -3,12 +3,12 @@
 #include <memory>
 #include <string>
 
+#include "base/fatal_error.h"
 #include "charts/bar_chart.h"
 #include "charts/statistics_chart.h"
 #include "cli/analysis_run.h"
 #include "cli/chart_renderer.h"
 #include "cli/commands.h"
-#include "decoder/fatal_error.h"
 
 namespace tavik::cli {
 

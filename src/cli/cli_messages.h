@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
+#include "base/messages.h"
 
 namespace tavik::cli {
 

@@ -12,8 +12,8 @@
 #include "cli/lower_layer_option.h"
 #include "cli/output_file.h"
 #include "cli/y4m_header.h"
-#include "decoder/decoder_state.h"
-#include "decoder/frame_output.h"
+#include "decoder/picture/frame_output.h"
+#include "decoder/syntax/decoder_state.h"
 #include "results/stream_description.h"
 
 namespace tavik::cli {

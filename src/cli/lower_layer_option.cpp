@@ -2,7 +2,7 @@
 
 #include <CLI/CLI.hpp>
 
-#include "decoder/lower_layer_name.h"
+#include "decoder/scalable/lower_layer_name.h"
 
 namespace tavik::cli {
 

@@ -10,7 +10,7 @@
 #include "cli/lower_layer_option.h"
 #include "cli/output_file.h"
 #include "cli/png_writer.h"
-#include "decoder/decoder_state.h"
+#include "decoder/syntax/decoder_state.h"
 #include "display/dither.h"
 #include "display/palette.h"
 #include "display/true_colour.h"

@@ -3,8 +3,8 @@
 #include <string>
 #include <string_view>
 
-#include "decoder/frame_output.h"
-#include "decoder/stream_info.h"
+#include "decoder/picture/frame_output.h"
+#include "decoder/syntax/stream_info.h"
 
 namespace tavik::cli {
 

@@ -5,7 +5,7 @@
 #include <new>
 #include <stdexcept>
 
-#include "decoder/fatal_error.h"
+#include "base/fatal_error.h"
 #include "display/palette.h"
 
 namespace tavik {

@@ -5,7 +5,7 @@
 #include <new>
 #include <vector>
 
-#include "decoder/decoder_state.h"
+#include "decoder/syntax/decoder_state.h"
 #include "display/dither_row.h"
 
 namespace tavik {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decoder/dsp.h"
+#include "decoder/dsp/dsp.h"
 #include "display/dither_row_avx2.h"
 #include "display/dither_row_avx512.h"
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "decoder/decoder_state.h"
+#include "decoder/syntax/decoder_state.h"
 
 namespace tavik {
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <utility>
 
-#include "decoder/fatal_error.h"
+#include "base/fatal_error.h"
 
 namespace tavik {
 

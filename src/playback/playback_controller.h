@@ -10,11 +10,11 @@
 #include <thread>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/decoding_session.h"
+#include "base/messages.h"
 #include "display/dither.h"
 #include "display/true_colour.h"
 #include "playback/window_kind.h"
+#include "session/decoding_session.h"
 
 namespace tavik {
 

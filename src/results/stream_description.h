@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
-#include "decoder/stream_info.h"
+#include "decoder/syntax/stream_info.h"
 
 namespace tavik {
 

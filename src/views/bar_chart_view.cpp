@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "render/scene_painter.h"
 #include "views/chart_area.h"
-#include "views/scene_painter.h"
 
 namespace tavik::gui {
 

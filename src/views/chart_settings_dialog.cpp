@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <limits>
 
-#include "app/dialog_service.h"
+#include "views/dialog_service.h"
 #include "views/dialog_units.h"
 #include "views/integer_entry.h"
 

@@ -7,8 +7,8 @@
 #include <QPainter>
 #include <QScrollBar>
 
+#include "render/scene_painter.h"
 #include "views/chart_area.h"
-#include "views/scene_painter.h"
 
 namespace tavik::gui {
 

@@ -2,7 +2,7 @@
 
 #include <QLineEdit>
 
-#include "app/dialog_service.h"
+#include "views/dialog_service.h"
 
 namespace tavik::gui {
 

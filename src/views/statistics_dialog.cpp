@@ -7,7 +7,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "app/dialog_service.h"
+#include "views/dialog_service.h"
 #include "views/integer_entry.h"
 #include "views/ok_cancel_buttons.h"
 

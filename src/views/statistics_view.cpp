@@ -6,8 +6,8 @@
 #include <QScrollBar>
 
 #include "charts/statistics_chart.h"
+#include "render/scene_painter.h"
 #include "views/chart_area.h"
-#include "views/scene_painter.h"
 
 namespace tavik::gui {
 

@@ -9,7 +9,7 @@
 #include <tuple>
 #include <vector>
 
-#include "decoder/system_demux.h"
+#include "input/system_demux.h"
 #include "support/chunked_input.h"
 #include "support/system_stream_builder.h"
 

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "decoder/dsp.h"
-#include "decoder/fatal_error.h"
+#include "base/fatal_error.h"
+#include "decoder/dsp/dsp.h"
 #include "display/dither_row.h"
 
 namespace tavik {

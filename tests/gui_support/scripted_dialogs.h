@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/dialog_service.h"
+#include "views/dialog_service.h"
 
 namespace tavik::test {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 #include <vector>
 
-#include "decoder/bit_reader.h"
-#include "decoder/byte_input.h"
-#include "decoder/video_source.h"
+#include "decoder/syntax/bit_reader.h"
+#include "input/byte_input.h"
+#include "input/video_source.h"
 
 namespace tavik::test {
 

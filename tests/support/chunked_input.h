@@ -5,7 +5,7 @@
 #include <cstring>
 #include <span>
 
-#include "decoder/byte_input.h"
+#include "input/byte_input.h"
 
 namespace tavik::test {
 

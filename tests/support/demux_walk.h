@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "decoder/container_demux.h"
+#include "input/container_demux.h"
 
 namespace tavik::test {
 

@@ -4,7 +4,7 @@
 #include <span>
 #include <string>
 
-#include "decoder/spatial_prediction.h"
+#include "decoder/scalable/spatial_prediction.h"
 
 namespace tavik::test {
 

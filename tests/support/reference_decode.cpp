@@ -3,10 +3,10 @@
 #include <cmath>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/decoder_state.h"
-#include "decoder/decoding_session.h"
-#include "decoder/frame_output.h"
+#include "base/messages.h"
+#include "decoder/picture/frame_output.h"
+#include "decoder/syntax/decoder_state.h"
+#include "session/decoding_session.h"
 #include "support/stream_tools.h"
 
 namespace tavik::test {

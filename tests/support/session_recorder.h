@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
-#include "analysis/messages.h"
-#include "decoder/decoder_state.h"
-#include "decoder/decoding_session.h"
+#include "base/messages.h"
+#include "decoder/syntax/decoder_state.h"
 #include "display/dither.h"
+#include "session/decoding_session.h"
 
 namespace tavik::test {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "cli/chart_renderer.h"
-#include "views/scene_painter.h"
+#include "render/scene_painter.h"
 
 namespace tavik::cli {
 

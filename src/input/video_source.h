@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "input/byte_input.h"
+#include "input/container_demux.h"
+
+namespace tavik {
+
+// Supplies the bytes of the video elementary stream. Past the end of the video it supplies
+// sequence end codes (00 00 01 B7) without end, so a reader always meets the end of the
+// sequence.
+class VideoSource {
+ public:
+  virtual ~VideoSource() = default;
+  // Writes between 1 and n bytes (n > 0) and returns the count. Throws FatalError when the
+  // system layer is broken and no byte before the break is left to give.
+  virtual size_t read(uint8_t* dst, size_t n) = 0;
+};
+
+// An elementary stream file. At its end: zero bytes up to the next multiple of four bytes of
+// the file, then sequence end codes.
+class ElementarySource final : public VideoSource {
+ public:
+  explicit ElementarySource(ByteInput& input) : input_(input) {}
+  size_t read(uint8_t* dst, size_t n) override;
+
+ private:
+  ByteInput& input_;
+  uint64_t offset_ = 0;
+  bool at_end_ = false;
+  uint64_t padding_ = 0;  // bytes of padding given so far
+};
+
+// The payload of the video stream that a container's demultiplexer chooses. The container's
+// end code, or the end of the file, ends the video.
+class ContainerSource final : public VideoSource {
+ public:
+  ContainerSource(ByteInput& input, std::unique_ptr<ContainerDemux> demux);
+  size_t read(uint8_t* dst, size_t n) override;
+
+  // Some video payload was given.
+  [[nodiscard]] bool video_found() const { return video_found_; }
+  [[nodiscard]] const ContainerDemux& demux() const { return *demux_; }
+
+ private:
+  ByteInput& input_;
+  std::unique_ptr<ContainerDemux> demux_;
+  std::vector<uint8_t> block_;
+  size_t block_pos_ = 0;
+  size_t block_end_ = 0;
+  size_t pending_pos_ = 0;  // video payload found but not yet given
+  size_t pending_size_ = 0;
+  bool input_ended_ = false;
+  bool video_found_ = false;
+  uint64_t padding_ = 0;
+};
+
+// Writes n bytes of sequence end codes, continuing the pattern after `given` bytes of it.
+void fill_end_codes(uint8_t* dst, size_t n, uint64_t given);
+
+}  // namespace tavik

@@ -1,0 +1,96 @@
+#include "render/scene_painter.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPolygon>
+#include <QSvgGenerator>
+
+namespace tavik {
+
+namespace {
+
+QString to_qstring(std::string_view text) {
+  return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QColor to_qcolor(Rgb rgb) {
+  return {rgb.red, rgb.green, rgb.blue};
+}
+
+QPen to_qpen(const Pen& pen) {
+  return QPen(to_qcolor(pen.color), pen.width, Qt::SolidLine,
+              pen.round_cap ? Qt::RoundCap : Qt::FlatCap, Qt::MiterJoin);
+}
+
+struct ItemPainter {
+  QPainter& painter;
+
+  void operator()(const Line& line) const {
+    painter.setPen(to_qpen(line.pen));
+    painter.drawLine(line.x0, line.y0, line.x1, line.y1);
+  }
+  void operator()(const Rectangle& rect) const {
+    painter.setPen(to_qpen(rect.pen));
+    painter.setBrush(to_qcolor(rect.fill));
+    painter.drawRect(QRect(QPoint(rect.left, rect.top), QPoint(rect.right, rect.bottom)));
+    painter.setBrush(Qt::NoBrush);
+  }
+  void operator()(const Text& text) const {
+    const QString string = to_qstring(text.text);
+    const QFontMetrics metrics = painter.fontMetrics();
+    painter.fillRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height(),
+                     to_qcolor(text.background));
+    painter.setPen(Qt::black);
+    painter.drawText(text.x, text.y + metrics.ascent(), string);
+  }
+  void operator()(const Polyline& polyline) const {
+    QPolygon polygon;
+    for (const Point& point : polyline.points) polygon << QPoint(point.x, point.y);
+    painter.setPen(to_qpen(polyline.pen));
+    painter.drawPolyline(polygon);
+  }
+};
+
+}  // namespace
+
+int QtTextMetrics::width(std::string_view text) const {
+  return metrics_.horizontalAdvance(to_qstring(text));
+}
+
+int QtTextMetrics::line_height() const {
+  return metrics_.height();
+}
+
+void paint_scene(QPainter& painter, const ChartScene& scene, QPoint scroll) {
+  painter.save();
+  painter.setRenderHint(QPainter::Antialiasing, false);
+  painter.translate(-scroll);
+  const ItemPainter item_painter{painter};
+  for (const Primitive& item : scene.items) std::visit(item_painter, item);
+  painter.restore();
+}
+
+bool save_scene(const ChartScene& scene, QSize size, const QString& path, const QFont& font,
+                QPoint scroll) {
+  if (path.endsWith(QStringLiteral(".svg"), Qt::CaseInsensitive)) {
+    QSvgGenerator generator;
+    generator.setFileName(path);
+    generator.setSize(size);
+    generator.setViewBox(QRect(QPoint(0, 0), size));
+    QPainter painter;
+    if (!painter.begin(&generator)) return false;
+    painter.setFont(font);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    paint_scene(painter, scene, scroll);
+    return painter.end();
+  }
+  QImage image(size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setFont(font);
+  paint_scene(painter, scene, scroll);
+  painter.end();
+  return image.save(path, "PNG");
+}
+
+}  // namespace tavik

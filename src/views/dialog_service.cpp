@@ -1,0 +1,94 @@
+#include "views/dialog_service.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace tavik::gui {
+
+void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString& text) {
+  const QMessageBox::Icon box_icon = icon == MessageIcon::none          ? QMessageBox::NoIcon
+                                     : icon == MessageIcon::information ? QMessageBox::Information
+                                     : icon == MessageIcon::warning     ? QMessageBox::Warning
+                                                                        : QMessageBox::Critical;
+  QMessageBox box(box_icon, QStringLiteral("Tavik"), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+QString ModalDialogs::open_file_name(QWidget* parent, const QStringList& filters) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.value(0));
+  dialog.setDefaultSuffix(QStringLiteral("MPG"));
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+QString ModalDialogs::save_file_name(QWidget* parent, const QStringList& filters,
+                                     const QString& default_suffix, const QString& start_dir) {
+  QFileDialog dialog(parent, QString(), start_dir);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters(filters);
+  dialog.selectNameFilter(filters.value(0));
+  dialog.setDefaultSuffix(default_suffix);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+  return dialog.selectedFiles().constFirst();
+}
+
+bool ModalDialogs::run_dialog(QDialog& dialog) {
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void ModalDialogs::show_about(QWidget* parent) {
+  QDialog dialog(parent);
+  dialog.setWindowTitle(QStringLiteral("About Tavik..."));
+  auto* icon = new QLabel(&dialog);
+  icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+  auto* text =
+      new QLabel(QStringLiteral("<b>Tavik</b> 1.0<br>Analyser of MPEG-1 and MPEG-2 video<br><br>"
+                                "Design and development: the Tavik developers<br>"
+                                "Coordination: the Tavik project<br>"
+                                "Made for video engineers, broadcasters and students"),
+                 &dialog);
+  auto* buttons = new QDialogButtonBox(&dialog);
+  QPushButton* accept = buttons->addButton(QStringLiteral("Aceptar"), QDialogButtonBox::AcceptRole);
+  accept->setDefault(true);
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  auto* row = new QHBoxLayout;
+  row->addWidget(icon, 0, Qt::AlignTop);
+  row->addWidget(text, 1);
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addLayout(row);
+  layout->addWidget(buttons);
+  dialog.exec();
+}
+
+void ModalDialogs::print_preview(QWidget* parent, QWidget* view) {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintPreviewDialog preview(&printer, parent);
+  QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, view, [view](QPrinter* to) {
+    QPainter painter(to);
+    const QRect page = painter.viewport();
+    QSize size = view->size();
+    size.scale(page.size(), Qt::KeepAspectRatio);
+    painter.setViewport(page.x(), page.y(), size.width(), size.height());
+    painter.setWindow(view->rect());
+    view->render(&painter);
+  });
+  preview.exec();
+}
+
+}  // namespace tavik::gui
