@@ -3,6 +3,7 @@
 // play of the stream (it must not grow from one play to the next). The 1080i stream is made
 // with ffmpeg under /tmp as decode_bench makes it.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -12,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <unistd.h>
 
 #include "app/document_window.h"
 #include "app/main_window.h"
@@ -68,9 +68,8 @@ void BM_PlayInWindow(benchmark::State& state) {
   qint64 longest_gap = 0;
   QTimer ticker;
   ticker.setInterval(5);
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    longest_gap = std::max(longest_gap, since_tick.restart());
-  });
+  QObject::connect(&ticker, &QTimer::timeout,
+                   [&] { longest_gap = std::max(longest_gap, since_tick.restart()); });
 
   int64_t frames = 0;
   long first_rss = 0;
@@ -91,7 +90,7 @@ void BM_PlayInWindow(benchmark::State& state) {
   state.counters["longest_gui_wait_ms"] = static_cast<double>(longest_gap);
   state.counters["rss_first_kib"] = static_cast<double>(first_rss);
   state.counters["rss_last_kib"] = static_cast<double>(last_rss);
-  window.windows_of(tavik::WindowKind::video).constFirst()->close();
+  window.windows_of(tavik::WindowKind::kVideo).constFirst()->close();
 }
 BENCHMARK(BM_PlayInWindow)->Unit(benchmark::kMillisecond)->Iterations(8)->UseRealTime();
 

@@ -72,7 +72,7 @@ void AnalysisStore::close_reset() {
     std::lock_guard lock(mutex_);
     data_.last_frame = -1;
     data_.bytes_scanned = 0;
-    data_.scan_reset_pending = 0;
+    data_.scan_reset_pending = false;
   }
   current_picture_type = 0;
 }

@@ -13,7 +13,7 @@ namespace tavik {
 
 struct ChartSettings {
   int32_t bar_width = 5;
-  int32_t auto_scale = 1;  // 1 = Automatic: the scanner raises the chart's maximum
+  bool auto_scale = true;  // Automatic: the scanner raises the chart's maximum
   int32_t y_limit = 3000;
 };
 
@@ -43,14 +43,14 @@ struct StoreData {
   int32_t max_frames_per_gop = 0;
   int32_t max_slices_per_frame = 0;
 
-  ChartSettings frame_chart{5, 1, 3000};
-  ChartSettings gop_chart{5, 1, 5000};
-  ChartSettings slice_chart{5, 1, 1000};
+  ChartSettings frame_chart{5, true, 3000};
+  ChartSettings gop_chart{5, true, 5000};
+  ChartSettings slice_chart{5, true, 1000};
 
-  int32_t filter_i = 0;
-  int32_t filter_p = 0;
-  int32_t filter_b = 0;
-  int32_t scan_reset_pending = 0;
+  bool filter_i = false;
+  bool filter_p = false;
+  bool filter_b = false;
+  bool scan_reset_pending = false;
 
   // The container read and its video stream that is measured.
   VideoOrigin origin;
@@ -96,8 +96,8 @@ class AnalysisStore {
   // picture_coding_type of the last picture header read; 0 before the first of a session.
   std::atomic<int32_t> current_picture_type{0};
   // Set when a chart's maximum rose; the chart's repaint reads and clears it with exchange(0).
-  std::atomic<int32_t> frame_max_changed{0};
-  std::atomic<int32_t> gop_max_changed{0};
+  std::atomic<bool> frame_max_changed{false};
+  std::atomic<bool> gop_max_changed{false};
 
   // Raised on the scanner's thread, outside the lock, each time a GOP closes.
   void set_gop_closed_callback(std::function<void()> callback);

@@ -72,7 +72,7 @@ void scan_reset(StoreData& data) {
   data.slice_count = 0;
   data.max_slices_per_frame = 0;
   data.slice_codes_seen = 0;
-  data.scan_reset_pending = 0;
+  data.scan_reset_pending = false;
   data.origin = VideoOrigin{};
   store_at(data.frame_first_slice, 0, 0);
   store_at(data.gop_first_frame, 0, 0);
@@ -103,7 +103,7 @@ void StartCodeScanner::set_container(Container container) {
 
 void StartCodeScanner::measure_picture() {
   const bool reset = store_.update([](StoreData& data) {
-    if (data.scan_reset_pending == 0) return false;
+    if (!data.scan_reset_pending) return false;
     scan_reset(data);
     return true;
   });
@@ -242,9 +242,9 @@ void StartCodeScanner::close_gop() {
       }
     }
     ++data.open_gop;
-    if (data.gop_chart.auto_scale == 1 && exceeds(data.gop_accum, data.max_gop_bytes)) {
+    if (data.gop_chart.auto_scale && exceeds(data.gop_accum, data.max_gop_bytes)) {
       data.max_gop_bytes = saturate<int32_t>(data.gop_accum);
-      store_.gop_max_changed = 1;
+      store_.gop_max_changed = true;
     }
     data.gop_accum = 0;
   });
@@ -258,7 +258,7 @@ void StartCodeScanner::record_slice() {
       store_at(data.slice_bytes, data.slice_count, saturate<uint32_t>(slice_bytes_));
       ++data.slice_count;
     }
-    if (data.slice_chart.auto_scale == 1 && exceeds(slice_bytes_, data.max_slice_bytes)) {
+    if (data.slice_chart.auto_scale && exceeds(slice_bytes_, data.max_slice_bytes)) {
       data.max_slice_bytes = saturate<int32_t>(slice_bytes_);
     }
     ++data.slice_codes_seen;
@@ -270,9 +270,9 @@ void StartCodeScanner::record_frame() {
   const int32_t type = store_.current_picture_type.load();
   store_.update([this, type](StoreData& data) {
     flush_counts(data);
-    const bool filtered = (type == kIPicture && data.filter_i != 0) ||
-                          (type == kPPicture && data.filter_p != 0) ||
-                          (type == kBPicture && data.filter_b != 0);
+    const bool filtered = (type == kIPicture && data.filter_i) ||
+                          (type == kPPicture && data.filter_p) ||
+                          (type == kBPicture && data.filter_b);
     if (filtered) return;
     if (type != kNoPicture) ++data.last_frame;
     const int32_t frame = data.last_frame;
@@ -288,9 +288,9 @@ void StartCodeScanner::record_frame() {
         }
       }
     }
-    if (data.frame_chart.auto_scale == 1 && exceeds(picture_bytes_, data.max_frame_bytes)) {
+    if (data.frame_chart.auto_scale && exceeds(picture_bytes_, data.max_frame_bytes)) {
       data.max_frame_bytes = saturate<int32_t>(picture_bytes_);
-      store_.frame_max_changed = 1;
+      store_.frame_max_changed = true;
     }
   });
 }

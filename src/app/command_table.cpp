@@ -12,64 +12,64 @@ namespace {
 
 // Texts as the menus, the status bar and the tooltips show them.
 constexpr std::array kCommandTexts = {
-    CommandText{Command::open, "Open", "Open...", nullptr, nullptr},
-    CommandText{Command::close_document, "Close", nullptr, "Cierra el documento activo", "Cerrar"},
-    CommandText{Command::save_information, "Save Information...", nullptr, "Save information",
+    CommandText{Command::kOpen, "Open", "Open...", nullptr, nullptr},
+    CommandText{Command::kCloseDocument, "Close", nullptr, "Cierra el documento activo", "Cerrar"},
+    CommandText{Command::kSaveInformation, "Save Information...", nullptr, "Save information",
                 "Save information"},
-    CommandText{Command::exit, "Close", "Exit",
+    CommandText{Command::kExit, "Close", "Exit",
                 "Sale de la aplicación; le pide que guarde los documentos", "Salir"},
-    CommandText{Command::toolbar, "ToolBar", "Toolbar", nullptr, nullptr},
-    CommandText{Command::play, "Play the video", nullptr, "Play the video", "Play"},
-    CommandText{Command::play_frame, "Play a Frame", nullptr, "Play a frame", "Play a frame"},
-    CommandText{Command::pause, "Pause/Stop", nullptr, "Pause", "Pause"},
-    CommandText{Command::go_to_beginning, "Go to the beginning", nullptr, "Go to the begining",
+    CommandText{Command::kToolbar, "ToolBar", "Toolbar", nullptr, nullptr},
+    CommandText{Command::kPlay, "Play the video", nullptr, "Play the video", "Play"},
+    CommandText{Command::kPlayFrame, "Play a Frame", nullptr, "Play a frame", "Play a frame"},
+    CommandText{Command::kPause, "Pause/Stop", nullptr, "Pause", "Pause"},
+    CommandText{Command::kGoToBeginning, "Go to the beginning", nullptr, "Go to the begining",
                 "Go to the begining"},
-    CommandText{Command::measure_whole_file, "Measure whole file", nullptr,
+    CommandText{Command::kMeasureWholeFile, "Measure whole file", nullptr,
                 "Measure the whole file without decoding it", "Measure whole file"},
-    CommandText{Command::filter_i, "Filter I Frames", nullptr, "Filter I Frame", "Filter I Frame"},
-    CommandText{Command::filter_p, "Filter P Frames", nullptr, "Filter P Frame", "Filter P Frame"},
-    CommandText{Command::filter_b, "Filter B Frames", nullptr, "Filter B Frame", "Filter B Frame"},
-    CommandText{Command::gop_graphic, "Bytes/Gop graphic...", nullptr,
+    CommandText{Command::kFilterI, "Filter I Frames", nullptr, "Filter I Frame", "Filter I Frame"},
+    CommandText{Command::kFilterP, "Filter P Frames", nullptr, "Filter P Frame", "Filter P Frame"},
+    CommandText{Command::kFilterB, "Filter B Frames", nullptr, "Filter B Frame", "Filter B Frame"},
+    CommandText{Command::kGopGraphic, "Bytes/Gop graphic...", nullptr,
                 "Bytes/gop graphic configuration", "Bytes/gop graphic configuration"},
-    CommandText{Command::frame_graphic, "Bytes/Frame graphic...", nullptr,
+    CommandText{Command::kFrameGraphic, "Bytes/Frame graphic...", nullptr,
                 "Bytes/frame graphic configuration", "Bytes/frame graphic configuration"},
-    CommandText{Command::slice_graphic, "Bytes/Slice graphic...", nullptr,
+    CommandText{Command::kSliceGraphic, "Bytes/Slice graphic...", nullptr,
                 "Bytes/slice graphic configuration", "Bytes/slice graphic configuration"},
-    CommandText{Command::show_gop, "Bytes/Gop", nullptr, "Show Bytes/gop window",
+    CommandText{Command::kShowGop, "Bytes/Gop", nullptr, "Show Bytes/gop window",
                 "Show Bytes/gop window"},
-    CommandText{Command::show_frame, "Bytes/Frame", nullptr, "Show Bytes/frame window",
+    CommandText{Command::kShowFrame, "Bytes/Frame", nullptr, "Show Bytes/frame window",
                 "Show Bytes/frame window"},
-    CommandText{Command::show_slice, "Bytes/Slice", nullptr, "Show Bytes/slice window",
+    CommandText{Command::kShowSlice, "Bytes/Slice", nullptr, "Show Bytes/slice window",
                 "Show Bytes/slice window"},
-    CommandText{Command::summary, "Summary", nullptr, "Summary", "Summary"},
-    CommandText{Command::statistics, "Statistics", nullptr, "Statistics", "Statistics"},
-    CommandText{Command::cascade, "Cascade", nullptr,
+    CommandText{Command::kSummary, "Summary", nullptr, "Summary", "Summary"},
+    CommandText{Command::kStatistics, "Statistics", nullptr, "Statistics", "Statistics"},
+    CommandText{Command::kCascade, "Cascade", nullptr,
                 "Organiza las ventanas de modo que se superpongan", "Ventanas en cascada"},
-    CommandText{Command::mosaic, "Mosaic", nullptr,
+    CommandText{Command::kMosaic, "Mosaic", nullptr,
                 "Organiza las ventanas como mosaicos que no se superponen", "Ventanas en mosaico"},
-    CommandText{Command::arrange_icons, "Arrange icons", nullptr,
+    CommandText{Command::kArrangeIcons, "Arrange icons", nullptr,
                 "Organiza los iconos en la parte inferior de la ventana", "Organizar iconos"},
-    CommandText{Command::about, "About Vemora...", nullptr,
+    CommandText{Command::kAbout, "About Vemora...", nullptr,
                 "Muestra la información, el número de versión y los créditos del programa",
                 "Acerca de"},
-    CommandText{Command::print, "Print...", nullptr, "Imprime el documento activo", "Imprimir"},
+    CommandText{Command::kPrint, "Print...", nullptr, "Imprime el documento activo", "Imprimir"},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
   switch (command) {
-    case Command::open:
+    case Command::kOpen:
       return {QKeySequence(Qt::CTRL | Qt::Key_A), QKeySequence(Qt::CTRL | Qt::Key_O)};
-    case Command::close_document:
+    case Command::kCloseDocument:
       return {QKeySequence(Qt::CTRL | Qt::Key_W)};
-    case Command::exit:
+    case Command::kExit:
       return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
-    case Command::play:
+    case Command::kPlay:
       return {QKeySequence(Qt::Key_Space)};
-    case Command::play_frame:
+    case Command::kPlayFrame:
       return {QKeySequence(Qt::Key_Right)};
-    case Command::go_to_beginning:
+    case Command::kGoToBeginning:
       return {QKeySequence(Qt::Key_Home)};
-    case Command::print:
+    case Command::kPrint:
       return {QKeySequence(Qt::CTRL | Qt::Key_P)};
     default:
       return {};
@@ -78,13 +78,13 @@ QList<QKeySequence> shortcuts_of(Command command) {
 
 [[nodiscard]] bool is_checkable(Command command) {
   switch (command) {
-    case Command::filter_i:
-    case Command::filter_p:
-    case Command::filter_b:
-    case Command::show_gop:
-    case Command::show_frame:
-    case Command::show_slice:
-    case Command::toolbar:
+    case Command::kFilterI:
+    case Command::kFilterP:
+    case Command::kFilterB:
+    case Command::kShowGop:
+    case Command::kShowFrame:
+    case Command::kShowSlice:
+    case Command::kToolbar:
       return true;
     default:
       return false;
@@ -114,65 +114,65 @@ void draw_icon(QPainter& p, Command command) {
   const QRect full(0, 0, 16, 16);
   p.setRenderHint(QPainter::Antialiasing);
   switch (command) {
-    case Command::open:
+    case Command::kOpen:
       p.setPen(dark);
       p.setBrush(QColor(240, 200, 80));
       p.drawRect(1, 5, 13, 9);
       p.drawRect(1, 3, 5, 2);
       break;
-    case Command::save_information:
+    case Command::kSaveInformation:
       p.setPen(dark);
       p.setBrush(QColor(60, 90, 170));
       p.drawRect(1, 1, 13, 13);
       p.setBrush(Qt::white);
       p.drawRect(4, 1, 7, 5);
       break;
-    case Command::play:
+    case Command::kPlay:
       p.setPen(Qt::NoPen);
       p.setBrush(QColor(30, 150, 50));
       p.drawPolygon(QPolygon({QPoint(3, 2), QPoint(13, 8), QPoint(3, 14)}));
       break;
-    case Command::play_frame:
+    case Command::kPlayFrame:
       p.setPen(Qt::NoPen);
       p.setBrush(QColor(30, 150, 50));
       p.drawPolygon(QPolygon({QPoint(2, 2), QPoint(10, 8), QPoint(2, 14)}));
       p.setBrush(dark);
       p.drawRect(11, 2, 3, 12);
       break;
-    case Command::pause:
+    case Command::kPause:
       p.setPen(Qt::NoPen);
       p.setBrush(dark);
       p.drawRect(3, 2, 3, 12);
       p.drawRect(10, 2, 3, 12);
       break;
-    case Command::go_to_beginning:
+    case Command::kGoToBeginning:
       p.setPen(Qt::NoPen);
       p.setBrush(dark);
       p.drawRect(2, 2, 3, 12);
       p.setBrush(QColor(30, 150, 50));
       p.drawPolygon(QPolygon({QPoint(14, 2), QPoint(6, 8), QPoint(14, 14)}));
       break;
-    case Command::measure_whole_file:
+    case Command::kMeasureWholeFile:
       p.setPen(dark);
       p.setBrush(QColor(240, 220, 140));
       p.drawRect(1, 5, 14, 6);
       for (int x = 3; x < 15; x += 3) p.drawLine(x, 5, x, x % 2 == 0 ? 9 : 7);
       break;
-    case Command::filter_i:
-    case Command::filter_p:
-    case Command::filter_b: {
-      const char* letter = command == Command::filter_i   ? "I"
-                           : command == Command::filter_p ? "P"
+    case Command::kFilterI:
+    case Command::kFilterP:
+    case Command::kFilterB: {
+      const char* letter = command == Command::kFilterI   ? "I"
+                           : command == Command::kFilterP ? "P"
                                                           : "B";
       draw_letter(p, letter, dark, full);
       p.setPen(QPen(QColor(200, 30, 30), 2));
       p.drawLine(2, 14, 14, 2);
       break;
     }
-    case Command::summary:
+    case Command::kSummary:
       draw_letter(p, QString(QChar(0x03A3)), dark, full);
       break;
-    case Command::statistics: {
+    case Command::kStatistics: {
       QPainterPath curve(QPointF(1, 14));
       curve.cubicTo(QPointF(5, 14), QPointF(6, 2), QPointF(8, 2));
       curve.cubicTo(QPointF(10, 2), QPointF(11, 14), QPointF(15, 14));
@@ -180,24 +180,24 @@ void draw_icon(QPainter& p, Command command) {
       p.drawPath(curve);
       break;
     }
-    case Command::show_gop:
-    case Command::show_frame:
-    case Command::show_slice:
-      draw_bars(p, command == Command::show_gop     ? QColor(30, 150, 50)
-                   : command == Command::show_frame ? QColor(200, 30, 30)
+    case Command::kShowGop:
+    case Command::kShowFrame:
+    case Command::kShowSlice:
+      draw_bars(p, command == Command::kShowGop     ? QColor(30, 150, 50)
+                   : command == Command::kShowFrame ? QColor(200, 30, 30)
                                                     : QColor(60, 90, 170));
       break;
-    case Command::gop_graphic:
-    case Command::frame_graphic:
-    case Command::slice_graphic: {
+    case Command::kGopGraphic:
+    case Command::kFrameGraphic:
+    case Command::kSliceGraphic: {
       draw_bars(p, QColor(170, 170, 170));
-      const char* letter = command == Command::gop_graphic     ? "G"
-                           : command == Command::frame_graphic ? "F"
+      const char* letter = command == Command::kGopGraphic     ? "G"
+                           : command == Command::kFrameGraphic ? "F"
                                                                : "S";
       draw_letter(p, letter, dark, QRect(6, 0, 10, 10));
       break;
     }
-    case Command::about:
+    case Command::kAbout:
       p.setPen(Qt::NoPen);
       p.setBrush(QColor(60, 90, 170));
       p.drawEllipse(1, 1, 14, 14);
@@ -251,31 +251,31 @@ void CommandTable::use_menu_texts(bool document_open) {
 }
 
 QList<Command> CommandTable::toolbar_layout() {
-  return {Command::open,
-          Command::save_information,
+  return {Command::kOpen,
+          Command::kSaveInformation,
           kSeparator,
-          Command::play,
-          Command::play_frame,
-          Command::pause,
-          Command::go_to_beginning,
-          Command::measure_whole_file,
+          Command::kPlay,
+          Command::kPlayFrame,
+          Command::kPause,
+          Command::kGoToBeginning,
+          Command::kMeasureWholeFile,
           kSeparator,
-          Command::filter_i,
-          Command::filter_p,
-          Command::filter_b,
+          Command::kFilterI,
+          Command::kFilterP,
+          Command::kFilterB,
           kSeparator,
-          Command::summary,
-          Command::statistics,
+          Command::kSummary,
+          Command::kStatistics,
           kSeparator,
-          Command::show_gop,
-          Command::show_frame,
-          Command::show_slice,
+          Command::kShowGop,
+          Command::kShowFrame,
+          Command::kShowSlice,
           kSeparator,
-          Command::gop_graphic,
-          Command::frame_graphic,
-          Command::slice_graphic,
+          Command::kGopGraphic,
+          Command::kFrameGraphic,
+          Command::kSliceGraphic,
           kSeparator,
-          Command::about};
+          Command::kAbout};
 }
 
 }  // namespace tavik::gui

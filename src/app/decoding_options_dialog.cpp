@@ -53,7 +53,7 @@ int DecodingOptionsDialog::threads() const {
 void DecodingOptionsDialog::accept() {
   const std::string problem = lower_layer_pattern_problem(pattern_->text().toStdString());
   if (!problem.empty()) {
-    dialogs_.show_message(this, MessageIcon::warning, QString::fromStdString(problem));
+    dialogs_.show_message(this, MessageIcon::kWarning, QString::fromStdString(problem));
     pattern_->setFocus();
     pattern_->selectAll();
     return;

@@ -25,7 +25,7 @@ DocumentWindow::DocumentWindow(WindowKind kind, PlaybackController& controller, 
 void DocumentWindow::closeEvent(QCloseEvent* event) {
   if (!closed_) {
     closed_ = true;
-    if (kind_ == WindowKind::video) {
+    if (kind_ == WindowKind::kVideo) {
       controller_.close_video();
       emit video_closing();
     } else {

@@ -44,11 +44,11 @@ namespace {
 // The list an information window writes for the Save information command.
 [[nodiscard]] std::optional<DocumentKind> document_list_of(WindowKind kind) {
   switch (kind) {
-    case WindowKind::frame_list:
+    case WindowKind::kFrameList:
       return DocumentKind::kFrames;
-    case WindowKind::gop_list:
+    case WindowKind::kGopList:
       return DocumentKind::kGops;
-    case WindowKind::slice_list:
+    case WindowKind::kSliceList:
       return DocumentKind::kSlices;
     default:
       return std::nullopt;
@@ -73,7 +73,7 @@ class MainWindow::WindowMessages final : public Messages {
     QMetaObject::invokeMethod(
         &window_,
         [window = &window_, message = QString::fromUtf8(text.data(), qsizetype(text.size()))] {
-          window->show_message(MessageIcon::stop, message);
+          window->show_message(MessageIcon::kStop, message);
         },
         Qt::QueuedConnection);
   }
@@ -146,15 +146,15 @@ void MainWindow::build_menus() {
 
   for (QList<QMenu*>* set : {&no_document_menus_, &document_menus_}) {
     const bool documents = set == &document_menus_;
-    QMenu* file = menu(QStringLiteral("File"), {Command::open}, *set);
+    QMenu* file = menu(QStringLiteral("File"), {Command::kOpen}, *set);
     recent_menus_.append(file->addMenu(QStringLiteral("Open Recent")));
     if (documents) {
-      file->addAction(commands_[Command::close_document]);
-      file->addAction(commands_[Command::save_information]);
+      file->addAction(commands_[Command::kCloseDocument]);
+      file->addAction(commands_[Command::kSaveInformation]);
     }
     file->addSeparator();
-    file->addAction(commands_[Command::exit]);
-    QMenu* view = menu(QStringLiteral("View"), {Command::toolbar}, *set);
+    file->addAction(commands_[Command::kExit]);
+    QMenu* view = menu(QStringLiteral("View"), {Command::kToolbar}, *set);
     view->addAction(true_colour_action_);
     view->addAction(QStringLiteral("Decoding options..."), this, &MainWindow::configure_decoding);
     if (documents) {
@@ -173,23 +173,23 @@ void MainWindow::build_menus() {
     }
     if (documents) {
       menu(QStringLiteral("Control"),
-           {Command::play, Command::play_frame, Command::pause, Command::go_to_beginning,
-            kSeparator, Command::measure_whole_file},
+           {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
+            kSeparator, Command::kMeasureWholeFile},
            *set);
-      menu(QStringLiteral("Filter"), {Command::filter_i, Command::filter_p, Command::filter_b},
+      menu(QStringLiteral("Filter"), {Command::kFilterI, Command::kFilterP, Command::kFilterB},
            *set);
       menu(QStringLiteral("Graphic configuration"),
-           {Command::gop_graphic, Command::frame_graphic, Command::slice_graphic}, *set);
-      menu(QStringLiteral("Show"), {Command::show_gop, Command::show_frame, Command::show_slice},
+           {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic}, *set);
+      menu(QStringLiteral("Show"), {Command::kShowGop, Command::kShowFrame, Command::kShowSlice},
            *set);
-      menu(QStringLiteral("Window"), {Command::cascade, Command::mosaic, Command::arrange_icons},
+      menu(QStringLiteral("Window"), {Command::kCascade, Command::kMosaic, Command::kArrangeIcons},
            *set);
     }
-    menu(QStringLiteral("Help"), {Command::about}, *set);
+    menu(QStringLiteral("Help"), {Command::kAbout}, *set);
   }
   // Shortcuts work whichever menus are shown.
-  for (Command command : {Command::open, Command::close_document, Command::exit, Command::play,
-                          Command::play_frame, Command::go_to_beginning, Command::print}) {
+  for (Command command : {Command::kOpen, Command::kCloseDocument, Command::kExit, Command::kPlay,
+                          Command::kPlayFrame, Command::kGoToBeginning, Command::kPrint}) {
     addAction(commands_[command]);
   }
   rebuild_recent_menu();
@@ -228,37 +228,37 @@ void MainWindow::connect_commands() {
       update_actions();
     });
   };
-  on(Command::open, [this] { open_file(); });
-  on(Command::close_document, [this] {
+  on(Command::kOpen, [this] { open_file(); });
+  on(Command::kCloseDocument, [this] {
     if (QMdiSubWindow* active = mdi_->activeSubWindow()) active->close();
   });
-  on(Command::save_information, [this] { save_information(); });
-  on(Command::exit, [this] { close(); });
-  on(Command::toolbar, [this](bool shown) { toolbar_->setVisible(shown); });
-  on(Command::play, [this] {
+  on(Command::kSaveInformation, [this] { save_information(); });
+  on(Command::kExit, [this] { close(); });
+  on(Command::kToolbar, [this](bool shown) { toolbar_->setVisible(shown); });
+  on(Command::kPlay, [this] {
     mdi_->viewport()->update();
     controller_.play();
   });
-  on(Command::play_frame, [this] { controller_.play_frame(); });
-  on(Command::pause, [this] { controller_.pause(); });
-  on(Command::go_to_beginning, [this] { controller_.go_to_beginning(); });
-  on(Command::measure_whole_file, [this] { measure_whole_file(); });
-  on(Command::filter_i, [this] { controller_.toggle_filter(kIPicture); });
-  on(Command::filter_p, [this] { controller_.toggle_filter(kPPicture); });
-  on(Command::filter_b, [this] { controller_.toggle_filter(kBPicture); });
-  on(Command::frame_graphic, [this] { configure_chart(WindowKind::frame_chart); });
-  on(Command::gop_graphic, [this] { configure_chart(WindowKind::gop_chart); });
-  on(Command::slice_graphic, [this] { configure_chart(WindowKind::slice_chart); });
-  on(Command::show_gop, [this] { controller_.toggle_show(WindowKind::gop_chart); });
-  on(Command::show_frame, [this] { controller_.toggle_show(WindowKind::frame_chart); });
-  on(Command::show_slice, [this] { controller_.toggle_show(WindowKind::slice_chart); });
-  on(Command::summary, [this] { show_summary(); });
-  on(Command::statistics, [this] { run_statistics(view_state_.statistics.source); });
-  on(Command::cascade, [this] { mdi_->cascadeSubWindows(); });
-  on(Command::mosaic, [this] { mdi_->tileSubWindows(); });
-  on(Command::arrange_icons, [this] { arrange_icons(); });
-  on(Command::about, [this] { dialogs_.show_about(this); });
-  on(Command::print, [this] { print_active_view(); });
+  on(Command::kPlayFrame, [this] { controller_.play_frame(); });
+  on(Command::kPause, [this] { controller_.pause(); });
+  on(Command::kGoToBeginning, [this] { controller_.go_to_beginning(); });
+  on(Command::kMeasureWholeFile, [this] { measure_whole_file(); });
+  on(Command::kFilterI, [this] { controller_.toggle_filter(kIPicture); });
+  on(Command::kFilterP, [this] { controller_.toggle_filter(kPPicture); });
+  on(Command::kFilterB, [this] { controller_.toggle_filter(kBPicture); });
+  on(Command::kFrameGraphic, [this] { configure_chart(WindowKind::kFrameChart); });
+  on(Command::kGopGraphic, [this] { configure_chart(WindowKind::kGopChart); });
+  on(Command::kSliceGraphic, [this] { configure_chart(WindowKind::kSliceChart); });
+  on(Command::kShowGop, [this] { controller_.toggle_show(WindowKind::kGopChart); });
+  on(Command::kShowFrame, [this] { controller_.toggle_show(WindowKind::kFrameChart); });
+  on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
+  on(Command::kSummary, [this] { show_summary(); });
+  on(Command::kStatistics, [this] { run_statistics(view_state_.statistics.source); });
+  on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
+  on(Command::kMosaic, [this] { mdi_->tileSubWindows(); });
+  on(Command::kArrangeIcons, [this] { arrange_icons(); });
+  on(Command::kAbout, [this] { dialogs_.show_about(this); });
+  on(Command::kPrint, [this] { print_active_view(); });
   connect(toolbar_, &QToolBar::visibilityChanged, this, [this] { update_actions(); });
   connect(true_colour_action_, &QAction::toggled, this,
           [this](bool shown) { set_true_colour(shown); });
@@ -271,23 +271,23 @@ void MainWindow::update_actions() {
     commands_[command]->setEnabled(enabled);
   };
   const bool idle = state.file_loaded && !state.playing && !state.measuring;
-  set(Command::open, !state.file_loaded);
-  set(Command::close_document, mdi_->activeSubWindow() != nullptr);
-  set(Command::play, idle);
-  set(Command::play_frame, idle);
-  set(Command::pause, state.file_loaded && state.playing);
-  set(Command::go_to_beginning, state.file_loaded && !state.measuring);
-  set(Command::measure_whole_file, idle);
-  for (Command command : {Command::save_information, Command::summary, Command::statistics}) {
+  set(Command::kOpen, !state.file_loaded);
+  set(Command::kCloseDocument, mdi_->activeSubWindow() != nullptr);
+  set(Command::kPlay, idle);
+  set(Command::kPlayFrame, idle);
+  set(Command::kPause, state.file_loaded && state.playing);
+  set(Command::kGoToBeginning, state.file_loaded && !state.measuring);
+  set(Command::kMeasureWholeFile, idle);
+  for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics}) {
     set(command, state.file_loaded);
   }
-  commands_[Command::filter_i]->setChecked(state.filter_i);
-  commands_[Command::filter_p]->setChecked(state.filter_p);
-  commands_[Command::filter_b]->setChecked(state.filter_b);
-  commands_[Command::show_frame]->setChecked(state.show_frame_chart);
-  commands_[Command::show_gop]->setChecked(state.show_gop_chart);
-  commands_[Command::show_slice]->setChecked(state.show_slice_chart);
-  commands_[Command::toolbar]->setChecked(!toolbar_->isHidden());
+  commands_[Command::kFilterI]->setChecked(state.filter_i);
+  commands_[Command::kFilterP]->setChecked(state.filter_p);
+  commands_[Command::kFilterB]->setChecked(state.filter_b);
+  commands_[Command::kShowFrame]->setChecked(state.show_frame_chart);
+  commands_[Command::kShowGop]->setChecked(state.show_gop_chart);
+  commands_[Command::kShowSlice]->setChecked(state.show_slice_chart);
+  commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
 
   const bool documents = !mdi_->subWindowList().isEmpty();
   if (documents != document_menus_shown_) show_menus(documents);
@@ -321,7 +321,7 @@ void MainWindow::post_end_of_stream(const std::string& summary) {
       this,
       [this, text = QString::fromStdString(summary)] {
         update_actions();
-        show_message(MessageIcon::information, text);
+        show_message(MessageIcon::kInformation, text);
       },
       Qt::QueuedConnection);
 }
@@ -331,7 +331,7 @@ void MainWindow::post_fatal_error(const std::string& text) {
       this,
       [this, message = without_line_end(text)] {
         update_actions();
-        show_message(MessageIcon::stop, message);
+        show_message(MessageIcon::kStop, message);
       },
       Qt::QueuedConnection);
 }
@@ -395,19 +395,19 @@ void MainWindow::repaint_windows(WindowKind kind) {
 
 QWidget* MainWindow::make_view(WindowKind kind) {
   switch (kind) {
-    case WindowKind::frame_chart:
+    case WindowKind::kFrameChart:
       return new BarChartView(ChartKind::kFrame, store_, view_state_, *this);
-    case WindowKind::gop_chart:
+    case WindowKind::kGopChart:
       return new BarChartView(ChartKind::kGop, store_, view_state_, *this);
-    case WindowKind::slice_chart:
+    case WindowKind::kSliceChart:
       return new BarChartView(ChartKind::kSlice, store_, view_state_, *this);
-    case WindowKind::frame_list:
+    case WindowKind::kFrameList:
       return new InformationListView(ListKind::kFrames, store_, view_state_, *this);
-    case WindowKind::gop_list:
+    case WindowKind::kGopList:
       return new InformationListView(ListKind::kGops, store_, view_state_, *this);
-    case WindowKind::slice_list:
+    case WindowKind::kSliceList:
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
-    case WindowKind::statistics:
+    case WindowKind::kStatistics:
       return new StatisticsView(store_, view_state_, *this);
     default:
       return new AnalysisPlaceholderView(kind, store_);
@@ -415,7 +415,7 @@ QWidget* MainWindow::make_view(WindowKind kind) {
 }
 
 void MainWindow::show_information(const QString& text) {
-  show_message(MessageIcon::information, text);
+  show_message(MessageIcon::kInformation, text);
 }
 
 void MainWindow::open_if_closed(WindowKind kind) {
@@ -427,22 +427,22 @@ void MainWindow::run_statistics(StatSource source) {
   if (!dialogs_.run_dialog(dialog)) return;
   view_state_.statistics = dialog.fields();
   view_state_.statistics_histogram = true;
-  if (windows_of(WindowKind::statistics).isEmpty()) {
-    open_window(WindowKind::statistics);
+  if (windows_of(WindowKind::kStatistics).isEmpty()) {
+    open_window(WindowKind::kStatistics);
     return;
   }
-  for (DocumentWindow* window : windows_of(WindowKind::statistics)) {
+  for (DocumentWindow* window : windows_of(WindowKind::kStatistics)) {
     if (auto* view = qobject_cast<StatisticsView*>(window->widget())) view->recompute();
   }
 }
 
 void MainWindow::chosen_frame_changed() {
-  if (windows_of(WindowKind::slice_chart).isEmpty()) {
-    open_window(WindowKind::slice_chart);
+  if (windows_of(WindowKind::kSliceChart).isEmpty()) {
+    open_window(WindowKind::kSliceChart);
   } else {
-    repaint_windows(WindowKind::slice_chart);
+    repaint_windows(WindowKind::kSliceChart);
   }
-  repaint_windows(WindowKind::slice_list);
+  repaint_windows(WindowKind::kSliceList);
 }
 
 void MainWindow::export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) {
@@ -451,7 +451,7 @@ void MainWindow::export_picture(const ChartScene& scene, QSize size, QPoint scro
       svg ? QStringLiteral("svg") : QStringLiteral("png"), QFileInfo(input_path()).absolutePath());
   if (name.isEmpty()) return;
   if (!save_scene(scene, size, name, font(), scroll)) {
-    show_message(MessageIcon::stop, QStringLiteral("Cannot write %1").arg(name));
+    show_message(MessageIcon::kStop, QStringLiteral("Cannot write %1").arg(name));
   }
 }
 
@@ -472,7 +472,7 @@ DocumentWindow* MainWindow::add_window(WindowKind kind, QWidget* view) {
 }
 
 void MainWindow::open_window(WindowKind kind) {
-  if (kind == WindowKind::video) return;
+  if (kind == WindowKind::kVideo) return;
   DocumentWindow* window = add_window(kind, make_view(kind));
   window->setWindowTitle(
       store_.read([kind](const StoreData& stored) { return analysis_window_title(kind, stored); }));
@@ -492,7 +492,7 @@ void MainWindow::open_file() {
 }
 
 void MainWindow::open_path(const QString& path) {
-  if (controller_.state().file_loaded || !windows_of(WindowKind::video).isEmpty()) {
+  if (controller_.state().file_loaded || !windows_of(WindowKind::kVideo).isEmpty()) {
     close_video_window();
   }
   view_state_.chosen = {};
@@ -517,7 +517,7 @@ void MainWindow::play_once_shown() {
 void MainWindow::open_video_window(const QString& path) {
   auto* view = new VideoView(controller_);
   view->set_true_colour(true_colour_action_->isChecked());
-  DocumentWindow* window = add_window(WindowKind::video, view);
+  DocumentWindow* window = add_window(WindowKind::kVideo, view);
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
     close_analysis_windows();
@@ -528,13 +528,13 @@ void MainWindow::open_video_window(const QString& path) {
       Qt::QueuedConnection);
   // The charts the user wants open with the video window.
   const PlaybackState state = controller_.state();
-  if (state.show_frame_chart) open_window(WindowKind::frame_chart);
-  if (state.show_gop_chart) open_window(WindowKind::gop_chart);
-  if (state.show_slice_chart) open_window(WindowKind::slice_chart);
+  if (state.show_frame_chart) open_window(WindowKind::kFrameChart);
+  if (state.show_gop_chart) open_window(WindowKind::kGopChart);
+  if (state.show_slice_chart) open_window(WindowKind::kSliceChart);
 }
 
 void MainWindow::fit_video_window(QSize picture_size) {
-  for (DocumentWindow* window : windows_of(WindowKind::video)) {
+  for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
     if (QWidget* view = window->widget()) {
       window->resize(window->size() - view->size() + picture_size);
     }
@@ -542,13 +542,13 @@ void MainWindow::fit_video_window(QSize picture_size) {
 }
 
 void MainWindow::close_video_window() {
-  for (DocumentWindow* window : windows_of(WindowKind::video)) window->close();
+  for (DocumentWindow* window : windows_of(WindowKind::kVideo)) window->close();
 }
 
 void MainWindow::close_analysis_windows() {
   for (QMdiSubWindow* sub : mdi_->subWindowList()) {
     auto* window = qobject_cast<DocumentWindow*>(sub);
-    if (window != nullptr && window->kind() != WindowKind::video) window->close();
+    if (window != nullptr && window->kind() != WindowKind::kVideo) window->close();
   }
 }
 
@@ -564,7 +564,7 @@ void MainWindow::arrange_icons() {
 }
 
 void MainWindow::show_summary() {
-  show_message(MessageIcon::information, QString::fromStdString(BuildSummary(store_)));
+  show_message(MessageIcon::kInformation, QString::fromStdString(BuildSummary(store_)));
 }
 
 // Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when
@@ -579,11 +579,11 @@ void MainWindow::configure_chart(WindowKind chart) {
     ChartSettings& settings = chart_settings_of(stored, chart);
     settings.bar_width = chosen.bar_width;
     settings.auto_scale = chosen.auto_scale;
-    if (chosen.auto_scale == 0) settings.y_limit = chosen.y_limit;
+    if (!chosen.auto_scale) settings.y_limit = chosen.y_limit;
   });
   if (controller_.state().playing) {
-    if (chart == WindowKind::frame_chart) store_.frame_max_changed = 1;
-    if (chart == WindowKind::gop_chart) store_.gop_max_changed = 1;
+    if (chart == WindowKind::kFrameChart) store_.frame_max_changed = true;
+    if (chart == WindowKind::kGopChart) store_.gop_max_changed = true;
   }
   for (DocumentWindow* window : windows_of(chart)) {
     if (window->widget() != nullptr) window->widget()->update();
@@ -624,7 +624,7 @@ void MainWindow::print_active_view() {
 void MainWindow::set_true_colour(bool on) {
   settings_.set_true_colour(on);
   controller_.set_true_colour(on);
-  for (DocumentWindow* window : windows_of(WindowKind::video)) {
+  for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
     if (auto* view = qobject_cast<VideoView*>(window->widget())) view->set_true_colour(on);
   }
 }

@@ -51,7 +51,7 @@ QString path_text(const std::string& path) {
 void write_or_tell(const QString& name, const std::string& bytes, std::string_view error,
                    DialogService& dialogs, QWidget* parent) {
   if (write_text_file(QFile::encodeName(name).toStdString(), bytes)) return;
-  dialogs.show_message(parent, MessageIcon::none, from_bytes(error));
+  dialogs.show_message(parent, MessageIcon::kNone, from_bytes(error));
 }
 
 }  // namespace
@@ -180,7 +180,7 @@ void SaveInformationDialog::accept() {
   for (size_t i = 0; i < sections_.size(); ++i) {
     const char* message = kSections[i].empty_name_message;
     if (message != nullptr && sections_[i].save && sections_[i].name.isEmpty()) {
-      dialogs_.show_message(this, MessageIcon::none, QLatin1String(message));
+      dialogs_.show_message(this, MessageIcon::kNone, QLatin1String(message));
       return;
     }
   }

@@ -276,7 +276,7 @@ void apply_chart_limits(ChartKind kind, const BarChart& chart, StoreData& data) 
   ChartSettings& settings = kind == ChartKind::kFrame ? data.frame_chart
                             : kind == ChartKind::kGop ? data.gop_chart
                                                       : data.slice_chart;
-  if (settings.auto_scale == 0 || chart.y_limit <= 0) return;
+  if (!settings.auto_scale || chart.y_limit <= 0) return;
   settings.y_limit = int32_t(std::min<int64_t>(chart.y_limit, INT32_MAX));
   if (kind == ChartKind::kSlice) data.max_slice_bytes = int32_t(chart.largest_slice);
 }

@@ -14,7 +14,7 @@ std::string_view chroma_tag(const SequenceValues& values) {
       return "444";
     default:
       // MPEG-2 places 4:2:0 chroma samples between the rows but level with the columns.
-      return values.mpeg2 != 0 ? "420mpeg2" : "420jpeg";
+      return values.mpeg2 ? "420mpeg2" : "420jpeg";
   }
 }
 

@@ -172,8 +172,9 @@ Container detect_container(ByteInput& input) {
   if (first.code == kPackHeader) {
     return first.next >= 0 && (first.next >> 6) == 1 ? Container::kProgram : Container::kSystem;
   }
-  std::string reason = unsupported_input_reason(head);
-  throw FatalError(std::string(kNotMpegText) + (reason.empty() ? reason : reason + "\n"));
+  const std::string reason = unsupported_input_reason(head);
+  if (reason.empty()) throw UnrecognisedInput();
+  throw FatalError(std::string(kNotMpegText) + reason + "\n");
 }
 
 void check_container_video(ByteInput& input, Container container) {

@@ -13,11 +13,11 @@ namespace {
 
 [[nodiscard]] int chart_slot(WindowKind chart) {
   switch (chart) {
-    case WindowKind::frame_chart:
+    case WindowKind::kFrameChart:
       return 0;
-    case WindowKind::gop_chart:
+    case WindowKind::kGopChart:
       return 1;
-    case WindowKind::slice_chart:
+    case WindowKind::kSliceChart:
       return 2;
     default:
       return -1;
@@ -31,8 +31,8 @@ namespace {
 }
 
 [[nodiscard]] bool is_list(WindowKind kind) {
-  return kind == WindowKind::frame_list || kind == WindowKind::gop_list ||
-         kind == WindowKind::slice_list;
+  return kind == WindowKind::kFrameList || kind == WindowKind::kGopList ||
+         kind == WindowKind::kSliceList;
 }
 
 // A relative pattern names files in the input's folder; a % in the folder's name is escaped so
@@ -119,8 +119,8 @@ std::string PlaybackController::input_path() const {
 }
 
 void PlaybackController::video_view_created() {
-  done_[index_of(WindowKind::video)] = true;
-  ready_[index_of(WindowKind::video)] = true;
+  done_[index_of(WindowKind::kVideo)] = true;
+  ready_[index_of(WindowKind::kVideo)] = true;
   stop_requested_ = false;
   session_open_ = false;
   playing_ = false;
@@ -145,8 +145,8 @@ bool PlaybackController::first_paint() {
 
 void PlaybackController::close_video() {
   set_flag(video_closed_, true);
-  window_open_[index_of(WindowKind::frame_chart)] = false;
-  window_open_[index_of(WindowKind::frame_list)] = false;
+  window_open_[index_of(WindowKind::kFrameChart)] = false;
+  window_open_[index_of(WindowKind::kFrameList)] = false;
   file_loaded_ = false;
   playing_ = false;
   continuous_play_ = false;
@@ -213,7 +213,7 @@ void PlaybackController::pause() {
 void PlaybackController::go_to_beginning() {
   if (!file_loaded_ || measuring_) return;
   wait_for_done(
-      {WindowKind::video, WindowKind::frame_chart, WindowKind::frame_list, WindowKind::gop_chart});
+      {WindowKind::kVideo, WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kGopChart});
   pause();
   video_shown_ = false;
   continuous_play_ = false;
@@ -288,9 +288,9 @@ void PlaybackController::measure_worker() {
 
 void PlaybackController::toggle_filter(PictureType type) {
   store_.update([type](StoreData& data) {
-    int32_t& filter = type == kIPicture   ? data.filter_i
-                      : type == kPPicture ? data.filter_p
-                                          : data.filter_b;
+    bool& filter = type == kIPicture   ? data.filter_i
+                   : type == kPPicture ? data.filter_p
+                                       : data.filter_b;
     filter = filter != 0 ? 0 : 1;
   });
   windows_.post_state_changed();
@@ -340,9 +340,9 @@ PlaybackState PlaybackController::state() const {
   state.playing = playing_;
   state.measuring = measuring_;
   store_.read([&state](const StoreData& data) {
-    state.filter_i = data.filter_i != 0;
-    state.filter_p = data.filter_p != 0;
-    state.filter_b = data.filter_b != 0;
+    state.filter_i = data.filter_i;
+    state.filter_p = data.filter_p;
+    state.filter_b = data.filter_b;
   });
   state.show_frame_chart = show_preference_[0];
   state.show_gop_chart = show_preference_[1];
@@ -376,15 +376,15 @@ void PlaybackController::restart() {
   }
   set_flag(session_open_, true);
   if (video_closed_) return;
-  start_repaint(WindowKind::video);
-  if (window_open_[index_of(WindowKind::frame_chart)]) {
-    store_.frame_max_changed = 1;
-    start_repaint(WindowKind::frame_chart);
+  start_repaint(WindowKind::kVideo);
+  if (window_open_[index_of(WindowKind::kFrameChart)]) {
+    store_.frame_max_changed = true;
+    start_repaint(WindowKind::kFrameChart);
   }
-  if (window_open_[index_of(WindowKind::frame_list)]) start_repaint(WindowKind::frame_list);
-  if (window_open_[index_of(WindowKind::gop_chart)]) {
-    store_.gop_max_changed = 1;
-    start_repaint(WindowKind::gop_chart);
+  if (window_open_[index_of(WindowKind::kFrameList)]) start_repaint(WindowKind::kFrameList);
+  if (window_open_[index_of(WindowKind::kGopChart)]) {
+    store_.gop_max_changed = true;
+    start_repaint(WindowKind::kGopChart);
   }
 }
 
@@ -421,11 +421,11 @@ void PlaybackController::start_repaint(WindowKind kind) {
   const int i = index_of(kind);
   set_flag(ready_[i], false);
   done_[i] = false;
-  const bool wanted = !video_closed_ && (kind == WindowKind::video || window_open_[i]);
+  const bool wanted = !video_closed_ && (kind == WindowKind::kVideo || window_open_[i]);
   if (wanted) {
-    bool erase = kind == WindowKind::gop_list;
-    if (kind == WindowKind::frame_chart) erase = store_.frame_max_changed.exchange(0) != 0;
-    if (kind == WindowKind::gop_chart) erase = store_.gop_max_changed.exchange(0) != 0;
+    bool erase = kind == WindowKind::kGopList;
+    if (kind == WindowKind::kFrameChart) erase = store_.frame_max_changed.exchange(false);
+    if (kind == WindowKind::kGopChart) erase = store_.gop_max_changed.exchange(false);
     windows_.post_repaint(kind, erase);
   } else {
     ready_[i] = true;
@@ -435,28 +435,28 @@ void PlaybackController::start_repaint(WindowKind kind) {
 
 void PlaybackController::repaint_after_picture() {
   if (!video_shown_ || video_closed_) return;
-  start_repaint(WindowKind::video);
+  start_repaint(WindowKind::kVideo);
   for (WindowKind kind :
-       {WindowKind::frame_chart, WindowKind::frame_list, WindowKind::slice_list}) {
+       {WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kSliceList}) {
     if (window_open_[index_of(kind)]) start_repaint(kind);
   }
 }
 
 void PlaybackController::gop_closed() {
-  for (WindowKind kind : {WindowKind::gop_chart, WindowKind::gop_list}) {
+  for (WindowKind kind : {WindowKind::kGopChart, WindowKind::kGopList}) {
     if (window_open_[index_of(kind)]) start_repaint(kind);
   }
 }
 
 void PlaybackController::play_worker() {
-  constexpr WindowKind kStepped[] = {WindowKind::video, WindowKind::frame_chart,
-                                     WindowKind::frame_list};
+  constexpr WindowKind kStepped[] = {WindowKind::kVideo, WindowKind::kFrameChart,
+                                     WindowKind::kFrameList};
   for (;;) {
     {
       std::unique_lock lock(flags_mutex_);
       flags_changed_.wait(lock, [this] {
         return stop_requested_ || video_closed_ || !session_open_ ||
-               (ready_[index_of(WindowKind::video)] && ready_[index_of(WindowKind::frame_chart)]);
+               (ready_[index_of(WindowKind::kVideo)] && ready_[index_of(WindowKind::kFrameChart)]);
       });
       if (stop_requested_ || video_closed_ || !session_open_) return;
       for (WindowKind kind : kStepped) done_[index_of(kind)] = false;

@@ -92,7 +92,7 @@ Rational frame_rate(const SequenceValues& values) {
 
 Rational sample_aspect_ratio(const SequenceValues& values) {
   const int code = values.aspect_ratio_information;
-  if (values.mpeg2 == 0) {
+  if (!values.mpeg2) {
     if (code < 1 || code >= int(kPelAspectRatios.size())) return {0, 0};
     return reduced(10000, kPelAspectRatios[size_t(code)]);
   }
@@ -126,7 +126,7 @@ std::string_view field_order(const StreamInfo& info) {
 
 std::vector<StreamField> describe_stream(const StreamInfo& info, const StoreData& data) {
   const SequenceValues& s = info.sequence;
-  const bool mpeg2 = s.mpeg2 != 0;
+  const bool mpeg2 = s.mpeg2;
   std::vector<StreamField> fields;
   const auto add_text = [&fields](std::string_view key, std::string_view label,
                                   std::string_view text) {

@@ -124,7 +124,7 @@ class DecodingSession::Impl {
       // A session opened before the last one ended must not label its first measurement with
       // the type of a picture of that one.
       store_.current_picture_type = 0;
-      store_.update([](StoreData& data) { data.scan_reset_pending = 1; });
+      store_.update([](StoreData& data) { data.scan_reset_pending = true; });
       scanner_.measure_picture();
       scanner_.set_container(container);
       if (container == Container::kElementary) {
@@ -151,8 +151,7 @@ class DecodingSession::Impl {
   Container open_container() {
     try {
       return checked_container();
-    } catch (const FatalError& error) {
-      if (std::string_view(error.what()) != kNotMpegText) throw;
+    } catch (const UnrecognisedInput&) {
       decoder_input_->rewind();
       const auto start = locate_stream_start(*decoder_input_);
       if (!start || start->offset == 0) throw;

@@ -21,21 +21,21 @@ void AnalysisPlaceholderView::paintEvent(QPaintEvent* /*event*/) {
 
 QString analysis_window_title(WindowKind kind, const StoreData& data) {
   switch (kind) {
-    case WindowKind::frame_chart:
+    case WindowKind::kFrameChart:
       return QStringLiteral("Bytes/frame. Frame: %1").arg(static_cast<uint32_t>(data.last_frame));
-    case WindowKind::gop_chart:
+    case WindowKind::kGopChart:
       return QStringLiteral("Bytes/gop. Gop: %1").arg(static_cast<uint32_t>(data.open_gop));
-    case WindowKind::slice_chart:
+    case WindowKind::kSliceChart:
       return QStringLiteral("Bytes/Slices");
-    case WindowKind::frame_list:
+    case WindowKind::kFrameList:
       return QStringLiteral("Frames Information");
-    case WindowKind::gop_list:
+    case WindowKind::kGopList:
       return QStringLiteral("Gops Information");
-    case WindowKind::slice_list:
+    case WindowKind::kSliceList:
       return QStringLiteral("Slices Information");
-    case WindowKind::statistics:
+    case WindowKind::kStatistics:
       return QStringLiteral("Statistics");
-    case WindowKind::video:
+    case WindowKind::kVideo:
       break;
   }
   return {};

@@ -19,13 +19,13 @@ namespace {
 [[nodiscard]] WindowKind list_of(ChartKind kind) {
   switch (kind) {
     case ChartKind::kFrame:
-      return WindowKind::frame_list;
+      return WindowKind::kFrameList;
     case ChartKind::kGop:
-      return WindowKind::gop_list;
+      return WindowKind::kGopList;
     case ChartKind::kSlice:
       break;
   }
-  return WindowKind::slice_list;
+  return WindowKind::kSliceList;
 }
 
 [[nodiscard]] StatSource source_of(ChartKind kind) {
@@ -96,7 +96,7 @@ void BarChartView::zoom_at(double factor, int pointer_x) {
   // The bar under the pointer stays under it.
   const double bar = double(horizontalScrollBar()->value() + pointer_x - 30) / before;
   pending_scroll_ = std::max(0, int(std::lround(30 + bar * after)) - pointer_x);
-  store_.frame_max_changed = 1;
+  store_.frame_max_changed = true;
   viewport()->update();
 }
 
@@ -191,7 +191,7 @@ void BarChartView::mouseMoveEvent(QMouseEvent* event) {
 
 void BarChartView::resizeEvent(QResizeEvent* event) {
   // A new height changes the scale: the next live repaint starts afresh.
-  if (kind_ == ChartKind::kFrame) store_.frame_max_changed = 1;
+  if (kind_ == ChartKind::kFrame) store_.frame_max_changed = true;
   QAbstractScrollArea::resizeEvent(event);
 }
 

@@ -22,9 +22,9 @@ constexpr int32_t kFrameMaxWidth = 100;
 
 QString dialog_title(WindowKind chart) {
   switch (chart) {
-    case WindowKind::gop_chart:
+    case WindowKind::kGopChart:
       return QStringLiteral("Bytes/gop graphic configuration");
-    case WindowKind::slice_chart:
+    case WindowKind::kSliceChart:
       return QStringLiteral("Bytes/Slice graphic configuration");
     default:
       return QStringLiteral("Bytes/frame graphic configuration");
@@ -67,15 +67,15 @@ ChartSettingsDialog::ChartSettingsDialog(WindowKind chart, const ChartSettings& 
 
 void ChartSettingsDialog::show_fields() {
   bar_width_->setText(QString::number(fields_.bar_width));
-  automatic_->setChecked(fields_.auto_scale != 0);
+  automatic_->setChecked(fields_.auto_scale);
   y_limit_->setText(QString::number(fields_.y_limit));
 }
 
 // The check box has changed itself. The Bytes/frame dialog also toggles its field and shows
 // every field again, replacing what was typed since the last OK; the others change nothing.
 void ChartSettingsDialog::automatic_clicked() {
-  if (chart_ != WindowKind::frame_chart) return;
-  fields_.auto_scale = fields_.auto_scale != 0 ? 0 : 1;
+  if (chart_ != WindowKind::kFrameChart) return;
+  fields_.auto_scale = !fields_.auto_scale;
   show_fields();
 }
 
@@ -84,12 +84,12 @@ bool ChartSettingsDialog::read_field(QLineEdit* edit, int32_t& field, int32_t lo
 }
 
 void ChartSettingsDialog::accept() {
-  const bool frame = chart_ == WindowKind::frame_chart;
+  const bool frame = chart_ == WindowKind::kFrameChart;
   if (!read_field(bar_width_, fields_.bar_width, kFrameMinWidth,
                   frame ? kFrameMaxWidth : kMaxInt)) {
     return;
   }
-  fields_.auto_scale = automatic_->isChecked() ? 1 : 0;
+  fields_.auto_scale = automatic_->isChecked();
   if (!read_field(y_limit_, fields_.y_limit, min_y_limit_, kMaxInt)) return;
   QDialog::accept();
 }

@@ -24,8 +24,8 @@ class DialogService;
 // The settings of one chart (frame_chart, gop_chart or slice_chart) in the store.
 template <typename Data>
 [[nodiscard]] auto& chart_settings_of(Data& data, WindowKind chart) {
-  return chart == WindowKind::gop_chart     ? data.gop_chart
-         : chart == WindowKind::slice_chart ? data.slice_chart
+  return chart == WindowKind::kGopChart     ? data.gop_chart
+         : chart == WindowKind::kSliceChart ? data.slice_chart
                                             : data.frame_chart;
 }
 

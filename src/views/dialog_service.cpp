@@ -16,10 +16,10 @@
 namespace tavik::gui {
 
 void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString& text) {
-  const QMessageBox::Icon box_icon = icon == MessageIcon::none          ? QMessageBox::NoIcon
-                                     : icon == MessageIcon::information ? QMessageBox::Information
-                                     : icon == MessageIcon::warning     ? QMessageBox::Warning
-                                                                        : QMessageBox::Critical;
+  const QMessageBox::Icon box_icon = icon == MessageIcon::kNone          ? QMessageBox::NoIcon
+                                     : icon == MessageIcon::kInformation ? QMessageBox::Information
+                                     : icon == MessageIcon::kWarning     ? QMessageBox::Warning
+                                                                         : QMessageBox::Critical;
   QMessageBox box(box_icon, QStringLiteral("Tavik"), text, QMessageBox::Ok, parent);
   box.exec();
 }

@@ -8,7 +8,7 @@ class QWidget;
 
 namespace tavik::gui {
 
-enum class MessageIcon { none, information, warning, stop };
+enum class MessageIcon { kNone, kInformation, kWarning, kStop };
 
 // Every modal window of the program goes through here, so that tests can answer them.
 class DialogService {

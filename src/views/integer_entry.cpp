@@ -18,7 +18,7 @@ bool read_integer_entry(DialogService& dialogs, QWidget* dialog, QLineEdit* edit
                  ? QStringLiteral("Please enter an integer of at least %1.").arg(low)
                  : QStringLiteral("Please enter an integer between %1 and %2.").arg(low).arg(high);
   }
-  dialogs.show_message(dialog, MessageIcon::warning, prompt);
+  dialogs.show_message(dialog, MessageIcon::kWarning, prompt);
   edit->setFocus();
   edit->selectAll();
   return false;

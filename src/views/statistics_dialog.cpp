@@ -70,7 +70,7 @@ void StatisticsDialog::accept() {
   fields_.filter_b = filter_b_->isChecked();
   if (fields_.filter_i && fields_.filter_p && fields_.filter_b &&
       fields_.source != StatSource::kGops) {
-    dialogs_.show_message(this, MessageIcon::none,
+    dialogs_.show_message(this, MessageIcon::kNone,
                           QStringLiteral("You must not filter all the frames types"));
     return;
   }

@@ -80,7 +80,7 @@ class MainWindowTest : public ::testing::Test {
   }
   void open_sample() {
     dialogs.open_answers = {sample()};
-    action(Command::open)->trigger();
+    action(Command::kOpen)->trigger();
     ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
   }
   int last_frame() const {
@@ -98,13 +98,13 @@ TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
   EXPECT_EQ(window->windowTitle(), "Tavik");
   EXPECT_TRUE(window->statusBar()->isHidden());
   EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Help"}));
-  EXPECT_EQ(action(Command::open)->text(), "Open...");
-  EXPECT_EQ(action(Command::exit)->text(), "Exit");
-  EXPECT_EQ(action(Command::about)->text(), "About Vemora...");
-  EXPECT_TRUE(enabled(Command::open));
+  EXPECT_EQ(action(Command::kOpen)->text(), "Open...");
+  EXPECT_EQ(action(Command::kExit)->text(), "Exit");
+  EXPECT_EQ(action(Command::kAbout)->text(), "About Vemora...");
+  EXPECT_TRUE(enabled(Command::kOpen));
   for (Command command :
-       {Command::play, Command::play_frame, Command::pause, Command::go_to_beginning,
-        Command::save_information, Command::summary, Command::statistics}) {
+       {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
+        Command::kSaveInformation, Command::kSummary, Command::kStatistics}) {
     EXPECT_FALSE(enabled(command)) << static_cast<int>(command);
   }
 
@@ -124,10 +124,10 @@ TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
   }
   EXPECT_EQ(shown, CommandTable::toolbar_layout());
   EXPECT_EQ(icons.size(), 19u);
-  EXPECT_EQ(action(Command::play)->toolTip(), "Play");
-  EXPECT_EQ(action(Command::go_to_beginning)->toolTip(), "Go to the begining");
+  EXPECT_EQ(action(Command::kPlay)->toolTip(), "Play");
+  EXPECT_EQ(action(Command::kGoToBeginning)->toolTip(), "Go to the begining");
 
-  action(Command::about)->trigger();
+  action(Command::kAbout)->trigger();
   EXPECT_EQ(dialogs.about_shown, 1);
 }
 
@@ -138,59 +138,59 @@ TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybac
   EXPECT_EQ(open_kinds(), (std::multiset<int>{0, 1, 3, 5}));
   EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Control", "Filter",
                                         "Graphic configuration", "Show", "Window", "Help"}));
-  EXPECT_EQ(action(Command::open)->text(), "Open");
-  EXPECT_EQ(action(Command::exit)->text(), "Close");
+  EXPECT_EQ(action(Command::kOpen)->text(), "Open");
+  EXPECT_EQ(action(Command::kExit)->text(), "Close");
   EXPECT_EQ(last_frame(), 0);  // the first paint decoded two pictures
 
   // The video window shows exactly the picture.
-  DocumentWindow* video = window->windows_of(WindowKind::video).constFirst();
+  DocumentWindow* video = window->windows_of(WindowKind::kVideo).constFirst();
   ASSERT_TRUE(process_until([&] { return video->widget()->size() == QSize(352, 288); }));
   EXPECT_FALSE(video->windowFlags() & Qt::WindowMaximizeButtonHint);
 
-  EXPECT_FALSE(enabled(Command::open));
-  EXPECT_TRUE(enabled(Command::play));
-  EXPECT_TRUE(enabled(Command::play_frame));
-  EXPECT_FALSE(enabled(Command::pause));
-  EXPECT_TRUE(enabled(Command::summary));
-  EXPECT_TRUE(action(Command::show_frame)->isChecked());
+  EXPECT_FALSE(enabled(Command::kOpen));
+  EXPECT_TRUE(enabled(Command::kPlay));
+  EXPECT_TRUE(enabled(Command::kPlayFrame));
+  EXPECT_FALSE(enabled(Command::kPause));
+  EXPECT_TRUE(enabled(Command::kSummary));
+  EXPECT_TRUE(action(Command::kShowFrame)->isChecked());
 
-  action(Command::play)->trigger();
-  EXPECT_FALSE(enabled(Command::play));
-  EXPECT_FALSE(enabled(Command::play_frame));
-  EXPECT_TRUE(enabled(Command::pause));
-  action(Command::pause)->trigger();
-  EXPECT_TRUE(enabled(Command::play));
+  action(Command::kPlay)->trigger();
+  EXPECT_FALSE(enabled(Command::kPlay));
+  EXPECT_FALSE(enabled(Command::kPlayFrame));
+  EXPECT_TRUE(enabled(Command::kPause));
+  action(Command::kPause)->trigger();
+  EXPECT_TRUE(enabled(Command::kPlay));
 
-  action(Command::filter_b)->trigger();
-  EXPECT_TRUE(action(Command::filter_b)->isChecked());
+  action(Command::kFilterB)->trigger();
+  EXPECT_TRUE(action(Command::kFilterB)->isChecked());
 
   // Closing a chart clears its Show check; the Show command opens it again.
-  window->windows_of(WindowKind::gop_chart).constFirst()->close();
-  EXPECT_FALSE(enabled(Command::show_gop) && action(Command::show_gop)->isChecked());
-  action(Command::show_gop)->trigger();
-  EXPECT_EQ(window->windows_of(WindowKind::gop_chart).size(), 1);
-  EXPECT_TRUE(action(Command::show_gop)->isChecked());
+  window->windows_of(WindowKind::kGopChart).constFirst()->close();
+  EXPECT_FALSE(enabled(Command::kShowGop) && action(Command::kShowGop)->isChecked());
+  action(Command::kShowGop)->trigger();
+  EXPECT_EQ(window->windows_of(WindowKind::kGopChart).size(), 1);
+  EXPECT_TRUE(action(Command::kShowGop)->isChecked());
 }
 
 TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   open_sample();
-  action(Command::play)->trigger();
+  action(Command::kPlay)->trigger();
   ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
-  process_until([this] { return enabled(Command::play); });
+  process_until([this] { return enabled(Command::kPlay); });
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::information);
+  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kInformation);
   EXPECT_TRUE(dialogs.messages[0].text.startsWith("SUMMARY:"));
   EXPECT_TRUE(dialogs.messages[0].text.contains("100 frames"));
   EXPECT_EQ(last_frame(), 99);
 
-  action(Command::summary)->trigger();
+  action(Command::kSummary)->trigger();
   ASSERT_EQ(dialogs.messages.size(), 2u);
   EXPECT_EQ(dialogs.messages[1].text, dialogs.messages[0].text);
 
   // A click on the bar of frame 10 tells its numbers and opens the Bytes/slice chart on it.
-  window->windows_of(WindowKind::slice_chart).constFirst()->close();
+  window->windows_of(WindowKind::kSliceChart).constFirst()->close();
   auto* chart = static_cast<QAbstractScrollArea*>(
-      window->windows_of(WindowKind::frame_chart).constFirst()->widget());
+      window->windows_of(WindowKind::kFrameChart).constFirst()->widget());
   chart->viewport()->repaint();
   const QPointF bar(30 + 10 * 5, chart->height() - 70);
   QMouseEvent click(QEvent::MouseButtonPress, bar, chart->viewport()->mapToGlobal(bar),
@@ -206,8 +206,8 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   QApplication::sendEvent(chart->viewport(), &click);
   ASSERT_EQ(dialogs.messages.size(), 4u);
   EXPECT_TRUE(dialogs.messages[3].text.startsWith("Frame:  10.\nFirst Slice:  "));
-  ASSERT_EQ(window->windows_of(WindowKind::slice_chart).size(), 1);
-  QWidget* slices = window->windows_of(WindowKind::slice_chart).constFirst();
+  ASSERT_EQ(window->windows_of(WindowKind::kSliceChart).size(), 1);
+  QWidget* slices = window->windows_of(WindowKind::kSliceChart).constFirst();
   static_cast<QAbstractScrollArea*>(slices->findChild<QAbstractScrollArea*>())
       ->viewport()
       ->repaint();
@@ -227,14 +227,14 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
     dialog.accept();
   };
   const size_t before = dialogs.messages.size();
-  action(Command::statistics)->trigger();
+  action(Command::kStatistics)->trigger();
   ASSERT_EQ(dialogs.messages.size(), before + 2);
   EXPECT_EQ(dialogs.messages[before].text, "You must not filter all the frames types");
   EXPECT_EQ(dialogs.messages[before + 1].text, "Please enter an integer between 1 and 1000000.");
-  EXPECT_EQ(window->windows_of(WindowKind::statistics).size(), 1);
+  EXPECT_EQ(window->windows_of(WindowKind::kStatistics).size(), 1);
 
   // View > Export picture writes what the active window shows.
-  window->mdi_area()->setActiveSubWindow(window->windows_of(WindowKind::statistics).constFirst());
+  window->mdi_area()->setActiveSubWindow(window->windows_of(WindowKind::kStatistics).constFirst());
   const QString png = temp.filePath(QStringLiteral("statistics.png"));
   dialogs.save_answers = {png};
   for (QAction* item : window->findChildren<QAction*>()) {
@@ -248,24 +248,24 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
 
 TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {
   open_sample();
-  action(Command::play)->trigger();
-  window->windows_of(WindowKind::video).constFirst()->close();
+  action(Command::kPlay)->trigger();
+  window->windows_of(WindowKind::kVideo).constFirst()->close();
   EXPECT_TRUE(window->mdi_area()->subWindowList().isEmpty());
   EXPECT_EQ(last_frame(), -1);
-  EXPECT_TRUE(enabled(Command::open));
-  EXPECT_FALSE(enabled(Command::play));
+  EXPECT_TRUE(enabled(Command::kOpen));
+  EXPECT_FALSE(enabled(Command::kPlay));
   EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Help"}));
 
   open_sample();
-  action(Command::filter_i)->trigger();
-  window->windows_of(WindowKind::video).constFirst()->close();
+  action(Command::kFilterI)->trigger();
+  window->windows_of(WindowKind::kVideo).constFirst()->close();
   dialogs.open_answers = {QString()};
-  action(Command::open)->trigger();
+  action(Command::kOpen)->trigger();
   EXPECT_FALSE(window->controller().state().file_loaded);
 
   // The next file starts without the last file's filters.
   open_sample();
-  EXPECT_FALSE(action(Command::filter_i)->isChecked());
+  EXPECT_FALSE(action(Command::kFilterI)->isChecked());
   EXPECT_EQ(settings.recent_files(), QStringList{sample()});
 }
 
@@ -278,13 +278,13 @@ TEST_F(MainWindowTest, BadInputShowsTheEngineTextAndLeavesTheProgramUsable) {
     dialogs.messages.clear();
     window->open_path(path);
     ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
-    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::stop);
+    EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kStop);
     EXPECT_TRUE(
         dialogs.messages[0].text.startsWith("This not a valid MPEG system or video stream"));
-    EXPECT_TRUE(enabled(Command::play));  // the file stays loaded
-    action(Command::play)->trigger();
+    EXPECT_TRUE(enabled(Command::kPlay));  // the file stays loaded
+    action(Command::kPlay)->trigger();
     ASSERT_TRUE(process_until([this] { return dialogs.messages.size() == 2; }));
-    EXPECT_TRUE(enabled(Command::play));
+    EXPECT_TRUE(enabled(Command::kPlay));
   }
   window->open_path(sample());
   ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
@@ -312,10 +312,10 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
     bool automatic;
     ChartSettings expected;
   } cases[] = {
-      {Command::frame_graphic, false, {2, 0, 8000}},
-      {Command::frame_graphic, true, {2, 1, 3000}},  // the Y limit is ignored
-      {Command::gop_graphic, false, {2, 0, 8000}},
-      {Command::slice_graphic, true, {2, 1, 1000}},
+      {Command::kFrameGraphic, false, {2, 0, 8000}},
+      {Command::kFrameGraphic, true, {2, 1, 3000}},  // the Y limit is ignored
+      {Command::kGopGraphic, false, {2, 0, 8000}},
+      {Command::kSliceGraphic, true, {2, 1, 1000}},
   };
   for (const auto& c : cases) {
     store.update([](StoreData& data) { data = StoreData(); });
@@ -323,8 +323,8 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
         fill_and_ok({{"bar_width", "2"}, {"y_limit", "8000"}}, {{"automatic", c.automatic}});
     action(c.command)->trigger();
     const ChartSettings got = store.read([&](const StoreData& data) {
-      return c.command == Command::frame_graphic ? data.frame_chart
-             : c.command == Command::gop_graphic ? data.gop_chart
+      return c.command == Command::kFrameGraphic ? data.frame_chart
+             : c.command == Command::kGopGraphic ? data.gop_chart
                                                  : data.slice_chart;
     });
     EXPECT_EQ(got.bar_width, c.expected.bar_width);
@@ -336,11 +336,11 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
   const int rows = chart_row_count(window->mdi_area()->viewport()->height());
   dialogs.dialog_script =
       fill_and_ok({{"y_limit", QString::number(rows - 1)}}, {{"automatic", false}});
-  action(Command::gop_graphic)->trigger();
+  action(Command::kGopGraphic)->trigger();
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0].text,
             QStringLiteral("Please enter an integer of at least %1.").arg(rows));
-  EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), 1);
+  EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), true);
 }
 
 // The decoding options are kept in the settings; OK refuses a pattern with other conversions.
@@ -377,12 +377,12 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
     data.bytes_scanned = 25000;
   });
   const QString list = temp.filePath(QStringLiteral("list.frm"));
-  for (const auto& [kind, document] : {std::pair{WindowKind::gop_list, DocumentKind::kGops},
-                                       std::pair{WindowKind::slice_list, DocumentKind::kSlices}}) {
+  for (const auto& [kind, document] : {std::pair{WindowKind::kGopList, DocumentKind::kGops},
+                                       std::pair{WindowKind::kSliceList, DocumentKind::kSlices}}) {
     window->open_window(kind);
     window->mdi_area()->setActiveSubWindow(window->windows_of(kind).constFirst());
     dialogs.save_answers = {list};
-    action(Command::save_information)->trigger();
+    action(Command::kSaveInformation)->trigger();
     EXPECT_EQ(dialogs.dialogs_run, 0);
     EXPECT_EQ(dialogs.save_filters.value(0), "Frame Files (*.frm)");
     EXPECT_EQ(dialogs.save_suffix, "frm");
@@ -392,13 +392,13 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
     }));
   }
   dialogs.save_answers = {temp.filePath(QStringLiteral("no-such-dir/list.frm"))};
-  action(Command::save_information)->trigger();
+  action(Command::kSaveInformation)->trigger();
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0].text, "File not save");
 
   // Any other window active: the dialog.
   window->mdi_area()->setActiveSubWindow(nullptr);
-  action(Command::save_information)->trigger();
+  action(Command::kSaveInformation)->trigger();
   EXPECT_EQ(dialogs.dialogs_run, 1);
 }
 

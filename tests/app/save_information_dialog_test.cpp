@@ -85,7 +85,7 @@ TEST_F(SaveInformationDialogTest, RefusesEmptyNamesAndTellsWhichFileCouldNotBeWr
   press(dialog, "ok");
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_EQ(dialogs.messages[0].text, "You must enter a file name for gops information");
-  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::none);
+  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kNone);
   EXPECT_NE(dialog.result(), QDialog::Accepted);
 
   // A clear box makes the name read-only, its Save As does nothing and its file is not written.

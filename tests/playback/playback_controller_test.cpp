@@ -147,7 +147,7 @@ TEST_F(PlaybackTest, PlaysToTheEndShowsTheSummaryOnceAndPlaysAgainFromTheStart) 
   EXPECT_FALSE(controller.state().playing);
   EXPECT_TRUE(controller.state().file_loaded);
   EXPECT_NE(windows.summaries[0].find("100 frames"), std::string::npos);
-  EXPECT_GE(windows.repaints[index_of(WindowKind::video)], kSampleFrames - 2);
+  EXPECT_GE(windows.repaints[index_of(WindowKind::kVideo)], kSampleFrames - 2);
   windows.pump();
   EXPECT_EQ(windows.summaries.size(), 1u);
 
@@ -258,18 +258,18 @@ TEST_F(PlaybackTest, MeasuringTheWholeFileFillsTheStoreAndPlayStartsAgain) {
 }
 
 TEST_F(PlaybackTest, ShowCommandsToggleThePreferenceOrTheWindow) {
-  controller.toggle_show(WindowKind::gop_chart);
+  controller.toggle_show(WindowKind::kGopChart);
   EXPECT_FALSE(controller.state().show_gop_chart);
   EXPECT_TRUE(windows.opened.empty());
-  controller.toggle_show(WindowKind::gop_chart);
+  controller.toggle_show(WindowKind::kGopChart);
 
   open_sample();
-  controller.toggle_show(WindowKind::frame_chart);
-  ASSERT_EQ(windows.opened, std::vector{WindowKind::frame_chart});
-  EXPECT_TRUE(controller.window_open(WindowKind::frame_chart));
+  controller.toggle_show(WindowKind::kFrameChart);
+  ASSERT_EQ(windows.opened, std::vector{WindowKind::kFrameChart});
+  EXPECT_TRUE(controller.window_open(WindowKind::kFrameChart));
   EXPECT_TRUE(controller.state().show_frame_chart);
-  controller.toggle_show(WindowKind::frame_chart);
-  ASSERT_EQ(windows.closed, std::vector{WindowKind::frame_chart});
+  controller.toggle_show(WindowKind::kFrameChart);
+  ASSERT_EQ(windows.closed, std::vector{WindowKind::kFrameChart});
   EXPECT_FALSE(controller.state().show_frame_chart);
 }
 

@@ -26,21 +26,21 @@ TEST(ChartSettingsDialog, OkAcceptsOnlyWhatTheChartCanDraw) {
     const char* y_limit;
     const char* prompt;  // empty: accepted
   } cases[] = {
-      {WindowKind::frame_chart, "0", "3000", "Please enter an integer between 1 and 100."},
-      {WindowKind::frame_chart, "101", "3000", "Please enter an integer between 1 and 100."},
-      {WindowKind::frame_chart, "1x", "3000", "Please enter an integer."},
-      {WindowKind::frame_chart, " 100 ", "3000", ""},
-      {WindowKind::frame_chart, "5", "8000.5", "Please enter an integer."},
-      {WindowKind::gop_chart, "0", "5000", "Please enter an integer of at least 1."},
-      {WindowKind::gop_chart, "250", "5000", ""},
-      {WindowKind::slice_chart, "-3", "5000", "Please enter an integer of at least 1."},
-      {WindowKind::slice_chart, "5", "9", "Please enter an integer of at least 10."},
-      {WindowKind::frame_chart, "5", "-1", "Please enter an integer of at least 10."},
-      {WindowKind::slice_chart, "5", "10", ""},
+      {WindowKind::kFrameChart, "0", "3000", "Please enter an integer between 1 and 100."},
+      {WindowKind::kFrameChart, "101", "3000", "Please enter an integer between 1 and 100."},
+      {WindowKind::kFrameChart, "1x", "3000", "Please enter an integer."},
+      {WindowKind::kFrameChart, " 100 ", "3000", ""},
+      {WindowKind::kFrameChart, "5", "8000.5", "Please enter an integer."},
+      {WindowKind::kGopChart, "0", "5000", "Please enter an integer of at least 1."},
+      {WindowKind::kGopChart, "250", "5000", ""},
+      {WindowKind::kSliceChart, "-3", "5000", "Please enter an integer of at least 1."},
+      {WindowKind::kSliceChart, "5", "9", "Please enter an integer of at least 10."},
+      {WindowKind::kFrameChart, "5", "-1", "Please enter an integer of at least 10."},
+      {WindowKind::kSliceChart, "5", "10", ""},
   };
   for (const auto& c : cases) {
     test::ScriptedDialogs dialogs;
-    ChartSettingsDialog dialog(c.chart, ChartSettings{5, 1, 3000}, kRows, dialogs);
+    ChartSettingsDialog dialog(c.chart, ChartSettings{5, true, 3000}, kRows, dialogs);
     edit(dialog, "bar_width")->setText(QLatin1String(c.width));
     edit(dialog, "y_limit")->setText(QLatin1String(c.y_limit));
     dialog.findChild<QPushButton*>(QStringLiteral("ok"))->click();
@@ -49,7 +49,7 @@ TEST(ChartSettingsDialog, OkAcceptsOnlyWhatTheChartCanDraw) {
     ASSERT_EQ(dialogs.messages.size(), accepted ? 0u : 1u) << c.width << " " << c.y_limit;
     if (!accepted) {
       EXPECT_EQ(dialogs.messages[0].text, c.prompt);
-      EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::warning);
+      EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kWarning);
     } else {
       EXPECT_EQ(dialog.fields().bar_width, QString(c.width).trimmed().toInt());
       EXPECT_EQ(dialog.fields().y_limit, QString(c.y_limit).toInt());
@@ -58,10 +58,10 @@ TEST(ChartSettingsDialog, OkAcceptsOnlyWhatTheChartCanDraw) {
 }
 
 TEST(ChartSettingsDialog, AutomaticRewritesTheFrameDialogOnlyAndTheEditsStayEnabled) {
-  for (const WindowKind chart : {WindowKind::frame_chart, WindowKind::gop_chart}) {
+  for (const WindowKind chart : {WindowKind::kFrameChart, WindowKind::kGopChart}) {
     test::ScriptedDialogs dialogs;
-    ChartSettingsDialog dialog(chart, ChartSettings{5, 1, 3000}, kRows, dialogs);
-    EXPECT_EQ(dialog.windowTitle(), chart == WindowKind::frame_chart
+    ChartSettingsDialog dialog(chart, ChartSettings{5, true, 3000}, kRows, dialogs);
+    EXPECT_EQ(dialog.windowTitle(), chart == WindowKind::kFrameChart
                                         ? "Bytes/frame graphic configuration"
                                         : "Bytes/gop graphic configuration");
     edit(dialog, "bar_width")->setText(QStringLiteral("7"));
@@ -69,7 +69,7 @@ TEST(ChartSettingsDialog, AutomaticRewritesTheFrameDialogOnlyAndTheEditsStayEnab
     auto* automatic = dialog.findChild<QCheckBox*>(QStringLiteral("automatic"));
     automatic->click();
     EXPECT_FALSE(automatic->isChecked());
-    const bool frame = chart == WindowKind::frame_chart;
+    const bool frame = chart == WindowKind::kFrameChart;
     EXPECT_EQ(edit(dialog, "bar_width")->text(), frame ? "5" : "7");
     EXPECT_EQ(edit(dialog, "y_limit")->text(), frame ? "3000" : "8000");
     EXPECT_TRUE(edit(dialog, "y_limit")->isEnabled());

@@ -48,7 +48,7 @@ TEST(RealDisplayTest, VideoWindowShowsTheLastFrameAsTheSnapshotHasIt) {
   ASSERT_TRUE(dialogs.messages[0].text.contains("100 frames"));
 
   // In front of the charts, which may overlap it.
-  DocumentWindow* video = window.windows_of(WindowKind::video).constFirst();
+  DocumentWindow* video = window.windows_of(WindowKind::kVideo).constFirst();
   window.mdi_area()->setActiveSubWindow(video);
   video->raise();
   QWidget* view = video->widget();
@@ -74,7 +74,7 @@ TEST(RealDisplayTest, VideoWindowShowsTheLastFrameAsTheSnapshotHasIt) {
 
   // Every kind of window open, kept as a picture of the whole program (not compared).
   dialogs.dialog_script = [](QDialog& dialog) { dialog.accept(); };
-  for (WindowKind kind : {WindowKind::frame_list, WindowKind::gop_list, WindowKind::slice_list}) {
+  for (WindowKind kind : {WindowKind::kFrameList, WindowKind::kGopList, WindowKind::kSliceList}) {
     window.open_window(kind);
   }
   window.run_statistics(StatSource::kFrames);

@@ -11,7 +11,7 @@
 
 namespace tavik {
 
-FrameGeometry frame_geometry_for(const DecodingVariables& vars, int mpeg2) {
+FrameGeometry frame_geometry_for(const DecodingVariables& vars, bool mpeg2) {
   FrameGeometry g;
   // chroma_format 0 is reserved: a damaged sequence extension's 0 is decoded as 4:2:0, so that
   // the blocks of a macroblock always match the planes sized for them.

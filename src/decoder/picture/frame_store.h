@@ -13,7 +13,7 @@ inline constexpr int64_t kMaxLumaSamples = int64_t(4096) * 4096;
 
 // Derives the frame store's geometry from the headers (ISO/IEC 13818-2 6.3.3: whole
 // macroblocks; for interlaced MPEG-2 sequences whole macroblock pairs vertically).
-[[nodiscard]] FrameGeometry frame_geometry_for(const DecodingVariables& vars, int mpeg2);
+[[nodiscard]] FrameGeometry frame_geometry_for(const DecodingVariables& vars, bool mpeg2);
 
 // The three frame sets of a session: the newer and older reference frames and the B frame.
 // Reference roles rotate by exchanging the sets, never by copying.

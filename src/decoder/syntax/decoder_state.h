@@ -86,11 +86,11 @@ struct LayerState {
   std::array<int, 64> non_intra_quantiser_matrix{};
   std::array<int, 64> chroma_intra_quantiser_matrix{};
   std::array<int, 64> chroma_non_intra_quantiser_matrix{};
-  int mpeg2 = 0;  // 1 once a sequence extension has been read
+  bool mpeg2 = false;  // once a sequence extension has been read
   int scalable_mode = kNotScalable;
   int q_scale_type = 0;
   int alternate_scan = 0;
-  int picture_spatial_scalable = 0;
+  bool picture_spatial_scalable = false;
   int priority_breakpoint = 0;
   int quantiser_scale = 0;
   // Intra and non-intra, luminance and chrominance matrices scaled for the block readers, each

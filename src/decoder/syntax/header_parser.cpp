@@ -78,7 +78,7 @@ int HeaderParser::read_headers() {
           // The end code's bytes then count into the picture before it. The next sequence is
           // MPEG-1 unless a sequence extension follows its header.
           if (all_sequences_) {
-            ctx_.layer.mpeg2 = 0;
+            ctx_.layer.mpeg2 = false;
             set_mpeg1_values(ctx_.vars);
             break;
           }
@@ -185,7 +185,7 @@ void HeaderParser::group_of_pictures_header() {
 void HeaderParser::picture_header() {
   const long long byte = header_byte();
   DecodingVariables& vars = ctx_.vars;
-  ctx_.layer.picture_spatial_scalable = 0;
+  ctx_.layer.picture_spatial_scalable = false;
   vars.temporal_reference = read_field(10);
   vars.picture_coding_type = read_field(3);
   events_.picture_type_read(vars.picture_coding_type);
@@ -302,7 +302,7 @@ void HeaderParser::sequence_extension() {
   const long long byte = header_byte();
   DecodingVariables& vars = ctx_.vars;
   LayerState& layer = ctx_.layer;
-  layer.mpeg2 = 1;
+  layer.mpeg2 = true;
   layer.scalable_mode = kNotScalable;
   const int profile_and_level_indication = read_field(8);
   vars.progressive_sequence = read_field(1);
@@ -318,7 +318,7 @@ void HeaderParser::sequence_extension() {
   vars.horizontal_size = (vars.horizontal_size & 0xFFF) | (horizontal_size_extension << 12);
   vars.vertical_size = (vars.vertical_size & 0xFFF) | (vertical_size_extension << 12);
   SequenceValues& values = info_.current;
-  values.mpeg2 = 1;
+  values.mpeg2 = true;
   values.horizontal_size = vars.horizontal_size;
   values.vertical_size = vars.vertical_size;
   values.profile_and_level_indication = profile_and_level_indication;
@@ -542,7 +542,7 @@ void HeaderParser::picture_coding_extension() {
 void HeaderParser::picture_spatial_scalable_extension() {
   const long long byte = header_byte();
   DecodingVariables& vars = ctx_.vars;
-  ctx_.layer.picture_spatial_scalable = 1;
+  ctx_.layer.picture_spatial_scalable = true;
   vars.lower_layer_temporal_reference = read_field(10);
   reader_.skip_bits(1);  // marker
   vars.lower_layer_horizontal_offset = to_signed(read_field(15), 15);

@@ -30,7 +30,7 @@ inline constexpr std::array<uint8_t, 32> kNonLinearQuantiserScale = {
     24, 28, 32, 36, 40, 44, 48, 52, 56, 64, 72, 80, 88, 96, 104, 112};
 
 // The quantiser scale of a quantiser_scale_code in the current layer's mode.
-[[nodiscard]] constexpr int quantiser_scale_of(int code, int mpeg2, int q_scale_type) {
+[[nodiscard]] constexpr int quantiser_scale_of(int code, bool mpeg2, int q_scale_type) {
   if (!mpeg2) return code;
   return q_scale_type ? kNonLinearQuantiserScale[code & 31] : 2 * code;
 }

@@ -10,7 +10,7 @@ namespace tavik {
 
 // The values of a sequence header and its extensions, as coded.
 struct SequenceValues {
-  int mpeg2 = 0;
+  bool mpeg2 = false;
   int horizontal_size = 0;
   int vertical_size = 0;
   int aspect_ratio_information = 0;

@@ -266,7 +266,7 @@ TEST(PictureHeader, StoresTypeMotionRangesAndCodingExtension) {
                         v.back_vert_r_size, v.intra_dc_precision, v.picture_structure,
                         v.top_field_first, v.frame_pred_frame_dct, v.concealment_motion_vectors,
                         l.q_scale_type, v.intra_vlc_format, l.alternate_scan, v.repeat_first_field,
-                        v.progressive_frame, l.picture_spatial_scalable});
+                        v.progressive_frame, int{l.picture_spatial_scalable}});
   };
 
   ASSERT_EQ(rig.parser.read_headers(), 1);
