@@ -25,21 +25,27 @@ namespace tavik {
 namespace {
 
 // Measures the stream as the header parser walks it: the scanner measures up to each picture
-// start code and to the sequence end code, and labels each picture with the type last read.
+// start code and to the sequence end code, and labels each picture with the type last read;
+// the stream's description is kept from the headers.
 class MeasuringEvents final : public HeaderEvents {
  public:
-  MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store)
-      : scanner_(scanner), store_(store) {}
+  MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info)
+      : scanner_(scanner), store_(store), info_(info) {}
+  void header_read(const HeaderRecord& record) override { info_.header_read(record); }
   // The scanner labels the picture it has just measured with the type still held.
   void picture_start_code() override { scanner_.measure_picture(); }
   void picture_type_read(int picture_coding_type) override {
     store_.current_picture_type = picture_coding_type;
   }
-  void sequence_end_code() override { scanner_.measure_picture(); }
+  void sequence_end_code(int64_t byte, bool sequence_follows) override {
+    if (sequence_follows) info_.stopped_at = byte;
+    scanner_.measure_picture();
+  }
 
  private:
   StartCodeScanner& scanner_;
   AnalysisStore& store_;
+  StreamInfo& info_;
 };
 
 }  // namespace
@@ -52,7 +58,7 @@ class DecodingSession::Impl {
         listener_(listener),
         options_(std::move(options)),
         scanner_(store, messages),
-        events_(scanner_, store),
+        events_(scanner_, store, info_),
         ditherer_(options_.dither_kernels ? *options_.dither_kernels : fastest_dither_kernels()),
         spatial_(messages, options_.lower_layer_pattern,
                  options_.lower_layer_files ? *options_.lower_layer_files : disk_files_,
@@ -109,7 +115,7 @@ class DecodingSession::Impl {
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
     info_ = StreamInfo{};
-    parser_ = std::make_unique<HeaderParser>(*ctx_, events_, info_, options_.verbose_level,
+    parser_ = std::make_unique<HeaderParser>(*ctx_, events_, options_.verbose_level,
                                              options_.all_sequences);
     picture_decoder_ = std::make_unique<PictureDecoder>(*ctx_, *parser_);
     if (options_.threads > 1 && !options_.trace_enabled && options_.verbose_level == 0) {

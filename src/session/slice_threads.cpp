@@ -66,13 +66,12 @@ struct SliceThreads::Part {
 };
 
 struct SliceThreads::Worker {
-  Worker() : ctx(messages), headers(ctx, no_events, info, 0, false), decoder(ctx, headers) {}
+  Worker() : ctx(messages), headers(ctx, no_events, 0, false), decoder(ctx, headers) {}
 
   RecordedMessages messages;  // until a part is given
   DecoderContext ctx;
-  // The parts' parsers read slice headers only: they measure nothing and report nothing of use.
+  // The parts' parsers read slice headers only: they measure nothing.
   HeaderEvents no_events;
-  StreamInfo info;
   HeaderParser headers;
   PictureDecoder decoder;
   std::optional<MemoryInput> input;

@@ -94,7 +94,7 @@ void quant_matrix_extension(BitWriter& w, const std::array<std::optional<TestMat
   for (const auto& matrix : m) put_matrix(w, matrix);
 }
 
-void group_of_pictures(BitWriter& w) {
+void group_of_pictures(BitWriter& w, bool closed_gop) {
   w.start_code(0xB8);
   w.put(1, 1);   // drop_frame_flag
   w.put(1, 5);   // hours
@@ -102,8 +102,8 @@ void group_of_pictures(BitWriter& w) {
   w.put(1, 1);   // marker
   w.put(3, 6);   // seconds
   w.put(14, 6);  // pictures
-  w.put(1, 1);   // closed_gop
-  w.put(0, 1);   // broken_link
+  w.put(closed_gop, 1);
+  w.put(0, 1);  // broken_link
 }
 
 void picture_header(BitWriter& w, const PictureHeader& p) {

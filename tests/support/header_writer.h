@@ -57,7 +57,7 @@ struct LowerLayer {
 };
 // scalable_mode is the 2-bit code; code 1 (spatial) writes `lower`.
 void sequence_scalable_extension(BitWriter& w, int scalable_mode, const LowerLayer& lower = {});
-void group_of_pictures(BitWriter& w);
+void group_of_pictures(BitWriter& w, bool closed_gop = true);
 
 struct PictureHeader {
   int temporal_reference = 0;

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "decoder/syntax/decoder_state.h"
+#include "decoder/syntax/header_records.h"
 #include "input/video_origin.h"
 
 namespace tavik {
@@ -26,7 +26,7 @@ struct SequenceValues {
   int display_vertical_size = 0;
 };
 
-// What a walk over the stream's headers has seen. The header parser reports each header.
+// What a walk over the stream's headers has seen, from the records of the headers read.
 struct StreamInfo {
   Container container = Container::kElementary;
   uint64_t skipped_bytes = 0;  // bytes before the first sequence or pack header, not measured
@@ -43,13 +43,14 @@ struct StreamInfo {
   // sequence header followed it; -1 when none did.
   int64_t stopped_at = -1;
 
-  void sequence_header_read();
-  void sequence_end_read();
-  void group_read(bool closed_gop);
-  void picture_header_read();
-  void picture_coding_extension_read(const DecodingVariables& vars);
+  void header_read(const HeaderRecord& record);
 
  private:
+  void sequence_header_read(const HeaderRecord& h);
+  void sequence_extension_read(const HeaderRecord& h);
+  void picture_header_read();
+  void picture_coding_extension_read(const HeaderRecord& h);
+
   bool in_sequence_ = false;
   bool second_field_due_ = false;
 };

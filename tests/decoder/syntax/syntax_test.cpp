@@ -1,5 +1,3 @@
-#include "decoder/syntax/header_parser.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -11,7 +9,9 @@
 #include "base/fatal_error.h"
 #include "base/messages.h"
 #include "decoder/syntax/decoder_state.h"
+#include "decoder/syntax/header_parser.h"
 #include "decoder/syntax/scan_tables.h"
+#include "decoder/syntax/stream_info.h"
 #include "input/byte_input.h"
 #include "input/video_source.h"
 #include "support/header_writer.h"
@@ -22,17 +22,29 @@ namespace {
 using namespace test::header_writer;
 using Matrix = std::array<int, 64>;
 
-// Keeps the picture type the parser reports, as the session's store does.
-struct TypeEvents final : HeaderEvents {
+// Keeps what the parser reports: the picture type, as the session's store does, the stream's
+// description and a copy of every record.
+struct KeptEvents final : HeaderEvents {
+  void header_read(const HeaderRecord& record) override {
+    info.header_read(record);
+    records.push_back(record);
+  }
   void picture_type_read(int picture_coding_type) override { picture_type = picture_coding_type; }
   int picture_type = 0;
+  StreamInfo info;
+  std::vector<HeaderRecord> records;
 };
 
 // A header parser on bytes in memory.
 struct ParserRig {
-  explicit ParserRig(std::vector<uint8_t> stream, int verbose_level = 0)
-      : bytes(std::move(stream)), parser(ctx, events, info, verbose_level, false) {
+  explicit ParserRig(std::vector<uint8_t> stream, int verbose_level = 0, bool all_sequences = false)
+      : bytes(std::move(stream)), parser(ctx, events, verbose_level, all_sequences) {
     ctx.layer.reader.reset_reader(&source);
+  }
+
+  // Reads the whole stream, passing every picture's slices.
+  void read_all() {
+    while (parser.read_headers() == 1) pass_slices();
   }
 
   BitReader& reader() { return ctx.layer.reader; }
@@ -64,8 +76,7 @@ struct ParserRig {
   ElementarySource source{decoder_input};
   CollectedMessages messages;
   DecoderContext ctx{messages};
-  TypeEvents events;
-  StreamInfo info;
+  KeptEvents events;
   HeaderParser parser;
 };
 
@@ -543,6 +554,194 @@ TEST(PictureDisplayExtension, NumberOfOffsetsFollowsTheFrameStructure) {
     }
     EXPECT_EQ(count, offsets) << progressive << structure << repeat;
   }
+}
+
+// The element of a record with the standard's name; fails the test when it has none.
+const SyntaxElement& element_named(const HeaderRecord& record, std::string_view name) {
+  for (int i = 0; i < record.element_count(); ++i) {
+    if (record.spec().elements[i].name == name) return record.elements[i];
+  }
+  ADD_FAILURE() << record.spec().name << " has no " << name;
+  return record.elements[0];
+}
+
+TEST(Records, EveryHeaderWithEachElementWhereItsBitsLie) {
+  const auto intra = test_matrix(20);
+  BitWriter w;
+  std::vector<std::pair<HeaderKind, size_t>> starts;
+  const auto at = [&](HeaderKind kind) { starts.emplace_back(kind, here(w)); };
+  at(HeaderKind::kSequenceHeader);
+  sequence_header(w, 720, 576, intra);
+  at(HeaderKind::kSequenceExtension);
+  sequence_extension(w);
+  at(HeaderKind::kSequenceDisplayExtension);
+  sequence_display_extension(w, 1);
+  at(HeaderKind::kQuantMatrixExtension);
+  quant_matrix_extension(w, {std::nullopt, std::nullopt, intra, std::nullopt});
+  at(HeaderKind::kGroupOfPictures);
+  group_of_pictures(w, false);
+  at(HeaderKind::kUserData);
+  w.start_code(0xB2);
+  w.put(0x414243, 24);
+  at(HeaderKind::kPictureHeader);
+  picture_header(w, {.type = 2, .forward_f_code = 3, .extra_information = {7, 8}});
+  at(HeaderKind::kPictureCodingExtension);
+  picture_coding_extension(w, {.repeat_first_field = 1, .composite_display = true});
+  at(HeaderKind::kPictureDisplayExtension);
+  picture_display_extension(w, {{-5, 7}, {300, -300}, {0, -32768}});
+  at(HeaderKind::kCopyrightExtension);
+  extension(w, 4);
+  w.put(1, 1);         // copyright_flag
+  w.put(9, 8);         // copyright_identifier
+  w.put(0, 1 + 7);     // original_or_copy, reserved
+  w.put(1, 1);         // marker
+  w.put(0xABCDE, 20);  // copyright_number_1
+  w.put(1, 1);
+  w.put(5, 22);
+  w.put(1, 1);
+  w.put(0x3FFFFF, 22);
+  at(HeaderKind::kSliceHeader);
+  w.start_code(0x01);
+  w.put(12, 5);  // quantiser_scale_code
+  w.put(1, 1);   // intra_slice_flag
+  w.put(1, 1 + 7);
+  w.put(0x1FF, 9);  // one byte of extra information
+  w.put(0, 1);
+  w.put(0x5A5A, 16);
+  at(HeaderKind::kSequenceEnd);
+  sequence_end(w);
+
+  ParserRig rig(w.bytes());
+  ASSERT_EQ(rig.parser.read_headers(), 1);
+  rig.enter_slice();
+  (void)rig.parser.read_slice_header(kFirstSliceStartCode);
+  rig.pass_slices();
+  ASSERT_EQ(rig.parser.read_headers(), 0);
+  EXPECT_EQ(rig.messages.err_text, "reserved extension start code ID 4\n");
+
+  const auto& records = rig.events.records;
+  ASSERT_EQ(records.size(), starts.size());
+  for (size_t r = 0; r < records.size(); ++r) {
+    const HeaderRecord& record = records[r];
+    SCOPED_TRACE(record.spec().name);
+    EXPECT_EQ(record.kind, starts[r].first);
+    EXPECT_EQ(record.bit_offset, int64_t(8 * starts[r].second));
+    // Every bit from the start code on belongs to one element present, in stream order.
+    int64_t next = record.bit_offset;
+    for (const SyntaxElement& element : record.elements) {
+      if (element.bits == 0) continue;
+      EXPECT_EQ(element.bit_offset, next);
+      next = element.bit_offset + element.bits;
+    }
+    EXPECT_EQ(record.bit_end, next);
+  }
+
+  struct Value {
+    HeaderKind kind;
+    std::string_view element;
+    int value;
+  };
+  const Value values[] = {
+      {HeaderKind::kSequenceHeader, "sequence_header_code", 0x1B3},
+      {HeaderKind::kSequenceHeader, "horizontal_size_value", 720},
+      {HeaderKind::kSequenceHeader, "frame_rate_code", 3},
+      {HeaderKind::kSequenceHeader, "intra_quantiser_matrix", 0},  // its slot
+      {HeaderKind::kSequenceExtension, "extension_start_code_identifier", 1},
+      {HeaderKind::kSequenceExtension, "low_delay", 1},
+      {HeaderKind::kQuantMatrixExtension, "chroma_intra_quantiser_matrix", 2},
+      {HeaderKind::kGroupOfPictures, "time_code_pictures", 14},
+      {HeaderKind::kGroupOfPictures, "closed_gop", 0},
+      {HeaderKind::kUserData, "user_data", 3},  // bytes
+      {HeaderKind::kPictureHeader, "picture_coding_type", 2},
+      {HeaderKind::kPictureHeader, "vbv_delay", 0xFFFF},
+      {HeaderKind::kPictureHeader, "forward_f_code", 3},
+      {HeaderKind::kPictureHeader, "extra_information_picture", 2},  // bytes
+      {HeaderKind::kPictureCodingExtension, "f_code[1][1]", 4},
+      {HeaderKind::kPictureCodingExtension, "sub_carrier_phase", 200},
+      {HeaderKind::kPictureDisplayExtension, "frame_centre_vertical_offset[2]", -32768},
+      {HeaderKind::kCopyrightExtension, "copyright_number_1", 0xABCDE},
+      {HeaderKind::kCopyrightExtension, "copyright_number_3", 0x3FFFFF},
+      {HeaderKind::kSliceHeader, "quantiser_scale_code", 12},
+      {HeaderKind::kSliceHeader, "extra_information_slice", 1},
+  };
+  for (const Value& v : values) {
+    const auto record = std::find_if(records.begin(), records.end(),
+                                     [&](const HeaderRecord& r) { return r.kind == v.kind; });
+    ASSERT_NE(record, records.end());
+    EXPECT_EQ(element_named(*record, v.element).value, v.value) << v.element;
+  }
+  // Absent elements: the backward vectors of a P picture, the slice's position extension.
+  EXPECT_EQ(element_named(records[6], "backward_f_code").bits, 0u);
+  EXPECT_EQ(element_named(records[10], "slice_vertical_position_extension").bits, 0u);
+  // The matrices as coded, in zigzag order.
+  for (int i = 0; i < 64; ++i) {
+    EXPECT_EQ(records[0].matrices[0][i], intra.transmitted[i]);
+    EXPECT_EQ(records[3].matrices[2][i], intra.transmitted[i]);
+  }
+}
+
+struct FieldCase {
+  int progressive_sequence;
+  int picture_structure;
+  int top_field_first;
+  int repeat_first_field;
+  int progressive_frame;
+  int64_t fields;  // shown
+  int64_t top_first, bottom_first;
+};
+
+// Display time in fields and field order, picture by picture (ISO/IEC 13818-2 6.3.10).
+TEST(StreamInfo, FieldsShownAndFieldOrder) {
+  const FieldCase cases[] = {
+      {1, 3, 0, 0, 1, 2, 0, 0},  // progressive sequence: once
+      {1, 3, 0, 1, 1, 4, 0, 0},  // twice
+      {1, 3, 1, 1, 1, 6, 0, 0},  // three times
+      {0, 3, 1, 0, 0, 2, 1, 0},  // interlaced frame, top first
+      {0, 3, 0, 1, 1, 3, 0, 0},  // progressive frame, first field repeated (3:2 pull-down)
+      {0, 3, 0, 0, 0, 2, 0, 1}, {0, 2, 0, 0, 0, 1, 0, 1},  // a bottom field first, then its pair
+  };
+  for (const FieldCase& c : cases) {
+    BitWriter w;
+    sequence_header(w, 720, 576);
+    sequence_extension(w, {.progressive_sequence = c.progressive_sequence});
+    const int pictures = c.picture_structure == 3 ? 1 : 2;
+    for (int i = 0; i < pictures; ++i) {
+      picture_header(w, {.type = 1});
+      picture_coding_extension(
+          w, {.picture_structure = i == 0 ? c.picture_structure : 3 - c.picture_structure,
+              .top_field_first = c.top_field_first,
+              .repeat_first_field = c.repeat_first_field,
+              .progressive_frame = c.progressive_frame});
+    }
+    sequence_end(w);
+    ParserRig rig(w.bytes());
+    rig.read_all();
+    const StreamInfo& info = rig.events.info;
+    EXPECT_EQ(info.fields, c.fields * pictures) << c.picture_structure << c.repeat_first_field;
+    EXPECT_EQ(info.top_field_first, c.top_first);
+    EXPECT_EQ(info.bottom_field_first, c.bottom_first);
+  }
+}
+
+TEST(StreamInfo, SequencesGopsAndMpeg1Pictures) {
+  BitWriter w;
+  sequence_header(w, 352, 288);
+  group_of_pictures(w, true);
+  picture_header(w, {.type = 1});
+  sequence_header(w, 352, 288);  // repeated within the sequence
+  group_of_pictures(w, false);
+  picture_header(w, {.type = 1});
+  sequence_end(w);
+  sequence_header(w, 352, 288);
+  sequence_end(w);
+  ParserRig rig(w.bytes(), 0, true);
+  rig.read_all();
+  const StreamInfo& info = rig.events.info;
+  EXPECT_EQ(info.sequences, 2);
+  EXPECT_EQ(info.closed_gops, 1);
+  EXPECT_EQ(info.open_gops, 1);
+  EXPECT_EQ(info.pictures, 2);
+  EXPECT_EQ(info.fields, 4);
 }
 
 }  // namespace
