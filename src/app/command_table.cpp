@@ -53,6 +53,11 @@ constexpr std::array kCommandTexts = {
                 "Muestra la información, el número de versión y los créditos del programa",
                 "Acerca de"},
     CommandText{Command::kPrint, "Print...", nullptr, "Imprime el documento activo", "Imprimir"},
+    CommandText{Command::kTrueColour, "True colour", nullptr,
+                "Show the decoded picture in true colour instead of the dithered palette", nullptr},
+    CommandText{Command::kDecodingOptions, "Decoding options...", nullptr, nullptr, nullptr},
+    CommandText{Command::kExportPng, "Export picture as PNG...", nullptr, nullptr, nullptr},
+    CommandText{Command::kExportSvg, "Export picture as SVG...", nullptr, nullptr, nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -85,6 +90,7 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowFrame:
     case Command::kShowSlice:
     case Command::kToolbar:
+    case Command::kTrueColour:
       return true;
     default:
       return false;

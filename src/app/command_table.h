@@ -35,6 +35,10 @@ enum class Command {
   kArrangeIcons = 57649,
   kAbout = 57664,
   kPrint = 57607,
+  kTrueColour = 32811,
+  kDecodingOptions = 32812,
+  kExportPng = 32813,
+  kExportSvg = 32814,
 };
 
 // Stands for a separator in the toolbar's layout.

@@ -10,7 +10,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QProgressDialog>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -21,15 +20,14 @@
 #include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
 #include "app/save_information_dialog.h"
-#include "render/scene_painter.h"
 #include "results/summary.h"
-#include "views/analysis_placeholder_view.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/information_list_view.h"
 #include "views/statistics_dialog.h"
 #include "views/statistics_view.h"
 #include "views/video_view.h"
+#include "views/window_title.h"
 
 namespace tavik::gui {
 
@@ -88,14 +86,19 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
       dialogs_(dialogs),
       messages_(std::make_unique<WindowMessages>(*this)),
       controller_(store, *messages_, *this),
-      commands_(this) {
+      commands_(this),
+      mdi_(new QMdiArea(this)),
+      output_(*mdi_, dialogs, controller_, *this),
+      measure_(controller_, *this) {
   setWindowTitle(QStringLiteral("Tavik"));
   setAcceptDrops(true);
-  mdi_ = new QMdiArea(this);
   setCentralWidget(mdi_);
   // The status bar exists but is never shown.
   statusBar()->showMessage(QStringLiteral("Preparado"));
   statusBar()->hide();
+  controller_.set_true_colour(settings_.true_colour());
+  controller_.set_decoding_options(settings_.lower_layer_pattern().toStdString(),
+                                   settings_.decoding_threads());
   build_toolbar();
   build_menus();
   connect_commands();
@@ -122,8 +125,7 @@ void MainWindow::build_toolbar() {
 }
 
 void MainWindow::build_menus() {
-  const auto menu = [this](const QString& title, std::initializer_list<Command> items,
-                           QList<QMenu*>& set) {
+  const auto menu = [this](const QString& title, const QList<Command>& items, QList<QMenu*>& set) {
     auto* m = new QMenu(title, this);
     for (Command command : items) {
       if (command == kSeparator) {
@@ -135,15 +137,6 @@ void MainWindow::build_menus() {
     set.append(m);
     return m;
   };
-  true_colour_action_ = new QAction(QStringLiteral("True colour"), this);
-  true_colour_action_->setCheckable(true);
-  true_colour_action_->setChecked(settings_.true_colour());
-  true_colour_action_->setStatusTip(
-      QStringLiteral("Show the decoded picture in true colour instead of the dithered palette"));
-  controller_.set_true_colour(settings_.true_colour());
-  controller_.set_decoding_options(settings_.lower_layer_pattern().toStdString(),
-                                   settings_.decoding_threads());
-
   for (QList<QMenu*>* set : {&no_document_menus_, &document_menus_}) {
     const bool documents = set == &document_menus_;
     QMenu* file = menu(QStringLiteral("File"), {Command::kOpen}, *set);
@@ -154,23 +147,9 @@ void MainWindow::build_menus() {
     }
     file->addSeparator();
     file->addAction(commands_[Command::kExit]);
-    QMenu* view = menu(QStringLiteral("View"), {Command::kToolbar}, *set);
-    view->addAction(true_colour_action_);
-    view->addAction(QStringLiteral("Decoding options..."), this, &MainWindow::configure_decoding);
-    if (documents) {
-      view->addSeparator();
-      for (const bool svg : {false, true}) {
-        const QString text = svg ? QStringLiteral("Export picture as SVG...")
-                                 : QStringLiteral("Export picture as PNG...");
-        view->addAction(text, [this, svg] {
-          QMdiSubWindow* active = mdi_->activeSubWindow();
-          if (active == nullptr) return;
-          if (auto* exportable = dynamic_cast<ExportableView*>(active->widget())) {
-            exportable->export_picture(svg);
-          }
-        });
-      }
-    }
+    QList<Command> view = {Command::kToolbar, Command::kTrueColour, Command::kDecodingOptions};
+    if (documents) view << kSeparator << Command::kExportPng << Command::kExportSvg;
+    menu(QStringLiteral("View"), view, *set);
     if (documents) {
       menu(QStringLiteral("Control"),
            {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
@@ -242,7 +221,7 @@ void MainWindow::connect_commands() {
   on(Command::kPlayFrame, [this] { controller_.play_frame(); });
   on(Command::kPause, [this] { controller_.pause(); });
   on(Command::kGoToBeginning, [this] { controller_.go_to_beginning(); });
-  on(Command::kMeasureWholeFile, [this] { measure_whole_file(); });
+  on(Command::kMeasureWholeFile, [this] { measure_.start(); });
   on(Command::kFilterI, [this] { controller_.toggle_filter(kIPicture); });
   on(Command::kFilterP, [this] { controller_.toggle_filter(kPPicture); });
   on(Command::kFilterB, [this] { controller_.toggle_filter(kBPicture); });
@@ -253,15 +232,17 @@ void MainWindow::connect_commands() {
   on(Command::kShowFrame, [this] { controller_.toggle_show(WindowKind::kFrameChart); });
   on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
   on(Command::kSummary, [this] { show_summary(); });
-  on(Command::kStatistics, [this] { run_statistics(view_state_.statistics.source); });
+  on(Command::kStatistics, [this] { run_statistics(); });
   on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
   on(Command::kMosaic, [this] { mdi_->tileSubWindows(); });
   on(Command::kArrangeIcons, [this] { arrange_icons(); });
   on(Command::kAbout, [this] { dialogs_.show_about(this); });
-  on(Command::kPrint, [this] { print_active_view(); });
+  on(Command::kPrint, [this] { output_.print_active(); });
+  on(Command::kTrueColour, [this](bool checked) { set_true_colour(checked); });
+  on(Command::kDecodingOptions, [this] { configure_decoding(); });
+  on(Command::kExportPng, [this] { output_.export_active(false); });
+  on(Command::kExportSvg, [this] { output_.export_active(true); });
   connect(toolbar_, &QToolBar::visibilityChanged, this, [this] { update_actions(); });
-  connect(true_colour_action_, &QAction::toggled, this,
-          [this](bool shown) { set_true_colour(shown); });
 }
 
 void MainWindow::update_actions() {
@@ -278,6 +259,8 @@ void MainWindow::update_actions() {
   set(Command::kPause, state.file_loaded && state.playing);
   set(Command::kGoToBeginning, state.file_loaded && !state.measuring);
   set(Command::kMeasureWholeFile, idle);
+  set(Command::kExportPng, output_.can_export());
+  set(Command::kExportSvg, output_.can_export());
   for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics}) {
     set(command, state.file_loaded);
   }
@@ -288,6 +271,7 @@ void MainWindow::update_actions() {
   commands_[Command::kShowGop]->setChecked(state.show_gop_chart);
   commands_[Command::kShowSlice]->setChecked(state.show_slice_chart);
   commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
+  commands_[Command::kTrueColour]->setChecked(settings_.true_colour());
 
   const bool documents = !mdi_->subWindowList().isEmpty();
   if (documents != document_menus_shown_) show_menus(documents);
@@ -347,7 +331,7 @@ void MainWindow::post_measure_progress(int percent) {
   QMetaObject::invokeMethod(
       this,
       [this, percent] {
-        if (measure_progress_ != nullptr) measure_progress_->setValue(percent);
+        measure_.show_progress(percent);
         repaint_analysis_windows();
       },
       Qt::QueuedConnection);
@@ -357,28 +341,11 @@ void MainWindow::post_measure_done(bool /*completed*/) {
   QMetaObject::invokeMethod(
       this,
       [this] {
-        if (measure_progress_ != nullptr) {
-          measure_progress_->deleteLater();
-          measure_progress_ = nullptr;
-        }
+        measure_.finish();
         repaint_analysis_windows();
         update_actions();
       },
       Qt::QueuedConnection);
-}
-
-// A progress window that does not block: the walk runs on a thread of its own.
-void MainWindow::measure_whole_file() {
-  if (measure_progress_ != nullptr) return;
-  measure_progress_ = new QProgressDialog(QStringLiteral("Measuring the whole file..."),
-                                          QStringLiteral("Cancel"), 0, 100, this);
-  measure_progress_->setWindowModality(Qt::WindowModal);
-  measure_progress_->setMinimumDuration(0);
-  measure_progress_->setAutoClose(false);
-  measure_progress_->setAutoReset(false);
-  connect(measure_progress_, &QProgressDialog::canceled, this,
-          [this] { controller_.cancel_measuring(); });
-  controller_.measure_whole_file();
 }
 
 void MainWindow::repaint_analysis_windows() {
@@ -409,9 +376,10 @@ QWidget* MainWindow::make_view(WindowKind kind) {
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
     case WindowKind::kStatistics:
       return new StatisticsView(store_, view_state_, *this);
-    default:
-      return new AnalysisPlaceholderView(kind, store_);
+    case WindowKind::kVideo:
+      break;
   }
+  return nullptr;  // the video window is made by the file opening
 }
 
 void MainWindow::show_information(const QString& text) {
@@ -422,8 +390,8 @@ void MainWindow::open_if_closed(WindowKind kind) {
   if (windows_of(kind).isEmpty()) open_window(kind);
 }
 
-void MainWindow::run_statistics(StatSource source) {
-  StatisticsDialog dialog(source, dialogs_, this);
+void MainWindow::run_statistics() {
+  StatisticsDialog dialog(view_state_.statistics.source, dialogs_, this);
   if (!dialogs_.run_dialog(dialog)) return;
   view_state_.statistics = dialog.fields();
   view_state_.statistics_histogram = true;
@@ -446,13 +414,7 @@ void MainWindow::chosen_frame_changed() {
 }
 
 void MainWindow::export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) {
-  const QString name = dialogs_.save_file_name(
-      this, {svg ? QStringLiteral("SVG Images (*.svg)") : QStringLiteral("PNG Images (*.png)")},
-      svg ? QStringLiteral("svg") : QStringLiteral("png"), QFileInfo(input_path()).absolutePath());
-  if (name.isEmpty()) return;
-  if (!save_scene(scene, size, name, font(), scroll)) {
-    show_message(MessageIcon::kStop, QStringLiteral("Cannot write %1").arg(name));
-  }
+  output_.export_scene(scene, size, scroll, svg);
 }
 
 bool MainWindow::playing() const {
@@ -516,7 +478,7 @@ void MainWindow::play_once_shown() {
 
 void MainWindow::open_video_window(const QString& path) {
   auto* view = new VideoView(controller_);
-  view->set_true_colour(true_colour_action_->isChecked());
+  view->set_true_colour(settings_.true_colour());
   DocumentWindow* window = add_window(WindowKind::kVideo, view);
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
@@ -612,13 +574,6 @@ void MainWindow::save_information() {
   controller_.pause();
   SaveInformationDialog dialog(store_, controller_.input_path(), dialogs_, this);
   dialogs_.run_dialog(dialog);
-}
-
-void MainWindow::print_active_view() {
-  QMdiSubWindow* active = mdi_->activeSubWindow();
-  if (active != nullptr && active->widget() != nullptr) {
-    dialogs_.print_preview(this, active->widget());
-  }
 }
 
 void MainWindow::set_true_colour(bool on) {

@@ -9,12 +9,13 @@
 #include "analysis/analysis_store.h"
 #include "app/app_settings.h"
 #include "app/command_table.h"
+#include "app/measure_progress.h"
+#include "app/view_output.h"
 #include "playback/playback_controller.h"
 #include "views/dialog_service.h"
 #include "views/view_actions.h"
 
 class QMdiArea;
-class QProgressDialog;
 class QMdiSubWindow;
 class QMenu;
 class QToolBar;
@@ -41,7 +42,6 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   [[nodiscard]] PlaybackController& controller() { return controller_; }
   [[nodiscard]] QMdiArea* mdi_area() const { return mdi_; }
   [[nodiscard]] QList<DocumentWindow*> windows_of(WindowKind kind) const;
-  [[nodiscard]] bool document_menus_shown() const { return document_menus_shown_; }
   // Sets every enabled and checked state from the application's state.
   void update_actions();
 
@@ -58,7 +58,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   // ViewActions
   void show_information(const QString& text) override;
   void open_if_closed(WindowKind kind) override;
-  void run_statistics(StatSource source) override;
+  void run_statistics() override;
   void chosen_frame_changed() override;
   [[nodiscard]] bool playing() const override;
   void export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) override;
@@ -86,14 +86,12 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void close_analysis_windows();
   void arrange_icons();
   void show_summary();
-  void measure_whole_file();
   void repaint_analysis_windows();
   void repaint_windows(WindowKind kind);
   [[nodiscard]] QWidget* make_view(WindowKind kind);
   void configure_chart(WindowKind chart);
   [[nodiscard]] int32_t minimum_y_limit(WindowKind chart) const;
   void save_information();
-  void print_active_view();
   void set_true_colour(bool on);
   void configure_decoding();
   void show_message(MessageIcon icon, const QString& text);
@@ -105,10 +103,10 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   PlaybackController controller_;
   ViewState view_state_;
   CommandTable commands_;
-  QAction* true_colour_action_ = nullptr;
-  QMdiArea* mdi_ = nullptr;
+  QMdiArea* mdi_;
+  ViewOutput output_;
+  MeasureProgress measure_;
   QToolBar* toolbar_ = nullptr;
-  QProgressDialog* measure_progress_ = nullptr;
   QList<QMenu*> no_document_menus_;
   QList<QMenu*> document_menus_;
   QList<QMenu*> recent_menus_;

@@ -59,19 +59,6 @@ const ChartSettings& settings_of(ChartKind kind, const StoreData& data) {
   return data.slice_chart;
 }
 
-std::string title_of(ChartKind kind, const StoreData& data) {
-  switch (kind) {
-    case ChartKind::kFrame:
-      return data.last_frame < 0 ? "Bytes/frame"
-                                 : "Bytes/frame. Frame: " + std::to_string(data.last_frame);
-    case ChartKind::kGop:
-      return data.open_gop < 0 ? "Bytes/gop" : "Bytes/gop. Gop: " + std::to_string(data.open_gop);
-    case ChartKind::kSlice:
-      break;
-  }
-  return "Bytes/Slices";
-}
-
 bool drawn(ChartKind kind, const StoreData& data) {
   switch (kind) {
     case ChartKind::kFrame:
@@ -209,6 +196,19 @@ void add_bars(ChartScene& scene, ChartKind kind, const Bars& bars, int64_t bar_w
 
 }  // namespace
 
+std::string chart_title(ChartKind kind, const StoreData& data) {
+  switch (kind) {
+    case ChartKind::kFrame:
+      return data.last_frame < 0 ? "Bytes/frame"
+                                 : "Bytes/frame. Frame: " + std::to_string(data.last_frame);
+    case ChartKind::kGop:
+      return data.open_gop < 0 ? "Bytes/gop" : "Bytes/gop. Gop: " + std::to_string(data.open_gop);
+    case ChartKind::kSlice:
+      break;
+  }
+  return "Bytes/Slices";
+}
+
 EntryRange chosen_entries(const StoreData& data, const ChosenFrame& chosen) {
   const auto entries = int64_t(valid_entries(data.slice_bytes, data.slice_count).size());
   const int64_t first = std::clamp<int64_t>(chosen.first_slice, 0, entries);
@@ -227,7 +227,7 @@ BarChart build_bar_chart(ChartKind kind, const StoreData& data, const ChosenFram
                          const ChartWindow& window, const TextMetrics& metrics) {
   BarChart chart;
   ChartScene& scene = chart.scene;
-  scene.title = title_of(kind, data);
+  scene.title = chart_title(kind, data);
   chart.next_x_extent = window.x_extent;
   const int baseline = window.height - 70;
   const int64_t rows = chart_rows(window.height);

@@ -58,6 +58,10 @@ struct BarChart {
                                        const ChosenFrame& chosen, const ChartWindow& window,
                                        const TextMetrics& metrics);
 
+// The window title: "Bytes/frame. Frame: %u", "Bytes/gop. Gop: %u" (without the number while
+// nothing is measured) or "Bytes/Slices".
+[[nodiscard]] std::string chart_title(ChartKind kind, const StoreData& data);
+
 // In Automatic mode, keeps the limit the chart used (and the chosen frame's largest slice).
 void apply_chart_limits(ChartKind kind, const BarChart& chart, StoreData& data);
 

@@ -163,7 +163,9 @@ void BarChartView::mousePressEvent(QMouseEvent* event) {
       actions_.open_if_closed(list_of(kind_));
       break;
     case HitKind::kStatistics:
-      actions_.run_statistics(source_of(kind_));
+      // The chart's source stays chosen even when the dialog is cancelled.
+      state_.statistics.source = source_of(kind_);
+      actions_.run_statistics();
       break;
     case HitKind::kBar: {
       const std::string text = store_.read(

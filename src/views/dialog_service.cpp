@@ -15,6 +15,15 @@
 
 namespace tavik::gui {
 
+QString about_text() {
+  return QStringLiteral(
+             "<b>Tavik</b> %1<br>Analyser of MPEG-1 and MPEG-2 video<br><br>"
+             "Design and development: the Tavik developers<br>"
+             "Coordination: the Tavik project<br>"
+             "Made for video engineers, broadcasters and students")
+      .arg(QCoreApplication::applicationVersion());
+}
+
 void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString& text) {
   const QMessageBox::Icon box_icon = icon == MessageIcon::kNone          ? QMessageBox::NoIcon
                                      : icon == MessageIcon::kInformation ? QMessageBox::Information
@@ -57,12 +66,7 @@ void ModalDialogs::show_about(QWidget* parent) {
   dialog.setWindowTitle(QStringLiteral("About Tavik..."));
   auto* icon = new QLabel(&dialog);
   icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-  auto* text =
-      new QLabel(QStringLiteral("<b>Tavik</b> 1.0<br>Analyser of MPEG-1 and MPEG-2 video<br><br>"
-                                "Design and development: the Tavik developers<br>"
-                                "Coordination: the Tavik project<br>"
-                                "Made for video engineers, broadcasters and students"),
-                 &dialog);
+  auto* text = new QLabel(about_text(), &dialog);
   auto* buttons = new QDialogButtonBox(&dialog);
   QPushButton* accept = buttons->addButton(QStringLiteral("Aceptar"), QDialogButtonBox::AcceptRole);
   accept->setDefault(true);

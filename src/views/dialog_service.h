@@ -29,6 +29,10 @@ class DialogService {
   virtual void print_preview(QWidget* parent, QWidget* view) = 0;
 };
 
+// The About box's text: the program's name and the application's version, what it is, and
+// the credits.
+[[nodiscard]] QString about_text();
+
 // The real modal windows.
 class ModalDialogs final : public DialogService {
  public:

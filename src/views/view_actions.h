@@ -35,8 +35,9 @@ class ViewActions {
   virtual ~ViewActions() = default;
   virtual void show_information(const QString& text) = 0;
   virtual void open_if_closed(WindowKind kind) = 0;
-  // The Statistics command, its source preset by the chart that asks.
-  virtual void run_statistics(StatSource source) = 0;
+  // The Statistics command; its dialog opens on the source in ViewState::statistics, which a
+  // chart's Statistics box sets to its own before asking.
+  virtual void run_statistics() = 0;
   // Another frame was chosen: the Bytes/slice chart opens or repaints, the Slices list repaints.
   virtual void chosen_frame_changed() = 0;
   [[nodiscard]] virtual bool playing() const = 0;

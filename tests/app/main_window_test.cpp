@@ -1,5 +1,5 @@
 // The main window on the offscreen platform: command states, file opening and closing, the
-// video window, and the message boxes (answered by a script).
+// video window, the message boxes (answered by a script) and the program's version.
 #include "app/main_window.h"
 
 #include <gtest/gtest.h>
@@ -25,10 +25,12 @@
 #include <map>
 #include <set>
 
+#include "app/application_identity.h"
 #include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
 #include "gui_support/scripted_dialogs.h"
 #include "results/report_files.h"
+#include "support/cli_run.h"
 #include "support/stream_tools.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
@@ -237,13 +239,58 @@ TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   window->mdi_area()->setActiveSubWindow(window->windows_of(WindowKind::kStatistics).constFirst());
   const QString png = temp.filePath(QStringLiteral("statistics.png"));
   dialogs.save_answers = {png};
-  for (QAction* item : window->findChildren<QAction*>()) {
-    if (item->text() == "Export picture as PNG...") {
-      item->trigger();
-      break;
-    }
-  }
+  action(Command::kExportPng)->trigger();
   EXPECT_FALSE(QImage(png).isNull());
+}
+
+// Export is offered while a chart or the statistics is the active window, and only then.
+TEST_F(MainWindowTest, ExportIsEnabledOnlyWhileAChartOrTheStatisticsIsActive) {
+  open_sample();
+  const std::pair<WindowKind, bool> cases[] = {
+      {WindowKind::kVideo, false},     {WindowKind::kFrameChart, true},
+      {WindowKind::kFrameList, false}, {WindowKind::kGopChart, true},
+      {WindowKind::kStatistics, true}, {WindowKind::kSliceList, false},
+  };
+  for (const auto& [kind, exportable] : cases) {
+    if (window->windows_of(kind).isEmpty()) window->open_window(kind);
+    window->mdi_area()->setActiveSubWindow(window->windows_of(kind).constFirst());
+    EXPECT_EQ(action(Command::kExportPng)->isEnabled(), exportable) << index_of(kind);
+    EXPECT_EQ(action(Command::kExportSvg)->isEnabled(), exportable) << index_of(kind);
+  }
+  window->mdi_area()->setActiveSubWindow(nullptr);
+  EXPECT_FALSE(enabled(Command::kExportPng));
+}
+
+// The Statistics box of the Bytes/frame chart chooses frames for good: the Statistics command
+// opens on frames again after the box's dialog was cancelled.
+TEST_F(MainWindowTest, AChartsStatisticsBoxKeepsItsSourceWhenTheDialogIsCancelled) {
+  open_sample();
+  auto* chart = static_cast<QAbstractScrollArea*>(
+      window->windows_of(WindowKind::kFrameChart).constFirst()->widget());
+  chart->viewport()->repaint();
+  QList<int> sources;
+  dialogs.dialog_script = [&sources](QDialog& dialog) {
+    const auto radios = dialog.findChildren<QRadioButton*>();
+    for (int i = 0; i < radios.size(); ++i) {
+      if (radios[i]->isChecked()) sources << i;
+    }
+  };
+  const QPointF box(150, chart->height() - 70 + 40);
+  QMouseEvent click(QEvent::MouseButtonPress, box, chart->viewport()->mapToGlobal(box),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(chart->viewport(), &click);
+  action(Command::kStatistics)->trigger();
+  EXPECT_EQ(sources, (QList<int>{1, 1}));
+  EXPECT_TRUE(window->windows_of(WindowKind::kStatistics).isEmpty());
+}
+
+// A new chart's title has no number while nothing is measured, before its first paint too.
+TEST_F(MainWindowTest, ANewChartTitleShowsNoNumberBeforeAnythingIsMeasured) {
+  for (const auto& [kind, title] : {std::pair{WindowKind::kFrameChart, "Bytes/frame"},
+                                    std::pair{WindowKind::kGopChart, "Bytes/gop"}}) {
+    window->open_window(kind);
+    EXPECT_EQ(window->windows_of(kind).constFirst()->windowTitle().toStdString(), title);
+  }
 }
 
 TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {
@@ -421,6 +468,16 @@ TEST_F(MainWindowTest, ExportsAPictureAsPngOrSvg) {
   EXPECT_EQ(dialogs.save_suffix, "png");
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(dialogs.messages[0].text.startsWith("Cannot write"));
+}
+
+// Both programs tell one version: the desktop's (its --version and About box) and the
+// command line's.
+TEST(ProgramVersion, TheDesktopAndTheCommandLineTellTheSameVersion) {
+  describe_application();
+  const QString version = QCoreApplication::applicationVersion();
+  EXPECT_FALSE(version.isEmpty());
+  EXPECT_EQ(test::run_cli("--version").out, "tavik-cli " + version.toStdString() + "\n");
+  EXPECT_TRUE(about_text().startsWith("<b>Tavik</b> " + version + "<br>"));
 }
 
 }  // namespace
