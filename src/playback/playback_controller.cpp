@@ -82,23 +82,38 @@ PlaybackController::PlaybackController(AnalysisStore& store, Messages& messages,
 }
 
 PlaybackController::~PlaybackController() {
-  set_flag(video_closed_, true);
-  set_flag(stop_requested_, true);
+  apply(PlaybackEvent::kVideoClosed);
   cancel_measuring();
   join_worker();
   store_.set_gop_closed_callback({});
 }
 
+PlaybackStatus PlaybackController::status() const {
+  std::lock_guard lock(state_mutex_);
+  return status_;
+}
+
+bool PlaybackController::apply(PlaybackEvent event) {
+  {
+    std::lock_guard lock(state_mutex_);
+    const std::optional<PlaybackStatus> next = next_status(status_, event);
+    if (!next) return false;
+    status_ = *next;
+  }
+  state_changed_.notify_all();
+  return true;
+}
+
 void PlaybackController::set_flag(Flag& flag, bool value) {
   {
-    std::lock_guard lock(flags_mutex_);
+    std::lock_guard lock(state_mutex_);
     flag = value;
   }
-  flags_changed_.notify_all();
+  state_changed_.notify_all();
 }
 
 void PlaybackController::clear_input() {
-  file_loaded_ = false;
+  apply(PlaybackEvent::kFileCleared);
   windows_.post_state_changed();
 }
 
@@ -109,7 +124,7 @@ void PlaybackController::set_input(const std::string& path) {
   }
   store_.set_filters(false, false, false);
   for (auto& flag : show_preference_) flag = true;
-  file_loaded_ = true;
+  apply(PlaybackEvent::kFileChosen);
   windows_.post_state_changed();
 }
 
@@ -121,11 +136,7 @@ std::string PlaybackController::input_path() const {
 void PlaybackController::video_view_created() {
   done_[index_of(WindowKind::kVideo)] = true;
   ready_[index_of(WindowKind::kVideo)] = true;
-  stop_requested_ = false;
-  session_open_ = false;
-  playing_ = false;
-  video_shown_ = false;
-  set_flag(video_closed_, false);
+  apply(PlaybackEvent::kVideoCreated);
 }
 
 bool PlaybackController::first_paint() {
@@ -133,27 +144,20 @@ bool PlaybackController::first_paint() {
   {
     std::lock_guard lock(decode_mutex_);
     restart();
-    opened = session_open_;
+    opened = status().session_open();
     if (opened) {
       step();
       step();
     }
   }
-  video_shown_ = true;
+  apply(PlaybackEvent::kVideoShown);
   return opened;
 }
 
 void PlaybackController::close_video() {
-  set_flag(video_closed_, true);
+  apply(PlaybackEvent::kVideoClosed);
   window_open_[index_of(WindowKind::kFrameChart)] = false;
   window_open_[index_of(WindowKind::kFrameList)] = false;
-  file_loaded_ = false;
-  playing_ = false;
-  continuous_play_ = false;
-  session_started_ = false;
-  session_open_ = false;
-  video_shown_ = false;
-  set_flag(stop_requested_, false);
   cancel_measuring();
   join_worker();
   {
@@ -170,75 +174,66 @@ void PlaybackController::close_video() {
 }
 
 void PlaybackController::play() {
-  if (!file_loaded_ || measuring_) return;
-  if (playing_) {
+  const PlaybackStatus now = status();
+  if (!now.file_loaded() || now.measuring()) return;
+  if (now.playing()) {
     pause();
     return;
   }
   join_worker();
-  playing_ = true;
-  continuous_play_ = true;
-  set_flag(stop_requested_, false);
-  if (!session_started_) {
+  // Read after the join: the step the last worker finished may have ended the stream.
+  if (!status().session_open()) {
     std::lock_guard lock(decode_mutex_);
     restart();
   }
-  if (playing_) worker_ = std::thread([this] { play_worker(); });
+  if (apply(PlaybackEvent::kPlay)) worker_ = std::thread([this] { play_worker(); });
   windows_.post_state_changed();
 }
 
 void PlaybackController::play_frame() {
-  if (!file_loaded_ || playing_ || measuring_) return;
-  continuous_play_ = false;
-  playing_ = true;
-  set_flag(stop_requested_, true);
+  const PlaybackStatus now = status();
+  if (!now.file_loaded() || now.playing() || now.measuring()) return;
   {
     std::lock_guard lock(decode_mutex_);
-    if (!session_started_) restart();
-    // The first picture is recorded only when the second picture start code is met.
-    if (store_.read([](const StoreData& data) { return data.last_frame; }) == -1) step();
-    step();
+    if (!status().session_open()) restart();
+    if (apply(PlaybackEvent::kStep)) {
+      // The first picture is recorded only when the second picture start code is met.
+      if (store_.read([](const StoreData& data) { return data.last_frame; }) == -1) step();
+      step();
+      apply(PlaybackEvent::kStepDone);
+    }
   }
-  playing_ = false;
   windows_.post_state_changed();
 }
 
 void PlaybackController::pause() {
-  if (!playing_) return;
-  set_flag(stop_requested_, true);
-  playing_ = false;
-  windows_.post_state_changed();
+  if (apply(PlaybackEvent::kPause)) windows_.post_state_changed();
 }
 
 void PlaybackController::go_to_beginning() {
-  if (!file_loaded_ || measuring_) return;
+  const PlaybackStatus now = status();
+  if (!now.file_loaded() || now.measuring()) return;
   wait_for_done(
       {WindowKind::kVideo, WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kGopChart});
   pause();
-  video_shown_ = false;
-  continuous_play_ = false;
-  session_started_ = false;
+  apply(PlaybackEvent::kRewind);
   store_.current_picture_type = 0;
-  session_open_ = false;
-  set_flag(stop_requested_, true);
   join_worker();
   {
     std::lock_guard lock(decode_mutex_);
     restart();
   }
-  playing_ = false;
   windows_.post_state_changed();
 }
 
 void PlaybackController::measure_whole_file() {
-  if (!file_loaded_ || measuring_) return;
+  const PlaybackStatus now = status();
+  if (!now.file_loaded() || now.measuring()) return;
   pause();
-  set_flag(stop_requested_, true);
   join_worker();
   if (measurer_.joinable()) measurer_.join();
-  cancel_measuring_ = false;
-  measuring_ = true;
-  measurer_ = std::thread([this] { measure_worker(); });
+  // The session being played is left behind: the next play opens the file afresh.
+  if (apply(PlaybackEvent::kMeasure)) measurer_ = std::thread([this] { measure_worker(); });
   windows_.post_state_changed();
 }
 
@@ -249,7 +244,7 @@ void PlaybackController::set_decoding_options(std::string lower_layer_pattern, i
 }
 
 void PlaybackController::cancel_measuring() {
-  cancel_measuring_ = true;
+  apply(PlaybackEvent::kCancelMeasure);
   if (measurer_.joinable()) measurer_.join();
 }
 
@@ -257,9 +252,6 @@ void PlaybackController::measure_worker() {
   bool completed = false;
   {
     std::lock_guard lock(decode_mutex_);
-    // The session being played is left behind: the next play opens the file afresh.
-    session_started_ = false;
-    set_flag(session_open_, false);
     store_.zero_arrays();
     SessionListener quiet;
     SessionOptions options;
@@ -270,18 +262,19 @@ void PlaybackController::measure_worker() {
       walk.open_stream(path);
       const auto size = static_cast<double>(std::max<std::uintmax_t>(file_size(path), 1));
       int reported = -1;
-      while (!cancel_measuring_ && walk.decode_step()) {
+      const auto walking = [this] { return status().phase == PlaybackPhase::kMeasuring; };
+      while (walking() && walk.decode_step()) {
         const auto scanned = store_.read([](const StoreData& data) { return data.bytes_scanned; });
         const int percent = static_cast<int>(std::min(99.0, 100.0 * double(scanned) / size));
         if (percent != reported) windows_.post_measure_progress(reported = percent);
       }
-      completed = !cancel_measuring_;
+      completed = walking();
     } catch (const std::exception& error) {
       windows_.post_fatal_error(error.what());
     }
     store_.current_picture_type = 0;
+    apply(PlaybackEvent::kMeasureDone);
   }
-  measuring_ = false;
   windows_.post_measure_done(completed);
   windows_.post_state_changed();
 }
@@ -299,7 +292,7 @@ void PlaybackController::toggle_filter(PictureType type) {
 void PlaybackController::toggle_show(WindowKind chart) {
   const int slot = chart_slot(chart);
   if (slot < 0) return;
-  if (!file_loaded_) {
+  if (!status().file_loaded()) {
     show_preference_[slot] = !show_preference_[slot];
     windows_.post_state_changed();
   } else if (!window_open_[index_of(chart)]) {
@@ -335,10 +328,11 @@ void PlaybackController::repaint_issued(WindowKind kind) {
 }
 
 PlaybackState PlaybackController::state() const {
+  const PlaybackStatus now = status();
   PlaybackState state;
-  state.file_loaded = file_loaded_;
-  state.playing = playing_;
-  state.measuring = measuring_;
+  state.file_loaded = now.file_loaded();
+  state.playing = now.playing();
+  state.measuring = now.measuring();
   store_.read([&state](const StoreData& data) {
     state.filter_i = data.filter_i;
     state.filter_p = data.filter_p;
@@ -354,8 +348,6 @@ PlaybackState PlaybackController::state() const {
 // video window and the frame and GOP windows to repaint.
 void PlaybackController::restart() {
   store_.zero_arrays();
-  session_open_ = false;
-  session_started_ = true;
   try {
     SessionOptions options;
     {
@@ -374,8 +366,8 @@ void PlaybackController::restart() {
     fail(error.what());
     return;
   }
-  set_flag(session_open_, true);
-  if (video_closed_) return;
+  apply(PlaybackEvent::kSessionOpened);
+  if (status().video_closed()) return;
   start_repaint(WindowKind::kVideo);
   if (window_open_[index_of(WindowKind::kFrameChart)]) {
     store_.frame_max_changed = true;
@@ -391,7 +383,7 @@ void PlaybackController::restart() {
 // One decoding step, with decode_mutex_ held; the end of the stream and fatal errors end
 // the playback.
 void PlaybackController::step() {
-  if (!session_ || !session_open_) return;
+  if (!session_ || !status().session_open()) return;
   try {
     if (session_->decode_step()) return;
     end_playback();
@@ -402,12 +394,8 @@ void PlaybackController::step() {
 }
 
 void PlaybackController::end_playback() {
-  continuous_play_ = false;
-  playing_ = false;
-  session_started_ = false;
-  set_flag(session_open_, false);
+  apply(PlaybackEvent::kSessionEnded);
   store_.current_picture_type = 0;
-  set_flag(stop_requested_, false);
   windows_.post_state_changed();
 }
 
@@ -421,7 +409,7 @@ void PlaybackController::start_repaint(WindowKind kind) {
   const int i = index_of(kind);
   set_flag(ready_[i], false);
   done_[i] = false;
-  const bool wanted = !video_closed_ && (kind == WindowKind::kVideo || window_open_[i]);
+  const bool wanted = !status().video_closed() && (kind == WindowKind::kVideo || window_open_[i]);
   if (wanted) {
     bool erase = kind == WindowKind::kGopList;
     if (kind == WindowKind::kFrameChart) erase = store_.frame_max_changed.exchange(false);
@@ -434,7 +422,7 @@ void PlaybackController::start_repaint(WindowKind kind) {
 }
 
 void PlaybackController::repaint_after_picture() {
-  if (!video_shown_ || video_closed_) return;
+  if (!status().video_shown()) return;
   start_repaint(WindowKind::kVideo);
   for (WindowKind kind :
        {WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kSliceList}) {
@@ -453,12 +441,13 @@ void PlaybackController::play_worker() {
                                      WindowKind::kFrameList};
   for (;;) {
     {
-      std::unique_lock lock(flags_mutex_);
-      flags_changed_.wait(lock, [this] {
-        return stop_requested_ || video_closed_ || !session_open_ ||
+      std::unique_lock lock(state_mutex_);
+      const auto leaving = [this] { return status_.stop_requested() || status_.video_closed(); };
+      state_changed_.wait(lock, [&] {
+        return leaving() ||
                (ready_[index_of(WindowKind::kVideo)] && ready_[index_of(WindowKind::kFrameChart)]);
       });
-      if (stop_requested_ || video_closed_ || !session_open_) return;
+      if (leaving()) return;
       for (WindowKind kind : kStepped) done_[index_of(kind)] = false;
     }
     {
@@ -466,10 +455,10 @@ void PlaybackController::play_worker() {
       step();
     }
     {
-      std::lock_guard lock(flags_mutex_);
+      std::lock_guard lock(state_mutex_);
       for (WindowKind kind : kStepped) done_[index_of(kind)] = true;
     }
-    flags_changed_.notify_all();
+    state_changed_.notify_all();
   }
 }
 
@@ -479,8 +468,8 @@ void PlaybackController::join_worker() {
 }
 
 void PlaybackController::wait_for_done(std::initializer_list<WindowKind> kinds) {
-  std::unique_lock lock(flags_mutex_);
-  flags_changed_.wait(lock, [this, kinds] {
+  std::unique_lock lock(state_mutex_);
+  state_changed_.wait(lock, [this, kinds] {
     for (WindowKind kind : kinds) {
       if (!done_[index_of(kind)]) return false;
     }

@@ -13,6 +13,7 @@
 #include "base/messages.h"
 #include "display/dither.h"
 #include "display/true_colour.h"
+#include "playback/playback_machine.h"
 #include "playback/window_kind.h"
 #include "session/decoding_session.h"
 
@@ -61,8 +62,10 @@ struct ShownPicture {
 
 // Drives the decoding session from the user's commands and keeps the windows up to date while
 // a stream plays. Commands are called on the window thread; the play worker steps the session
-// on a thread of its own. One lock serialises every decoding step and restart; every wait blocks
-// on a condition variable. Nothing here ever waits for the window thread.
+// on a thread of its own. The playback status (phase and video window) changes only through
+// next_status, under the lock that also guards the repaint flags. One lock serialises every
+// decoding step and restart; every wait blocks on a condition variable. Nothing here ever waits
+// for the window thread.
 class PlaybackController {
  public:
   PlaybackController(AnalysisStore& store, Messages& messages, PlaybackWindows& windows);
@@ -81,8 +84,8 @@ class PlaybackController {
   // decoding steps. False when the session could not be opened; the failure is reported once
   // and later paints do not try again (a playback command does).
   bool first_paint();
-  [[nodiscard]] bool video_shown() const { return video_shown_; }
-  [[nodiscard]] bool video_closed() const { return video_closed_; }
+  [[nodiscard]] bool video_shown() const { return status().video_shown(); }
+  [[nodiscard]] bool video_closed() const { return status().video_closed(); }
   // The close sequence of the video window, up to closing the other windows (the caller's).
   void close_video();
 
@@ -127,6 +130,9 @@ class PlaybackController {
   class Listener;
   using Flag = std::atomic<bool>;
 
+  [[nodiscard]] PlaybackStatus status() const;
+  // Applies one transition; false (and nothing changes) when it is not allowed now.
+  bool apply(PlaybackEvent event);
   void set_flag(Flag& flag, bool value);
   void restart();
   void step();
@@ -153,17 +159,7 @@ class PlaybackController {
   mutable std::mutex input_mutex_;
   std::string input_path_;
 
-  Flag file_loaded_{false};
-  Flag playing_{false};
-  Flag stop_requested_{false};
-  Flag continuous_play_{false};
-  Flag session_started_{false};
-  Flag session_open_{false};
-  Flag video_closed_{true};
-  Flag video_shown_{false};
   Flag true_colour_{false};
-  Flag measuring_{false};
-  Flag cancel_measuring_{false};
   std::array<Flag, kWindowKinds> window_open_{};
   std::array<Flag, 3> show_preference_{};
   // Repaint requests: done is false while one is being issued or, for the windows the play
@@ -171,8 +167,9 @@ class PlaybackController {
   // thread has handled it.
   std::array<Flag, kWindowKinds> done_{};
   std::array<Flag, kWindowKinds> ready_{};
-  std::mutex flags_mutex_;
-  std::condition_variable flags_changed_;
+  mutable std::mutex state_mutex_;
+  std::condition_variable state_changed_;
+  PlaybackStatus status_;  // guarded by state_mutex_
 
   mutable std::mutex options_mutex_;
   std::string lower_layer_pattern_;
