@@ -78,17 +78,18 @@ int run_chart(const ChartOptions& options) {
   char rest = 0;
   if (std::sscanf(options.size.c_str(), "%dx%d%c", &width, &height, &rest) != 2 || width < 1 ||
       height < 1 || width > 16384 || height > 16384) {
-    return fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
+    return usage_fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
   }
   if (!ends_with(options.output, ".png") && !ends_with(options.output, ".svg")) {
-    return fail("the output name must end in .png or .svg: " + options.output);
+    return usage_fail("the output name must end in .png or .svg: " + options.output);
   }
   if (options.source != "gop" && options.filter_i && options.filter_p && options.filter_b) {
-    return fail("You must not filter all the frames types");
+    return usage_fail("You must not filter all the frames types");
   }
   CliInput input;
   const std::string outputs[] = {options.output};
-  if (const std::string problem = open_input(input, options.input, outputs); !problem.empty()) {
+  if (const std::string problem = open_input(input, options.input, outputs, PipeReading::kOnePass);
+      !problem.empty()) {
     return fail(problem);
   }
   AnalysisStore store;
