@@ -327,7 +327,8 @@ void MainWindow::post_end_of_stream(const std::string& summary) {
       this,
       [this, text = QString::fromStdString(summary)] {
         update_actions();
-        dialogs_.show_message(this, MessageIcon::kInformation, text, stream_origin(store_));
+        dialogs_.show_message_informing(this, MessageIcon::kInformation, text,
+                                        stream_origin(store_));
       },
       Qt::QueuedConnection);
 }
@@ -570,8 +571,9 @@ void MainWindow::arrange_icons() {
 }
 
 void MainWindow::show_summary() {
-  dialogs_.show_message(this, MessageIcon::kInformation,
-                        QString::fromStdString(BuildSummary(store_)), stream_origin(store_));
+  dialogs_.show_message_informing(this, MessageIcon::kInformation,
+                                  QString::fromStdString(BuildSummary(store_)),
+                                  stream_origin(store_));
 }
 
 // Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when

@@ -118,8 +118,7 @@ void add_chart_command(CLI::App& app, int& exit_status) {
       "chart",
       "Measure the whole stream (headers only) and draw a chart or the statistics as a window "
       "of the given size shows them at scroll position 0, into a PNG or SVG file.");
-  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
-      ->required();
+  add_input_option(*command, options->input);
   command->add_option("--chart", options->chart, "What to draw")
       ->check(CLI::IsMember({"frame", "gop", "slice", "histogram", "correlation"}))
       ->capture_default_str();

@@ -27,8 +27,8 @@ void add_spool_limit_option(CLI::App& command, uint64_t& limit) {
                   "A pipe given as FILE is copied to a temporary file first: at most SIZE bytes "
                   "(K, M, G, T: powers of 1024; default 4G). Longer input fails, and so does "
                   "a copy that would leave the temporary folder short of space")
-      ->transform(CLI::AsSizeValue(false))
-      ->check(CLI::PositiveNumber)
+      ->transform(CLI::AsSizeValue(false).description(""))
+      ->check(CLI::PositiveNumber.description(""))
       ->type_name("SIZE");
 }
 

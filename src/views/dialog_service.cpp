@@ -15,8 +15,12 @@
 
 namespace tavik::gui {
 
-void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString& text,
-                                const QString& informative) {
+void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString& text) {
+  show_message_informing(parent, icon, text, {});
+}
+
+void ModalDialogs::show_message_informing(QWidget* parent, MessageIcon icon, const QString& text,
+                                          const QString& informative) {
   const QMessageBox::Icon box_icon = icon == MessageIcon::kNone          ? QMessageBox::NoIcon
                                      : icon == MessageIcon::kInformation ? QMessageBox::Information
                                      : icon == MessageIcon::kWarning     ? QMessageBox::Warning

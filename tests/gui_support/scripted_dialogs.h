@@ -20,8 +20,11 @@ class ScriptedDialogs final : public gui::DialogService {
     QString informative;
   };
 
-  void show_message(QWidget*, gui::MessageIcon icon, const QString& text,
-                    const QString& informative) override {
+  void show_message(QWidget*, gui::MessageIcon icon, const QString& text) override {
+    messages.push_back({icon, text, {}});
+  }
+  void show_message_informing(QWidget*, gui::MessageIcon icon, const QString& text,
+                              const QString& informative) override {
     messages.push_back({icon, text, informative});
   }
   QString open_file_name(QWidget*, const QStringList& filters) override {
