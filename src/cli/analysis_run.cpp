@@ -63,10 +63,12 @@ std::optional<StreamInfo> run_session(AnalysisStore& store, const CliInput& inpu
       input.on_read({});
     }
   } detach{listener, input};
-  const auto overrun = [&input] {
+  const auto overrun = [&input, &progress] {
     const std::string text = input.overrun_text();
-    if (!text.empty()) fail(text);
-    return !text.empty();
+    if (text.empty()) return false;
+    progress.clear();
+    fail(text);
+    return true;
   };
   try {
     input.start(session);
@@ -75,6 +77,7 @@ std::optional<StreamInfo> run_session(AnalysisStore& store, const CliInput& inpu
       if (finished && finished()) return session.stream_info();
     }
   } catch (const FatalError& error) {
+    progress.clear();
     std::fputs(error.what(), stderr);
     overrun();
     return std::nullopt;

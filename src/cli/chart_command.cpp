@@ -81,10 +81,10 @@ int run_chart(const ChartOptions& options) {
     return usage_fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
   }
   if (!ends_with(options.output, ".png") && !ends_with(options.output, ".svg")) {
-    return usage_fail("the output name must end in .png or .svg: " + options.output);
+    return fail("the output name must end in .png or .svg: " + options.output);
   }
   if (options.source != "gop" && options.filter_i && options.filter_p && options.filter_b) {
-    return usage_fail("You must not filter all the frames types");
+    return fail("You must not filter all the frames types");
   }
   CliInput input;
   const std::string outputs[] = {options.output};

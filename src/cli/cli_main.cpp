@@ -24,9 +24,9 @@ void add_all_sequences_flag(CLI::App& command, bool& all_sequences) {
 void add_spool_limit_option(CLI::App& command, uint64_t& limit) {
   command
       .add_option("--spool-limit", limit,
-                  "A pipe given as FILE is copied to a temporary file first: at most SIZE bytes "
-                  "(K, M, G, T: powers of 1024; default 4G). Longer input fails, and so does "
-                  "a copy that would leave the temporary folder short of space")
+                  "A pipe given as FILE to decode is copied to a temporary file first: at most "
+                  "SIZE bytes (K, M, G, T: powers of 1024; default 4G). Longer input fails, and "
+                  "so does a copy that would leave the temporary folder short of space")
       ->transform(CLI::AsSizeValue(false).description(""))
       ->check(CLI::PositiveNumber.description(""))
       ->type_name("SIZE");
@@ -34,7 +34,7 @@ void add_spool_limit_option(CLI::App& command, uint64_t& limit) {
 
 namespace {
 
-// "analyze, chart, decode, info, snapshot"
+// "analyze, chart, decode, snapshot, info"
 std::string command_names(CLI::App& app) {
   std::string names;
   for (const CLI::App* command : app.get_subcommands({})) {

@@ -10,7 +10,7 @@ class App;
 namespace tavik::cli {
 
 // The exit statuses: 0 done, 1 the work failed (the input, the stream or an output), 2 a usage
-// error (an unknown command or option, a value out of range, options that do not go together).
+// error (an unknown command or option, a missing value or one out of range).
 inline constexpr int kFailureStatus = 1;
 inline constexpr int kUsageStatus = 2;
 

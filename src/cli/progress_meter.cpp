@@ -20,7 +20,12 @@ ProgressMeter::ProgressMeter(uint64_t file_size)
       next_update_(Clock::now() + kFirstDelay) {}
 
 ProgressMeter::~ProgressMeter() {
+  clear();
+}
+
+void ProgressMeter::clear() {
   if (shown_) std::fputs("\r\033[K", stderr);
+  shown_ = false;
 }
 
 void ProgressMeter::update(const AnalysisStore& store, uint64_t bytes_read) {

@@ -18,6 +18,9 @@ class ProgressMeter {
   ProgressMeter& operator=(const ProgressMeter&) = delete;
 
   void update(const AnalysisStore& store, uint64_t bytes_read);
+  // Wipes the line, so that a message can be printed on its own line; the next update shows it
+  // again.
+  void clear();
 
  private:
   using Clock = std::chrono::steady_clock;

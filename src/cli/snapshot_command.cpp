@@ -72,7 +72,7 @@ class FrameSnapshot final : public RunListener {
 
 int run_snapshot(const SnapshotOptions& options) {
   if (!has_extension(options.output, ".png")) {
-    return usage_fail("the output name must end in .png: " + options.output);
+    return fail("the output name must end in .png: " + options.output);
   }
   CliInput input;
   if (const std::string problem = open_input(input, options.input, {{options.output}},

@@ -32,7 +32,7 @@ share="$root/usr/share"
 for file in usr/bin/tavik usr/bin/tavik-cli share/applications/tavik.desktop \
             share/icons/hicolor/scalable/apps/tavik.svg share/icons/hicolor/48x48/apps/tavik.png \
             share/metainfo/org.tavik.Tavik.metainfo.xml share/man/man1/tavik.1.gz \
-            share/man/man1/tavik-cli.1.gz; do
+            share/man/man1/tavik-cli.1.gz share/doc/tavik/json-schema.md; do
   [ -f "$root/${file/#share/usr/share}" ] || fail "not installed: $file"
 done
 [ -n "$(find "$root/usr/lib" -path '*/tavik/tavik-chart.so')" ] || fail "no chart module"
