@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs what the build and the tests need (Debian packages) and builds into build/.
+# Installs what the build and the tests need (Debian packages) and builds into build/: the
+# targets named as arguments (tavik tavik-cli ...), or everything (tests and benchmarks too).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 packages=(cmake ninja-build g++ pkg-config libgtest-dev libbenchmark-dev nlohmann-json3-dev
           libcli11-dev libpng-dev ffmpeg mjpegtools mpeg2dec qt6-base-dev qt6-svg-dev
-          libgl-dev xvfb xauth fonts-dejavu-core)
+          libgl-dev xvfb xauth fonts-dejavu-core dpkg-dev desktop-file-utils appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -19,4 +20,4 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-ninja -C "$root/build" -j"$(nproc)"
+ninja -C "$root/build" -j"$(nproc)" "$@"

@@ -53,6 +53,12 @@ namespace {
   }
 }
 
+// The container and stream measured, the informative text of the summary box.
+[[nodiscard]] QString stream_origin(const AnalysisStore& store) {
+  return QString::fromStdString(
+      store.read([](const StoreData& data) { return origin_text(data.origin); }));
+}
+
 }  // namespace
 
 QStringList mpeg_file_filters() {
@@ -305,7 +311,8 @@ void MainWindow::post_end_of_stream(const std::string& summary) {
       this,
       [this, text = QString::fromStdString(summary)] {
         update_actions();
-        show_message(MessageIcon::kInformation, text);
+        dialogs_.show_message_informing(this, MessageIcon::kInformation, text,
+                                        stream_origin(store_));
       },
       Qt::QueuedConnection);
 }
@@ -526,7 +533,9 @@ void MainWindow::arrange_icons() {
 }
 
 void MainWindow::show_summary() {
-  show_message(MessageIcon::kInformation, QString::fromStdString(BuildSummary(store_)));
+  dialogs_.show_message_informing(this, MessageIcon::kInformation,
+                                  QString::fromStdString(BuildSummary(store_)),
+                                  stream_origin(store_));
 }
 
 // Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when

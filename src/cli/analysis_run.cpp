@@ -1,10 +1,9 @@
 #include "cli/analysis_run.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "base/fatal_error.h"
+#include "cli/commands.h"
 #include "cli/output_file.h"
 #include "cli/progress_meter.h"
 
@@ -31,13 +30,14 @@ void tell_early_stop(const StreamInfo& info, uint64_t file_size) {
 }  // namespace
 
 std::string open_input(CliInput& input, const std::string& name,
-                       std::span<const std::string> outputs) {
-  if (const std::string problem = input.open(name); !problem.empty()) {
-    return "cannot open " + problem;
+                       std::span<const std::string> outputs, PipeReading reading,
+                       uint64_t spool_limit) {
+  if (std::string problem = input.open(name, reading, spool_limit); !problem.empty()) {
+    return problem;
   }
   for (const std::string& output : outputs) {
-    if (input.copied()) break;
-    if (const std::string problem = output_names_input(output, input.path()); !problem.empty()) {
+    if (input.file().empty()) break;
+    if (const std::string problem = output_names_input(output, input.file()); !problem.empty()) {
       return problem + "; nothing written";
     }
   }
@@ -48,33 +48,53 @@ std::optional<StreamInfo> run_session(AnalysisStore& store, const CliInput& inpu
                                       RunListener& listener, Messages& messages,
                                       const SessionOptions& options,
                                       const std::function<bool()>& finished) {
-  std::error_code size_error;
-  const auto file_size = std::filesystem::file_size(input.path(), size_error);
-  ProgressMeter progress(size_error ? 0 : file_size);
+  const uint64_t file_size = input.size();
+  ProgressMeter progress(file_size);
+  // A pipe read in one pass is read as the walk goes, and at its start before the first step.
+  input.on_read([&](uint64_t bytes_read) { progress.update(store, bytes_read); });
 
   DecodingSession session(store, messages, listener, options);
   listener.session = &session;
   struct Detach {
     RunListener& listener;
-    ~Detach() { listener.session = nullptr; }
-  } detach{listener};
+    const CliInput& input;
+    ~Detach() {
+      listener.session = nullptr;
+      input.on_read({});
+    }
+  } detach{listener, input};
+  const auto overrun = [&input, &progress] {
+    const std::string text = input.overrun_text();
+    if (text.empty()) return false;
+    progress.clear();
+    fail(text);
+    return true;
+  };
   try {
-    session.open_stream(input.path());
+    input.start(session);
     while (session.decode_step()) {
-      progress.update(store);
+      progress.update(store, input.bytes_read());
       if (finished && finished()) return session.stream_info();
     }
   } catch (const FatalError& error) {
+    progress.clear();
     std::fputs(error.what(), stderr);
+    overrun();
     return std::nullopt;
   }
-  tell_early_stop(session.stream_info(), size_error ? 0 : file_size);
+  if (overrun()) return std::nullopt;
+  tell_early_stop(session.stream_info(), file_size);
   return session.stream_info();
 }
 
 int fail(const std::string& text) {
   std::fprintf(stderr, "tavik-cli: %s\n", text.c_str());
-  return 1;
+  return kFailureStatus;
+}
+
+int usage_fail(const std::string& text) {
+  fail(text);
+  return kUsageStatus;
 }
 
 int finish(const CliMessages& messages) {

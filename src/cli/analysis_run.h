@@ -23,16 +23,17 @@ class RunListener : public SessionListener {
   std::string summary;  // handed over at the end of the stream
 };
 
-// Opens the input named `name` and makes sure that no output names the same file. Returns an
-// empty string, or the message to fail with.
+// Opens the input named `name`, a pipe read as `reading` says, and makes sure that no output
+// names the same file. Returns an empty string, or the message to fail with.
 [[nodiscard]] std::string open_input(CliInput& input, const std::string& name,
-                                     std::span<const std::string> outputs);
+                                     std::span<const std::string> outputs, PipeReading reading,
+                                     uint64_t spool_limit = kDefaultSpoolLimit);
 
 // Steps the session on the input until it ends or `finished` (checked after every step) says
-// so; returns what the headers told, or nullopt after printing the text of a fatal error. A
-// progress line is kept on the standard error stream, when it is a terminal, for runs that last
-// longer than a second. A walk that stopped at a sequence end code with another sequence after
-// it says so on the standard error stream.
+// so; returns what the headers told, or nullopt after printing the text of a fatal error (or of
+// a pipe read in one pass that could not be). A progress line is kept on the standard error
+// stream, when it is a terminal, for runs that last longer than a second. A walk that stopped at a
+// sequence end code with another sequence after it says so on the standard error stream.
 std::optional<StreamInfo> run_session(AnalysisStore& store, const CliInput& input,
                                       RunListener& listener, Messages& messages,
                                       const SessionOptions& options,
@@ -40,6 +41,8 @@ std::optional<StreamInfo> run_session(AnalysisStore& store, const CliInput& inpu
 
 // Prints "tavik-cli: " and the text on the standard error stream; returns 1, the exit status.
 int fail(const std::string& text);
+// The same for options that cannot be used as given; returns 2.
+int usage_fail(const std::string& text);
 
 // The exit status of a command whose work is done: 1 when the input could not be read to its
 // end or the standard output cannot be written (which is reported), else 0.

@@ -38,6 +38,7 @@ struct AnalyzeOptions {
   std::string frame_list;
   std::string gop_list;
   std::string lower_layer;
+  uint64_t spool_limit = kDefaultSpoolLimit;
 };
 
 void print(std::string_view text, std::FILE* stream) {
@@ -110,10 +111,14 @@ int run_analyze(const AnalyzeOptions& options) {
   std::vector<std::string> names;
   for (const ReportTarget& target : targets) {
     if (target.name.empty())
-      return fail("report files need names when the input is standard input");
+      return usage_fail("report files need names when the input is standard input");
     names.push_back(target.name);
   }
-  if (const std::string problem = open_input(input, options.input, names); !problem.empty()) {
+  // The headers-only walk reads a pipe as it arrives; decoding copies it first.
+  const PipeReading reading = options.decode ? PipeReading::kSpooled : PipeReading::kOnePass;
+  if (const std::string problem =
+          open_input(input, options.input, names, reading, options.spool_limit);
+      !problem.empty()) {
     return fail(problem);
   }
   AnalysisStore store;
@@ -129,6 +134,10 @@ int run_analyze(const AnalyzeOptions& options) {
   const auto info = run_session(store, input, listener, messages, session_options);
   if (!info) return 1;
   const StoreData data = store.snapshot();
+  // The container and stream go on a line of their own, never into the summary's text.
+  if (const std::string origin = origin_text(data.origin); !origin.empty()) {
+    print(origin + "\n", data_on_stdout ? stderr : stdout);
+  }
   print(measurements_text(options, data, listener.summary, *info, messages), stdout);
   const int status = finish(messages);
   return write_files(targets, data) ? status : 1;
@@ -188,6 +197,7 @@ void add_analyze_command(CLI::App& app, int& exit_status) {
       ->type_name("NAME");
 
   add_lower_layer_option(*command, options->lower_layer);
+  add_spool_limit_option(*command, options->spool_limit);
   command->callback([options, &exit_status] { exit_status = run_analyze(*options); });
 }
 

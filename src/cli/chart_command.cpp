@@ -78,7 +78,7 @@ int run_chart(const ChartOptions& options) {
   char rest = 0;
   if (std::sscanf(options.size.c_str(), "%dx%d%c", &width, &height, &rest) != 2 || width < 1 ||
       height < 1 || width > 16384 || height > 16384) {
-    return fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
+    return usage_fail("--size must be WIDTHxHEIGHT, each from 1 to 16384: " + options.size);
   }
   if (!ends_with(options.output, ".png") && !ends_with(options.output, ".svg")) {
     return fail("the output name must end in .png or .svg: " + options.output);
@@ -88,7 +88,8 @@ int run_chart(const ChartOptions& options) {
   }
   CliInput input;
   const std::string outputs[] = {options.output};
-  if (const std::string problem = open_input(input, options.input, outputs); !problem.empty()) {
+  if (const std::string problem = open_input(input, options.input, outputs, PipeReading::kOnePass);
+      !problem.empty()) {
     return fail(problem);
   }
   AnalysisStore store;
@@ -117,8 +118,7 @@ void add_chart_command(CLI::App& app, int& exit_status) {
       "chart",
       "Measure the whole stream (headers only) and draw a chart or the statistics as a window "
       "of the given size shows them at scroll position 0, into a PNG or SVG file.");
-  command->add_option("FILE", options->input, "MPEG-1/MPEG-2 video or MPEG-1 system stream")
-      ->required();
+  add_input_option(*command, options->input);
   command->add_option("--chart", options->chart, "What to draw")
       ->check(CLI::IsMember({"frame", "gop", "slice", "histogram", "correlation"}))
       ->capture_default_str();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace CLI {
@@ -7,6 +8,11 @@ class App;
 }
 
 namespace tavik::cli {
+
+// The exit statuses: 0 done, 1 the work failed (the input, the stream or an output), 2 a usage
+// error (an unknown command or option, a missing value or one out of range).
+inline constexpr int kFailureStatus = 1;
+inline constexpr int kUsageStatus = 2;
 
 // Each command adds its subcommand to the application; when the subcommand runs, its exit
 // status is written to exit_status.
@@ -20,5 +26,7 @@ void add_info_command(CLI::App& app, int& exit_status);
 void add_input_option(CLI::App& command, std::string& input);
 // --all-sequences: go on after a sequence end code that another sequence follows.
 void add_all_sequences_flag(CLI::App& command, bool& all_sequences);
+// --spool-limit SIZE: how much of a pipe a command that copies it first may copy.
+void add_spool_limit_option(CLI::App& command, uint64_t& limit);
 
 }  // namespace tavik::cli

@@ -27,6 +27,7 @@ struct DecodeOptions {
   bool all_sequences = false;
   int threads = 1;
   std::string lower_layer;
+  uint64_t spool_limit = kDefaultSpoolLimit;
 };
 
 // What the summary line tells about a frame: the size written, the other size (the coded size
@@ -101,7 +102,8 @@ class YuvWriter final : public RunListener {
 
 int run_decode(const DecodeOptions& options) {
   CliInput input;
-  if (const std::string problem = open_input(input, options.input, {{options.output}});
+  if (const std::string problem = open_input(input, options.input, {{options.output}},
+                                             PipeReading::kSpooled, options.spool_limit);
       !problem.empty()) {
     return fail(problem);
   }
@@ -165,6 +167,7 @@ void add_decode_command(CLI::App& app, int& exit_status) {
       ->check(CLI::Range(1, 64))
       ->type_name("N");
   add_lower_layer_option(*command, options->lower_layer);
+  add_spool_limit_option(*command, options->spool_limit);
   command->callback([options, &exit_status] { exit_status = run_decode(*options); });
 }
 

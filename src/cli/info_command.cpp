@@ -20,7 +20,8 @@ struct InfoOptions {
 
 int run_info(const InfoOptions& options) {
   CliInput input;
-  if (const std::string problem = open_input(input, options.input, {}); !problem.empty()) {
+  if (const std::string problem = open_input(input, options.input, {}, PipeReading::kOnePass);
+      !problem.empty()) {
     return fail(problem);
   }
   AnalysisStore store;

@@ -85,6 +85,7 @@ std::string measurements_json(const StoreData& data, std::string_view input_path
     raised.push_back({{"text", message.text}, {"frame", message.frame}});
   }
   const nlohmann::ordered_json json = {
+      {"schema", kJsonSchema},
       {"input", input_path},
       {"container", container_key(data.origin.container)},
       {"video_stream", video_stream_json(data.origin)},
@@ -113,7 +114,8 @@ std::string measurements_json(const StoreData& data, std::string_view input_path
 }
 
 std::string stream_json(std::string_view input_path, const std::vector<StreamField>& stream) {
-  return dumped({{"input", input_path}, {"stream", stream_object(stream)}});
+  return dumped(
+      {{"schema", kJsonSchema}, {"input", input_path}, {"stream", stream_object(stream)}});
 }
 
 std::string stream_text(std::string_view input_path, const std::vector<StreamField>& stream) {

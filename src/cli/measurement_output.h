@@ -10,11 +10,15 @@
 
 namespace tavik::cli {
 
+// The version of the JSON fields, the first field of every JSON output. Raised when a field
+// changes its meaning or goes away (docs/json-schema.md describes them).
+inline constexpr int kJsonSchema = 1;
+
 // The measurements printed by the analyze command. Each takes a snapshot of the store (valid
 // entries only).
 
-// One object: the store's counters, maxima and six arrays under their own names, plus the
-// input path, the container with the video stream measured (its stream id or PID, null in an
+// One object: the schema, the store's counters, maxima and six arrays under their own names, plus
+// the input path, the container with the video stream measured (its stream id or PID, null in an
 // elementary stream), the summary text, the stream's properties (`stream`) and the engine's
 // texts with the frame each came at (`messages`).
 [[nodiscard]] std::string measurements_json(const StoreData& data, std::string_view input_path,
@@ -22,7 +26,7 @@ namespace tavik::cli {
                                             const std::vector<StreamField>& stream,
                                             const std::vector<RaisedMessage>& messages);
 
-// The stream's properties: {"input": ..., "stream": {...}}.
+// The stream's properties: {"schema": ..., "input": ..., "stream": {...}}.
 [[nodiscard]] std::string stream_json(std::string_view input_path,
                                       const std::vector<StreamField>& stream);
 

@@ -20,10 +20,15 @@ ProgressMeter::ProgressMeter(uint64_t file_size)
       next_update_(Clock::now() + kFirstDelay) {}
 
 ProgressMeter::~ProgressMeter() {
-  if (shown_) std::fputs("\r\033[K", stderr);
+  clear();
 }
 
-void ProgressMeter::update(const AnalysisStore& store) {
+void ProgressMeter::clear() {
+  if (shown_) std::fputs("\r\033[K", stderr);
+  shown_ = false;
+}
+
+void ProgressMeter::update(const AnalysisStore& store, uint64_t bytes_read) {
   if (!enabled_) return;
   const auto now = Clock::now();
   if (now < next_update_) return;
@@ -34,6 +39,8 @@ void ProgressMeter::update(const AnalysisStore& store) {
   std::fprintf(stderr, "\r\033[K%lld frames", static_cast<long long>(frames));
   if (file_size_ > 0) {
     std::fprintf(stderr, ", %.1f%% scanned", 100.0 * double(scanned) / double(file_size_));
+  } else {
+    std::fprintf(stderr, ", %.1f MiB read", double(bytes_read) / double(1 << 20));
   }
   std::fflush(stderr);
   shown_ = true;

@@ -8,8 +8,8 @@
 namespace tavik::cli {
 
 // A one-line progress indication on the standard error stream: frames measured and the share
-// of the file scanned. It appears only after the first second and only on a terminal, and is
-// wiped when the meter goes away. A file size of 0 leaves the share out.
+// of the file scanned, or for a pipe (a file size of 0) the bytes read from it. It appears only
+// after the first second and only on a terminal, and is wiped when the meter goes away.
 class ProgressMeter {
  public:
   explicit ProgressMeter(uint64_t file_size);
@@ -17,7 +17,10 @@ class ProgressMeter {
   ProgressMeter(const ProgressMeter&) = delete;
   ProgressMeter& operator=(const ProgressMeter&) = delete;
 
-  void update(const AnalysisStore& store);
+  void update(const AnalysisStore& store, uint64_t bytes_read);
+  // Wipes the line, so that a message can be printed on its own line; the next update shows it
+  // again.
+  void clear();
 
  private:
   using Clock = std::chrono::steady_clock;

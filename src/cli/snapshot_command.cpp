@@ -25,6 +25,7 @@ struct SnapshotOptions {
   int frame = 0;
   bool true_colour = false;
   std::string lower_layer;
+  uint64_t spool_limit = kDefaultSpoolLimit;
 };
 
 // Keeps the dithered image of one frame. The session hands a frame's image over right after
@@ -74,7 +75,8 @@ int run_snapshot(const SnapshotOptions& options) {
     return fail("the output name must end in .png: " + options.output);
   }
   CliInput input;
-  if (const std::string problem = open_input(input, options.input, {{options.output}});
+  if (const std::string problem = open_input(input, options.input, {{options.output}},
+                                             PipeReading::kSpooled, options.spool_limit);
       !problem.empty()) {
     return fail(problem);
   }
@@ -126,6 +128,7 @@ void add_snapshot_command(CLI::App& app, int& exit_status) {
                     "Write the decoded frame in 24-bit colour at the picture size instead of the "
                     "dithered image");
   add_lower_layer_option(*command, options->lower_layer);
+  add_spool_limit_option(*command, options->spool_limit);
   command->callback([options, &exit_status] { exit_status = run_snapshot(*options); });
 }
 

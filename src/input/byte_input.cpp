@@ -9,6 +9,16 @@
 
 namespace tavik {
 
+void ByteInput::skip(uint64_t n) {
+  uint8_t discard[4096];
+  while (n > 0) {
+    const size_t got =
+        read_some(discard, static_cast<size_t>(std::min<uint64_t>(n, sizeof discard)));
+    if (got == 0) return;
+    n -= got;
+  }
+}
+
 std::unique_ptr<FileInput> FileInput::open(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return nullptr;
@@ -35,6 +45,10 @@ size_t FileInput::read_some(uint8_t* dst, size_t n) {
 void FileInput::rewind() {
   ::lseek(fd_, 0, SEEK_SET);
   failed_ = false;
+}
+
+void FileInput::skip(uint64_t n) {
+  if (::lseek(fd_, static_cast<off_t>(n), SEEK_CUR) < 0) ByteInput::skip(n);
 }
 
 size_t MemoryInput::read_some(uint8_t* dst, size_t n) {

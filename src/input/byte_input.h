@@ -16,6 +16,8 @@ class ByteInput {
   virtual size_t read_some(uint8_t* dst, size_t n) = 0;
   // Back to the first byte.
   virtual void rewind() = 0;
+  // Passes over the next n bytes (fewer at the end of the input).
+  virtual void skip(uint64_t n);
   // True once a read has failed for a reason other than the end of the input.
   [[nodiscard]] virtual bool read_failed() const { return false; }
 };
@@ -27,6 +29,7 @@ class FileInput final : public ByteInput {
   ~FileInput() override;
   size_t read_some(uint8_t* dst, size_t n) override;
   void rewind() override;
+  void skip(uint64_t n) override;
   [[nodiscard]] bool read_failed() const override { return failed_; }
 
  private:

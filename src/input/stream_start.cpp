@@ -51,12 +51,7 @@ OffsetInput::OffsetInput(std::unique_ptr<ByteInput> inner, uint64_t offset)
 
 void OffsetInput::rewind() {
   inner_->rewind();
-  std::vector<uint8_t> discard(std::min<uint64_t>(offset_, kBlockSize));
-  for (uint64_t left = offset_; left > 0;) {
-    const size_t got = inner_->read_some(discard.data(), std::min<uint64_t>(left, discard.size()));
-    if (got == 0) return;
-    left -= got;
-  }
+  inner_->skip(offset_);
 }
 
 }  // namespace tavik

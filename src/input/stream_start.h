@@ -26,6 +26,7 @@ class OffsetInput final : public ByteInput {
   OffsetInput(std::unique_ptr<ByteInput> inner, uint64_t offset);
   size_t read_some(uint8_t* dst, size_t n) override { return inner_->read_some(dst, n); }
   void rewind() override;
+  void skip(uint64_t n) override { inner_->skip(n); }
   [[nodiscard]] bool read_failed() const override { return inner_->read_failed(); }
 
  private:

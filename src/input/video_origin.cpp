@@ -44,4 +44,11 @@ std::string video_stream_text(const VideoOrigin& origin) {
   return text;
 }
 
+std::string origin_text(const VideoOrigin& origin) {
+  if (origin.container == Container::kElementary) return {};
+  std::string text(container_name(origin.container));
+  if (const std::string stream = video_stream_text(origin); !stream.empty()) text += ", " + stream;
+  return text;
+}
+
 }  // namespace tavik

@@ -29,5 +29,8 @@ struct VideoOrigin {
 // The stream that was analysed, as "video stream 0xE0" or "video PID 0x100", with the number of
 // video streams when there are several; empty for an elementary stream or when none was chosen.
 [[nodiscard]] std::string video_stream_text(const VideoOrigin& origin);
+// The container with the stream analysed ("MPEG-1 system stream, video stream 0xE0"), shown
+// beside the summary; empty for an elementary stream.
+[[nodiscard]] std::string origin_text(const VideoOrigin& origin);
 
 }  // namespace tavik

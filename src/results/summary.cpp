@@ -130,15 +130,7 @@ std::string BuildSummary(const StoreData& data) {
 
   std::string text;
   text.reserve(1024 + sequence.size());
-  text += "SUMMARY:";
-  // A container is named, with the video stream measured; an elementary stream is not.
-  if (data.origin.container != Container::kElementary) {
-    text += ' ';
-    text += container_name(data.origin.container);
-    const std::string stream = video_stream_text(data.origin);
-    if (!stream.empty()) text += ", " + stream;
-  }
-  text += "\n\n";
+  text += "SUMMARY:\n\n";
   text += "- Total number of Bytes read: ";
   append_decimal(text, data.bytes_scanned);
   text += " bytes.\n";

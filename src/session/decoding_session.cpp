@@ -73,9 +73,10 @@ class DecodingSession::Impl {
     start(std::move(decoder_input), std::move(scanner_input));
   }
 
-  void open_memory(std::span<const uint8_t> bytes) {
+  void open_inputs(std::unique_ptr<ByteInput> decoder_input,
+                   std::unique_ptr<ByteInput> scanner_input) {
     close();
-    start(std::make_unique<MemoryInput>(bytes), std::make_unique<MemoryInput>(bytes));
+    start(std::move(decoder_input), std::move(scanner_input));
   }
 
   bool decode_step() {
@@ -391,7 +392,12 @@ void DecodingSession::open_stream(const std::string& path) {
 }
 
 void DecodingSession::open_memory(std::span<const uint8_t> bytes) {
-  impl_->open_memory(bytes);
+  impl_->open_inputs(std::make_unique<MemoryInput>(bytes), std::make_unique<MemoryInput>(bytes));
+}
+
+void DecodingSession::open_inputs(std::unique_ptr<ByteInput> decoder_input,
+                                  std::unique_ptr<ByteInput> scanner_input) {
+  impl_->open_inputs(std::move(decoder_input), std::move(scanner_input));
 }
 
 bool DecodingSession::decode_step() {

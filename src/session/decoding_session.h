@@ -7,6 +7,7 @@
 
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
+#include "input/byte_input.h"
 
 namespace tavik {
 
@@ -74,6 +75,10 @@ class DecodingSession {
   void open_stream(const std::string& path);
   // The same on bytes in memory that outlive the session (tests, fuzzing).
   void open_memory(std::span<const uint8_t> bytes);
+  // The same on two inputs that give the same bytes, one for the decoder and one for the
+  // scanner (a pipe read once for both).
+  void open_inputs(std::unique_ptr<ByteInput> decoder_input,
+                   std::unique_ptr<ByteInput> scanner_input);
 
   // Decodes the next picture and returns true, or ends the session and returns false.
   bool decode_step();

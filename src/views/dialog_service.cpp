@@ -25,11 +25,17 @@ QString about_text() {
 }
 
 void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString& text) {
+  show_message_informing(parent, icon, text, {});
+}
+
+void ModalDialogs::show_message_informing(QWidget* parent, MessageIcon icon, const QString& text,
+                                          const QString& informative) {
   const QMessageBox::Icon box_icon = icon == MessageIcon::kNone          ? QMessageBox::NoIcon
                                      : icon == MessageIcon::kInformation ? QMessageBox::Information
                                      : icon == MessageIcon::kWarning     ? QMessageBox::Warning
                                                                          : QMessageBox::Critical;
   QMessageBox box(box_icon, QStringLiteral("Tavik"), text, QMessageBox::Ok, parent);
+  box.setInformativeText(informative);
   box.exec();
 }
 

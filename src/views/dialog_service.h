@@ -16,6 +16,11 @@ class DialogService {
   virtual ~DialogService() = default;
   // A message box with one OK button.
   virtual void show_message(QWidget* parent, MessageIcon icon, const QString& text) = 0;
+  // The same with an informative text under the text (by default left out).
+  virtual void show_message_informing(QWidget* parent, MessageIcon icon, const QString& text,
+                                      const QString& informative) {
+    show_message(parent, icon, text);
+  }
   // The file dialog of the Open command: the chosen path, or an empty string when cancelled.
   virtual QString open_file_name(QWidget* parent, const QStringList& filters) = 0;
   // The save-file dialog: asks before replacing a file; the chosen path, or an empty string
@@ -37,6 +42,8 @@ class DialogService {
 class ModalDialogs final : public DialogService {
  public:
   void show_message(QWidget* parent, MessageIcon icon, const QString& text) override;
+  void show_message_informing(QWidget* parent, MessageIcon icon, const QString& text,
+                              const QString& informative) override;
   QString open_file_name(QWidget* parent, const QStringList& filters) override;
   QString save_file_name(QWidget* parent, const QStringList& filters, const QString& default_suffix,
                          const QString& start_dir) override;

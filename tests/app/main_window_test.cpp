@@ -480,5 +480,15 @@ TEST(ProgramVersion, TheDesktopAndTheCommandLineTellTheSameVersion) {
   EXPECT_TRUE(about_text().startsWith("<b>Tavik</b> " + version + "<br>"));
 }
 
+// The container and stream go under the report, never into its text.
+TEST_F(MainWindowTest, TheSummaryBoxNamesTheContainerUnderTheReport) {
+  open_sample();
+  store.update([](StoreData& data) { data.origin = VideoOrigin{Container::kSystem, 0xE0, 1}; });
+  action(Command::kSummary)->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_TRUE(dialogs.messages[0].text.startsWith("SUMMARY:\n\n- Total number of Bytes read: "));
+  EXPECT_EQ(dialogs.messages[0].informative, "MPEG-1 system stream, video stream 0xE0");
+}
+
 }  // namespace
 }  // namespace tavik::gui

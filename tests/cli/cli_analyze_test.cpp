@@ -306,6 +306,34 @@ TEST(CliAnalyze, StandardInputAndFifosAreRead) {
             "tavik-cli: report files need names when the input is standard input\n");
 }
 
+// The headers-only walk reads a pipe in one pass: no temporary file (the file size limit would
+// end a copy), whatever its length. Decoding copies it, up to the spool limit.
+TEST(CliAnalyze, PipesAreReadInOnePassOrCopiedWithinALimit) {
+  const std::string cli = std::string("'") + TAVIK_CLI_PATH + "' ";
+  const fs::path err = test::scratch_dir() / "pipe.err";
+  const fs::path out = test::scratch_dir() / "pipe.yuv";
+  EXPECT_EQ(test::run_command("ulimit -f 2048; head -c 300M /dev/zero | " + cli + "analyze - 2>" +
+                              quoted(err)),
+            1);
+  EXPECT_EQ(file_text(err).rfind("This not a valid MPEG system or video stream\n", 0), 0u)
+      << file_text(err);
+  const std::string stream = quoted(elementary_stream());
+  EXPECT_EQ(test::run_command("ulimit -f 2048; cat " + stream + " | " + cli + "info - >/dev/null"),
+            0);
+  EXPECT_EQ(test::run_command("cat " + stream + " | " + cli + "decode - -o " + quoted(out) +
+                              " --spool-limit 10K 2>" + quoted(err)),
+            1);
+  EXPECT_EQ(file_text(err),
+            "tavik-cli: -: longer than the spool limit of 10240 bytes (--spool-limit SIZE): this "
+            "command copies a pipe to a temporary file before reading it; nothing was read\n");
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(test::run_command("cat " + stream + " | " + cli + "decode - -o " + quoted(out) +
+                              " --spool-limit 10M >/dev/null"),
+            0);
+  EXPECT_TRUE(fs::exists(out));
+  fs::remove(out);
+}
+
 TEST(CliAnalyze, OutputsNeverReplaceTheInputAndWriteErrorsFail) {
   const fs::path input = test::scratch_dir() / "keep.m2v";
   fs::copy_file(elementary_stream(), input, fs::copy_options::overwrite_existing);
@@ -327,13 +355,39 @@ TEST(CliAnalyze, OutputsNeverReplaceTheInputAndWriteErrorsFail) {
   EXPECT_EQ(full.err, "Error occured opening the summary file: /dev/full\n");
 }
 
+// A usage error exits with 2 and one line naming the problem, whatever the parser's own codes.
+TEST(CliAnalyze, UsageErrorsExitWithTwoAndOneLine) {
+  const std::string stream = quoted(elementary_stream());
+  const struct {
+    std::string args;
+    std::string named;
+  } cases[] = {
+      {"vbv " + stream, "tavik-cli: unknown command 'vbv'; the commands are analyze, chart,"},
+      {"", "tavik-cli: a command is required"},
+      {"analyze --no-such-option " + stream, "tavik-cli analyze: "},
+      {"analyze --format xml " + stream, "tavik-cli analyze: --format: xml not in"},
+      {"decode --threads 0 " + stream + " -o /dev/null", "tavik-cli decode: --threads: "},
+      {"snapshot --frame 1 " + stream, "tavik-cli snapshot: --output is required"},
+      {"chart --size 0x0 -o x.png " + stream, "tavik-cli: --size must be"},
+      {"decode --spool-limit 0 - -o /dev/null", "tavik-cli decode: --spool-limit: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args);
+    const CliResult result = run_cli(c.args);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err.rfind(c.named, 0), 0u) << result.err;
+    EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    EXPECT_TRUE(result.out.empty());
+  }
+}
+
 TEST(CliAnalyze, HelpDocumentsEveryOption) {
   const CliResult result = run_cli("analyze --help");
   EXPECT_EQ(result.status, 0);
   for (const char* option :
        {"--filter-i", "--filter-p", "--filter-b", "--gop-file", "--frame-file", "--slice-file",
         "--summary-file", "--save-all", "--bare", "--frame-list", "--gop-list", "--format",
-        "--trace", "--decode", "--all-sequences", "--version"}) {
+        "--trace", "--decode", "--all-sequences", "--spool-limit", "--version"}) {
     EXPECT_NE(result.out.find(option), std::string::npos) << option;
   }
 }

@@ -25,29 +25,26 @@ struct Container {
   const char* file;
   const char* args;
   const char* key;
-  const char* first_line;
+  const char* origin;  // the line printed before the summary
 };
 
 const Container kContainers[] = {
     {"ffmpeg.vob", "-c:v mpeg2video -f vob", "program-stream",
-     "SUMMARY: MPEG-2 program stream, video stream 0xE0"},
-    {"svcd.mpg", "-target pal-svcd", "program-stream",
-     "SUMMARY: MPEG-2 program stream, video stream 0xE0"},
-    {"dvd.vob", "-target pal-dvd", "program-stream",
-     "SUMMARY: MPEG-2 program stream, video stream 0xE0"},
-    {"vcd.mpg", "-target pal-vcd", "system-stream",
-     "SUMMARY: MPEG-1 system stream, video stream 0xE0"},
+     "MPEG-2 program stream, video stream 0xE0"},
+    {"svcd.mpg", "-target pal-svcd", "program-stream", "MPEG-2 program stream, video stream 0xE0"},
+    {"dvd.vob", "-target pal-dvd", "program-stream", "MPEG-2 program stream, video stream 0xE0"},
+    {"vcd.mpg", "-target pal-vcd", "system-stream", "MPEG-1 system stream, video stream 0xE0"},
     {"f-vcd.mpg", "-c:v mpeg1video -f vcd", "system-stream",
-     "SUMMARY: MPEG-1 system stream, video stream 0xE0"},
+     "MPEG-1 system stream, video stream 0xE0"},
     {"clip.ts", "-c:v mpeg2video -f mpegts", "transport-stream",
-     "SUMMARY: MPEG-2 transport stream, video PID 0x100"},
+     "MPEG-2 transport stream, video PID 0x100"},
     {"clip.m2ts", "-c:v mpeg2video -f mpegts -mpegts_m2ts_mode 1", "m2ts",
-     "SUMMARY: MPEG-2 transport stream (192-byte packets), video PID 0x1011"},
-    // Two video streams: the first is measured, and the summary says so.
+     "MPEG-2 transport stream (192-byte packets), video PID 0x1011"},
+    // Two video streams: the first is measured, and the line before the summary says so.
     {"two.ts", "-map 0:v -map 0:v -map 1:a -c:v mpeg2video -f mpegts", "transport-stream",
-     "SUMMARY: MPEG-2 transport stream, video PID 0x100 (one of 2 video streams)"},
+     "MPEG-2 transport stream, video PID 0x100 (one of 2 video streams)"},
     {"two.vob", "-map 0:v -map 0:v -map 1:a -c:v mpeg2video -f vob", "program-stream",
-     "SUMMARY: MPEG-2 program stream, video stream 0xE0 (one of 2 video streams)"},
+     "MPEG-2 program stream, video stream 0xE0 (one of 2 video streams)"},
 };
 
 fs::path make_stream(const Container& c) {
@@ -91,14 +88,21 @@ TEST(CliContainers, EveryContainerMatchesFfprobe) {
     const fs::path stream = make_stream(c);
     const Analysis analysis = analyze(stream);
     ASSERT_EQ(analysis.run.status, 0) << analysis.run.err;
-    EXPECT_EQ(analysis.run.err, "");
+    // With JSON on the standard output, the container's line goes to the standard error.
+    EXPECT_EQ(analysis.run.err, std::string(c.origin) + "\n");
     EXPECT_EQ(analysis.json["container"], c.key);
     EXPECT_EQ(measured_types(analysis.json), ffprobe_types(stream));
     EXPECT_EQ(measured_types(analysis.json).size(), 16u);
     // Every byte counts but the three that the scanner's reset call reads.
     EXPECT_EQ(analysis.json["bytes_scanned"].get<uint64_t>() + 3, fs::file_size(stream));
+    // The summary and its file are the report's text alone; the container goes before it.
     const std::string summary = analysis.json["summary"];
-    EXPECT_EQ(summary.substr(0, summary.find('\n')), c.first_line);
+    EXPECT_EQ(summary.rfind("SUMMARY:\n\n- Total number of Bytes read: ", 0), 0u) << summary;
+    const fs::path sum = test::scratch_dir() / "clip.sum";
+    const test::CliResult plain =
+        run_cli("analyze --summary-file=" + quoted(sum) + " " + quoted(stream));
+    EXPECT_EQ(plain.out, std::string(c.origin) + "\n" + summary);
+    EXPECT_EQ(test::file_text(sum), summary);
   }
 }
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
 #include <string>
 
 #include "support/cli_run.h"
@@ -64,6 +67,46 @@ TEST(CliInfo, HeadersAndMeasuresInTextAndJson) {
     EXPECT_EQ(text.out.rfind("File: " + stream.string() + "\nContainer: ", 0), 0u) << text.out;
     EXPECT_NE(text.out.find("\nFrames measured: "), std::string::npos) << text.out;
   }
+}
+
+// The fields of each table of docs/json-schema.md, by the table's heading ("## `stream`").
+std::map<std::string, std::set<std::string>> documented_fields() {
+  std::map<std::string, std::set<std::string>> tables;
+  std::istringstream doc(test::file_text(fs::path(TAVIK_SOURCE_DIR) / "docs/json-schema.md"));
+  std::string heading;
+  for (std::string line; std::getline(doc, line);) {
+    if (line.starts_with("## ")) heading = line.substr(3);
+    if (!line.starts_with("| `")) continue;
+    const size_t end = line.find('`', 3);
+    tables[heading].insert(line.substr(3, end - 3));
+  }
+  return tables;
+}
+
+std::set<std::string> keys_of(const nlohmann::ordered_json& object) {
+  std::set<std::string> keys;
+  for (const auto& item : object.items()) keys.insert(item.key());
+  return keys;
+}
+
+// Every JSON written carries its schema, and its fields are the documented ones.
+TEST(CliInfo, JsonFieldsAreTheDocumentedOnes) {
+  const fs::path stream =
+      test::make_ffmpeg_stream(kCases[0].file, kCases[0].args, kCases[0].source);
+  const auto tables = documented_fields();
+  const nlohmann::ordered_json info =
+      nlohmann::ordered_json::parse(run_cli("info --format json " + quoted(stream)).out);
+  const nlohmann::ordered_json analysis = nlohmann::ordered_json::parse(
+      run_cli("analyze --format json --trace 1 " + quoted(stream)).out);
+  for (const nlohmann::ordered_json* json : {&info, &analysis}) {
+    EXPECT_EQ(json->begin().key(), "schema");
+    EXPECT_EQ((*json)["schema"], 1);
+    EXPECT_EQ(keys_of((*json)["stream"]), tables.at("`stream`"));
+  }
+  EXPECT_EQ(keys_of(info), tables.at("`tavik-cli info --format json`"));
+  EXPECT_EQ(keys_of(analysis), tables.at("`tavik-cli analyze --format json`"));
+  ASSERT_FALSE(analysis["messages"].empty());
+  EXPECT_EQ(keys_of(analysis["messages"][0]), tables.at("`messages`"));
 }
 
 TEST(CliInfo, EverySubcommandTellsItsVersion) {

@@ -17,10 +17,15 @@ class ScriptedDialogs final : public gui::DialogService {
   struct Message {
     gui::MessageIcon icon;
     QString text;
+    QString informative;
   };
 
   void show_message(QWidget*, gui::MessageIcon icon, const QString& text) override {
-    messages.push_back({icon, text});
+    messages.push_back({icon, text, {}});
+  }
+  void show_message_informing(QWidget*, gui::MessageIcon icon, const QString& text,
+                              const QString& informative) override {
+    messages.push_back({icon, text, informative});
   }
   QString open_file_name(QWidget*, const QStringList& filters) override {
     open_filters = filters;
