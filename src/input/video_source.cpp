@@ -21,6 +21,7 @@ size_t ElementarySource::read(uint8_t* dst, size_t n) {
   if (!at_end_) {
     const size_t got = input_.read_some(dst, n);
     if (got > 0) {
+      if (observer_ != nullptr) observer_->video_payload(offset_, offset_, got);
       offset_ += got;
       return got;
     }
@@ -54,6 +55,7 @@ size_t ContainerSource::read(uint8_t* dst, size_t n) {
     }
     if (demux_->ended() || demux_->failed() || input_ended_) break;
     if (block_pos_ == block_end_) {
+      block_offset_ += block_end_;
       block_end_ = input_.read_some(block_.data(), block_.size());
       block_pos_ = 0;
       if (block_end_ == 0) {
@@ -64,6 +66,10 @@ size_t ContainerSource::read(uint8_t* dst, size_t n) {
     const auto step = demux_->feed({block_.data() + block_pos_, block_end_ - block_pos_});
     pending_pos_ = block_pos_ + step.payload_offset;
     pending_size_ = step.payload_size;
+    if (observer_ != nullptr && pending_size_ > 0) {
+      observer_->video_payload(video_given_, block_offset_ + pending_pos_, pending_size_);
+    }
+    video_given_ += pending_size_;
     video_found_ = video_found_ || pending_size_ > 0;
     block_pos_ += step.consumed;
   }

@@ -10,6 +10,14 @@
 
 namespace tavik {
 
+// Told where each run of video bytes given lies in the input: `video_offset` in the video
+// elementary stream, `input_offset` in the input read.
+class PayloadObserver {
+ public:
+  virtual ~PayloadObserver() = default;
+  virtual void video_payload(uint64_t video_offset, uint64_t input_offset, size_t size) = 0;
+};
+
 // Supplies the bytes of the video elementary stream. Past the end of the video it supplies
 // sequence end codes (00 00 01 B7) without end, so a reader always meets the end of the
 // sequence.
@@ -19,6 +27,12 @@ class VideoSource {
   // Writes between 1 and n bytes (n > 0) and returns the count. Throws FatalError when the
   // system layer is broken and no byte before the break is left to give.
   virtual size_t read(uint8_t* dst, size_t n) = 0;
+  // Told of every run of the input's bytes given from then on (null: none); the padding after
+  // the end is not the input's.
+  void set_payload_observer(PayloadObserver* observer) { observer_ = observer; }
+
+ protected:
+  PayloadObserver* observer_ = nullptr;
 };
 
 // An elementary stream file. At its end: zero bytes up to the next multiple of four bytes of
@@ -50,6 +64,8 @@ class ContainerSource final : public VideoSource {
   ByteInput& input_;
   std::unique_ptr<ContainerDemux> demux_;
   std::vector<uint8_t> block_;
+  uint64_t block_offset_ = 0;  // input offset of block_[0]
+  uint64_t video_given_ = 0;   // video bytes found so far
   size_t block_pos_ = 0;
   size_t block_end_ = 0;
   size_t pending_pos_ = 0;  // video payload found but not yet given

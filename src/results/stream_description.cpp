@@ -8,27 +8,6 @@ namespace tavik {
 
 namespace {
 
-// frame_rate_code 1 to 8 (ISO/IEC 13818-2 Table 6-4).
-constexpr std::array<Rational, 9> kFrameRates = {{{0, 1},
-                                                  {24000, 1001},
-                                                  {24, 1},
-                                                  {25, 1},
-                                                  {30000, 1001},
-                                                  {30, 1},
-                                                  {50, 1},
-                                                  {60000, 1001},
-                                                  {60, 1}}};
-
-// MPEG-1 pel aspect ratios, height over width, times 10000 (ISO/IEC 11172-2 2.4.3.2).
-constexpr std::array<int64_t, 15> kPelAspectRatios = {
-    0, 10000, 6735, 7031, 7615, 8055, 8437, 8935, 9157, 9815, 10255, 10695, 10950, 11575, 12015};
-
-// MPEG-2 display aspect ratios (ISO/IEC 13818-2 Table 6-3); 1 means square samples.
-constexpr std::array<Rational, 5> kDisplayAspectRatios = {
-    {{0, 0}, {1, 1}, {4, 3}, {16, 9}, {221, 100}}};
-constexpr std::array<std::string_view, 5> kDisplayAspectTexts = {"reserved", "1:1 samples", "4:3",
-                                                                 "16:9", "2.21:1"};
-
 // The MPEG-1 bit_rate value that marks a variable bit rate.
 constexpr int64_t kVariableBitRate = 0x3FFFF;
 
@@ -47,45 +26,11 @@ std::string decimal_text(double value, const char* format) {
   return text;
 }
 
-struct ProfileAndLevel {
-  std::string_view profile;
-  std::string_view level;
-};
-
-// profile_and_level_indication (ISO/IEC 13818-2 8.2): profile and level in two fields, or one
-// of the escaped combinations.
-ProfileAndLevel profile_and_level(int indication) {
-  struct Escaped {
-    int indication;
-    ProfileAndLevel names;
-  };
-  constexpr std::array<Escaped, 6> kEscaped = {{{0x82, {"4:2:2", "High"}},
-                                                {0x85, {"4:2:2", "Main"}},
-                                                {0x8A, {"Multi-view", "High"}},
-                                                {0x8B, {"Multi-view", "High 1440"}},
-                                                {0x8D, {"Multi-view", "Main"}},
-                                                {0x8E, {"Multi-view", "Low"}}}};
-  constexpr std::array<std::string_view, 8> kProfiles = {
-      "reserved", "High",   "Spatially Scalable", "SNR Scalable",
-      "Main",     "Simple", "reserved",           "reserved"};
-  constexpr std::array<std::string_view, 16> kLevels = {
-      "reserved",  "reserved", "reserved", "reserved", "High", "reserved",
-      "High 1440", "reserved", "Main",     "reserved", "Low",  "reserved",
-      "reserved",  "reserved", "reserved", "reserved"};
-  if ((indication & 0x80) == 0) {
-    return {kProfiles[size_t(indication >> 4) & 7], kLevels[size_t(indication) & 15]};
-  }
-  for (const Escaped& escaped : kEscaped) {
-    if (escaped.indication == indication) return escaped.names;
-  }
-  return {"reserved", "reserved"};
-}
-
 }  // namespace
 
 Rational frame_rate(const SequenceValues& values) {
-  if (values.frame_rate_code < 1 || values.frame_rate_code > 8) return {0, 1};
-  const Rational base = kFrameRates[size_t(values.frame_rate_code)];
+  const Rational base = frame_rate_of_code(values.frame_rate_code);
+  if (base.num == 0) return base;
   return reduced(base.num * (values.frame_rate_extension_n + 1),
                  base.den * (values.frame_rate_extension_d + 1));
 }
@@ -93,28 +38,16 @@ Rational frame_rate(const SequenceValues& values) {
 Rational sample_aspect_ratio(const SequenceValues& values) {
   const int code = values.aspect_ratio_information;
   if (!values.mpeg2) {
-    if (code < 1 || code >= int(kPelAspectRatios.size())) return {0, 0};
-    return reduced(10000, kPelAspectRatios[size_t(code)]);
+    const int64_t pel = pel_aspect_ratio(code);
+    return pel == 0 ? Rational{0, 0} : reduced(10000, pel);
   }
-  if (code < 1 || code >= int(kDisplayAspectRatios.size())) return {0, 0};
-  if (code == 1) return {1, 1};
+  const Rational dar = display_aspect_ratio(code);
+  if (dar.den <= 1) return dar;
   // The display aspect ratio applies to the display size when the stream gives one.
   const bool display = values.display_horizontal_size > 0 && values.display_vertical_size > 0;
   const int64_t width = display ? values.display_horizontal_size : values.horizontal_size;
   const int64_t height = display ? values.display_vertical_size : values.vertical_size;
-  const Rational dar = kDisplayAspectRatios[size_t(code)];
   return reduced(dar.num * height, dar.den * width);
-}
-
-std::string_view chroma_format_text(int chroma_format) {
-  switch (chroma_format) {
-    case 2:
-      return "4:2:2";
-    case 3:
-      return "4:4:4";
-    default:
-      return "4:2:0";
-  }
 }
 
 std::string_view field_order(const StreamInfo& info) {
@@ -165,13 +98,10 @@ std::vector<StreamField> describe_stream(const StreamInfo& info, const StoreData
 
   const int code = s.aspect_ratio_information;
   if (mpeg2) {
+    add_text("aspect_ratio", "Aspect ratio", display_aspect_text(code));
+  } else if (pel_aspect_ratio(code) != 0) {
     add_text("aspect_ratio", "Aspect ratio",
-             code >= 1 && code < int(kDisplayAspectTexts.size()) ? kDisplayAspectTexts[size_t(code)]
-                                                                 : "reserved");
-  } else if (code >= 1 && code < int(kPelAspectRatios.size())) {
-    add_text("aspect_ratio", "Aspect ratio",
-             "pixel height/width " +
-                 decimal_text(double(kPelAspectRatios[size_t(code)]) / 10000, "%.4f"));
+             "pixel height/width " + decimal_text(double(pel_aspect_ratio(code)) / 10000, "%.4f"));
   } else {
     add_text("aspect_ratio", "Aspect ratio", "reserved");
   }

@@ -7,23 +7,16 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
+#include "decoder/syntax/coded_values.h"
 #include "decoder/syntax/stream_info.h"
 
 namespace tavik {
-
-struct Rational {
-  int64_t num = 0;
-  int64_t den = 1;
-};
 
 // Frames per second from frame_rate_code and its extension; 0/1 for a reserved code.
 [[nodiscard]] Rational frame_rate(const SequenceValues& values);
 
 // The width over the height of one sample, in lowest terms; 0/0 when unknown.
 [[nodiscard]] Rational sample_aspect_ratio(const SequenceValues& values);
-
-// "4:2:0", "4:2:2" or "4:4:4" for chroma_format 1, 2 and 3.
-[[nodiscard]] std::string_view chroma_format_text(int chroma_format);
 
 // "progressive" (no interlaced frame), "top field first", "bottom field first" or "mixed".
 [[nodiscard]] std::string_view field_order(const StreamInfo& info);

@@ -29,9 +29,13 @@ namespace {
 // the stream's description is kept from the headers.
 class MeasuringEvents final : public HeaderEvents {
  public:
-  MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info)
-      : scanner_(scanner), store_(store), info_(info) {}
-  void header_read(const HeaderRecord& record) override { info_.header_read(record); }
+  MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info,
+                  HeaderEvents* observer)
+      : scanner_(scanner), store_(store), info_(info), observer_(observer) {}
+  void header_read(const HeaderRecord& record) override {
+    info_.header_read(record);
+    if (observer_ != nullptr) observer_->header_read(record);
+  }
   // The scanner labels the picture it has just measured with the type still held.
   void picture_start_code() override { scanner_.measure_picture(); }
   void picture_type_read(int picture_coding_type) override {
@@ -46,6 +50,7 @@ class MeasuringEvents final : public HeaderEvents {
   StartCodeScanner& scanner_;
   AnalysisStore& store_;
   StreamInfo& info_;
+  HeaderEvents* observer_;
 };
 
 }  // namespace
@@ -58,7 +63,7 @@ class DecodingSession::Impl {
         listener_(listener),
         options_(std::move(options)),
         scanner_(store, messages),
-        events_(scanner_, store, info_),
+        events_(scanner_, store, info_, options_.header_observer),
         ditherer_(options_.dither_kernels ? *options_.dither_kernels : fastest_dither_kernels()),
         spatial_(messages, options_.lower_layer_pattern,
                  options_.lower_layer_files ? *options_.lower_layer_files : disk_files_,
@@ -140,6 +145,7 @@ class DecodingSession::Impl {
         source_ =
             std::make_unique<ContainerSource>(*decoder_input_, make_demux(container, &messages_));
       }
+      source_->set_payload_observer(options_.payload_observer);
       ctx_->layer.reader.reset_reader(source_.get());
     } catch (const FatalError&) {
       close();
@@ -316,13 +322,17 @@ class DecodingSession::Impl {
     if (!options_.display_disabled) listener_.picture_ready(ditherer_.second_display_image());
   }
 
-  // The headers-only walk: the slices are passed over, start code by start code.
+  // The headers-only walk: the slices are passed over, start code by start code; their headers
+  // are read only for a header observer.
   void pass_slices() {
     BitReader& reader = ctx_->layer.reader;
+    const bool read_slice_headers = options_.header_observer != nullptr;
     for (;;) {
       reader.next_start_code();
-      if (!is_slice_start_code(reader.peek_bits(32))) return;
+      const uint32_t code = reader.peek_bits(32);
+      if (!is_slice_start_code(code)) return;
       reader.read_bits32();
+      if (read_slice_headers) (void)parser_->read_slice_header(code);
     }
   }
 

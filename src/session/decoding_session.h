@@ -13,6 +13,8 @@ namespace tavik {
 
 class LowerLayerFiles;
 struct DitherKernels;
+class HeaderEvents;
+class PayloadObserver;
 
 struct SessionOptions {
   // false: the headers-only walk; each picture's slices are passed over, not decoded.
@@ -35,6 +37,10 @@ struct SessionOptions {
   // The dither's row kernels (nullptr: the fastest this processor runs); benchmarks put in
   // others to weigh their parts. Must outlive the session.
   const DitherKernels* dither_kernels = nullptr;
+  // Told of every header record read (slice headers included, which the headers-only walk then
+  // reads too) and of where the video's bytes lie in the input; both must outlive the session.
+  HeaderEvents* header_observer = nullptr;
+  PayloadObserver* payload_observer = nullptr;
 };
 
 struct FrameGeometry;

@@ -1,0 +1,78 @@
+#include "structure/stream_index.h"
+
+#include <algorithm>
+
+namespace tavik {
+
+uint64_t StreamIndex::file_offset(uint64_t video) const {
+  const auto offset = payload.file_offset(video);
+  return skipped_bytes + (offset ? *offset : file_size - skipped_bytes);
+}
+
+uint32_t StreamIndex::slice_end(uint32_t picture) const {
+  return picture + 1 < pictures.size() ? pictures[picture + 1].first_slice
+                                       : uint32_t(slice_offsets.size());
+}
+
+uint32_t StreamIndex::picture_of_slice(uint32_t slice) const {
+  const auto after =
+      std::upper_bound(pictures.begin(), pictures.end(), slice,
+                       [](uint32_t s, const PictureEntry& p) { return s < p.first_slice; });
+  return uint32_t(after - pictures.begin()) - 1;
+}
+
+uint32_t StreamIndex::sequence_item_end(uint32_t sequence) const {
+  return sequence + 1 < sequences.size() ? sequences[sequence + 1].first_item
+                                         : uint32_t(sequence_items.size());
+}
+
+uint32_t StreamIndex::group_picture_end(uint32_t group) const {
+  return group + 1 < groups.size() ? groups[group + 1].first_picture : uint32_t(pictures.size());
+}
+
+uint64_t StreamIndex::picture_end(uint32_t picture) const {
+  // Up to the next header of any kind after the picture's last slice, or its last header.
+  const uint32_t next_header = pictures[picture].first_header + pictures[picture].header_count;
+  const uint64_t next = next_header < headers.size() ? headers[next_header].byte : video_size();
+  return std::max(next, picture_byte(picture));
+}
+
+uint64_t StreamIndex::group_start(uint32_t group) const {
+  const GroupEntry& g = groups[group];
+  if (g.first_header != kNoIndex) return headers[g.first_header].byte;
+  return g.first_picture < pictures.size() ? picture_byte(g.first_picture) : video_size();
+}
+
+uint64_t StreamIndex::group_end(uint32_t group) const {
+  const uint32_t end = group_picture_end(group);
+  if (end > groups[group].first_picture) return picture_end(end - 1);
+  const GroupEntry& g = groups[group];
+  if (g.first_header == kNoIndex) return group_start(group);
+  const HeaderEntry& last = headers[g.first_header + g.header_count - 1];
+  return last.byte + (last.bits + 7) / 8;
+}
+
+uint64_t StreamIndex::sequence_start(uint32_t sequence) const {
+  const uint32_t first = sequences[sequence].first_item;
+  if (first >= sequence_item_end(sequence)) return video_size();
+  const uint32_t item = sequence_items[first];
+  return (item & kGroupItem) != 0 ? group_start(item & ~kGroupItem) : headers[item].byte;
+}
+
+uint64_t StreamIndex::sequence_end(uint32_t sequence) const {
+  return sequence + 1 < sequences.size() ? sequence_start(sequence + 1) : video_size();
+}
+
+uint64_t StreamIndex::slice_end_byte(uint32_t slice) const {
+  const uint32_t picture = picture_of_slice(slice);
+  return slice + 1 < slice_end(picture) ? slice_byte(picture, slice + 1) : picture_end(picture);
+}
+
+size_t StreamIndex::memory_bytes() const {
+  return payload.memory_bytes() + headers.capacity() * sizeof(HeaderEntry) +
+         sequences.capacity() * sizeof(SequenceEntry) +
+         sequence_items.capacity() * sizeof(uint32_t) + groups.capacity() * sizeof(GroupEntry) +
+         pictures.capacity() * sizeof(PictureEntry) + slice_offsets.capacity() * sizeof(uint32_t);
+}
+
+}  // namespace tavik
