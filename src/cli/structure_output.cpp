@@ -103,6 +103,7 @@ nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const Picture
     object["type"] = info.value;
   }
   place(object, info);
+  object["video_offset"] = tree.video_bits(node).first / 8;
   object["damaged"] =
       info.damaged ? nlohmann::ordered_json(info.meaning) : nlohmann::ordered_json();
   const uint64_t count = tree.child_count(node);
