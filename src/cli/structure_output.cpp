@@ -82,6 +82,14 @@ const char* section_of(NodeKind kind) {
       return "picture";
     case NodeKind::kSlice:
       return "slice";
+    case NodeKind::kContainer:
+      return "container";
+    case NodeKind::kPid:
+      return "pid";
+    case NodeKind::kTransportPacket:
+      return "transport_packet";
+    case NodeKind::kSystemUnit:
+      return "unit";
     default:
       return "header";
   }
@@ -102,12 +110,21 @@ nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const Picture
     object["index"] = node.index();
     object["type"] = info.value;
   }
+  if (!tree.is_container(node) || node.kind() == NodeKind::kPid) {
+    object["value"] =
+        info.value.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(info.value);
+  }
+  if (tree.is_container(node))
+    object["meaning"] =
+        info.meaning.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(info.meaning);
   place(object, info);
-  object["video_offset"] = tree.video_bits(node).first / 8;
+  if (!tree.is_container(node)) object["video_offset"] = tree.video_bits(node).first / 8;
   object["damaged"] =
       info.damaged ? nlohmann::ordered_json(info.meaning) : nlohmann::ordered_json();
   const uint64_t count = tree.child_count(node);
-  const bool holds_elements = node.kind() == NodeKind::kHeader || node.kind() == NodeKind::kSlice;
+  const NodeKind kind = node.kind();
+  const bool holds_elements = kind == NodeKind::kHeader || kind == NodeKind::kSlice ||
+                              kind == NodeKind::kTransportPacket || kind == NodeKind::kSystemUnit;
   nlohmann::ordered_json children = nlohmann::ordered_json::array();
   for (uint64_t row = 0; row < count; ++row) {
     const NodeId child = tree.child(node, row);
@@ -133,6 +150,9 @@ nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const Picture
 std::string structure_text(StructureTree& tree, const PictureRange& range) {
   std::string out;
   text_lines(tree, tree.child(tree.root(), 0), 0, range, out);
+  if (!has_range(range) && tree.child_count(tree.root()) > 1) {
+    text_lines(tree, tree.child(tree.root(), 1), 0, range, out);
+  }
   return out;
 }
 
@@ -146,6 +166,9 @@ std::string structure_json(StructureTree& tree, const std::string& input,
   json["file_size"] = index.file_size;
   json["pictures"] = index.pictures.size();
   json["video"] = node_json(tree, tree.child(tree.root(), 0), range);
+  if (!has_range(range) && tree.child_count(tree.root()) > 1) {
+    json["container_units"] = node_json(tree, tree.child(tree.root(), 1), range);
+  }
   return json.dump(1) + "\n";
 }
 

@@ -22,6 +22,7 @@ std::string build_structure(const std::string& path, bool all_sequences, BuiltSt
   options.all_sequences = all_sequences;
   options.header_observer = &builder;
   options.payload_observer = &builder;
+  options.container_observer = &builder;
   DecodingSession session(store, messages, listener, options);
   bool opened = false;
   try {

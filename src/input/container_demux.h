@@ -12,6 +12,20 @@
 
 namespace tavik {
 
+// Told where the container's own units begin, as a demultiplexer walks them; offsets are in
+// the input the demultiplexer is fed.
+class ContainerObserver {
+ public:
+  virtual ~ContainerObserver() = default;
+  // A pack header, system header, packet or end code of a system or program stream; `code` is
+  // its start code's last byte.
+  virtual void system_unit(uint64_t offset, uint8_t code) {}
+  // A transport packet's sync byte, and the packet's PID.
+  virtual void transport_packet(uint64_t offset, int pid) {}
+  // The program association table named a PID that carries a program map table.
+  virtual void program_map_pid(int pid) {}
+};
+
 // Finds the payload of one video stream in the raw bytes of a container, given in blocks of
 // any size. The decoder's video source and the start-code scanner both walk the file with one,
 // so they agree on which raw bytes are video.
@@ -27,6 +41,9 @@ class ContainerDemux {
   explicit ContainerDemux(Container container, Messages* warnings)
       : warnings_(warnings), origin_{container} {}
   virtual ~ContainerDemux() = default;
+
+  // Told of every unit from then on (null: none).
+  void set_observer(ContainerObserver* observer) { observer_ = observer; }
 
   // Walks the block from its start and stops after the first run of video payload.
   virtual Step feed(std::span<const uint8_t> block) = 0;
@@ -56,6 +73,7 @@ class ContainerDemux {
   }
 
   Messages* warnings_;
+  ContainerObserver* observer_ = nullptr;
   VideoOrigin origin_;
   bool audio_seen_ = false;
   std::string_view other_video_;

@@ -45,6 +45,7 @@ void SystemDemux::damaged(uint64_t at, std::string text) {
 }
 
 void SystemDemux::take_code(uint64_t at) {
+  if (observer_ != nullptr && (code_ >> 8) == 1) observer_->system_unit(at, uint8_t(code_));
   if (code_ == kEndCode) {
     end();
     return;
@@ -195,7 +196,10 @@ ContainerDemux::Step SystemDemux::feed(std::span<const uint8_t> block) {
       }
       case State::kResync:
         code_ = (code_ << 8) | block[i++];
-        if (code_ == kPackCode) state_ = State::kPackFirst;
+        if (code_ == kPackCode) {
+          if (observer_ != nullptr) observer_->system_unit(offset_ + i - 4, uint8_t(code_));
+          state_ = State::kPackFirst;
+        }
         break;
     }
   }

@@ -90,6 +90,7 @@ void TransportDemux::start_packet() {
   has_payload_ = (control & 1) != 0;
   discontinuity_ = false;
   packet_left_ = kPacketBody;
+  if (observer_ != nullptr) observer_->transport_packet(packet_offset_, pid_);
   if (damaged) {
     // Its PID may be wrong too: the packet is dropped, and the gap it leaves is not reported
     // a second time.
@@ -181,7 +182,10 @@ void TransportDemux::parse_section() {
     for (size_t j = kSectionHeader; j + 4 <= end; j += 4) {
       const int program = s[j] << 8 | s[j + 1];
       const int pid = (s[j + 2] & 0x1F) << 8 | s[j + 3];
-      if (program != 0 && pid != kAssociationPid) add_pid(program_map_pids_, pid);
+      if (program != 0 && pid != kAssociationPid && add_pid(program_map_pids_, pid) &&
+          observer_ != nullptr) {
+        observer_->program_map_pid(pid);
+      }
     }
   } else if (s[0] == kProgramMapTable) {
     parse_program_map();

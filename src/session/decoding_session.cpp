@@ -142,8 +142,9 @@ class DecodingSession::Impl {
       if (container == Container::kElementary) {
         source_ = std::make_unique<ElementarySource>(*decoder_input_);
       } else {
-        source_ =
-            std::make_unique<ContainerSource>(*decoder_input_, make_demux(container, &messages_));
+        auto demux = make_demux(container, &messages_);
+        demux->set_observer(options_.container_observer);
+        source_ = std::make_unique<ContainerSource>(*decoder_input_, std::move(demux));
       }
       source_->set_payload_observer(options_.payload_observer);
       ctx_->layer.reader.reset_reader(source_.get());

@@ -15,6 +15,7 @@ class LowerLayerFiles;
 struct DitherKernels;
 class HeaderEvents;
 class PayloadObserver;
+class ContainerObserver;
 
 struct SessionOptions {
   // false: the headers-only walk; each picture's slices are passed over, not decoded.
@@ -41,6 +42,8 @@ struct SessionOptions {
   // reads too) and of where the video's bytes lie in the input; both must outlive the session.
   HeaderEvents* header_observer = nullptr;
   PayloadObserver* payload_observer = nullptr;
+  // Told of the container's packs, packets and transport packets.
+  ContainerObserver* container_observer = nullptr;
 };
 
 struct FrameGeometry;

@@ -150,6 +150,35 @@ void IndexBuilder::video_payload(uint64_t /*video_offset*/, uint64_t input_offse
   index_.payload.add(input_offset, size);
 }
 
+void IndexBuilder::system_unit(uint64_t offset, uint8_t code) {
+  index_.units.system_units.push_back(offset << 8 | code);
+}
+
+void IndexBuilder::transport_packet(uint64_t offset, int pid) {
+  ContainerIndex& units = index_.units;
+  const uint64_t packet = units.transport_packets++;
+  // The second packet tells the packets' size (a time code in front of each, or none).
+  const uint64_t first = units.packet_offset(0);
+  if (packet == 1 && offset == first + 192) units.packet_size = 192;
+  if (units.packet_offset(packet) != offset) units.resyncs.push_back({packet, offset});
+  int16_t& slot = units.pid_slot[size_t(pid) & 0x1FFF];
+  if (slot < 0) {
+    slot = int16_t(units.pids.size());
+    units.pids.push_back({pid, false, {}});
+  }
+  units.pids[size_t(slot)].packets.push_back(uint32_t(packet));
+}
+
+void IndexBuilder::program_map_pid(int pid) {
+  ContainerIndex& units = index_.units;
+  int16_t& slot = units.pid_slot[size_t(pid) & 0x1FFF];
+  if (slot < 0) {
+    slot = int16_t(units.pids.size());
+    units.pids.push_back({pid, false, {}});
+  }
+  units.pids[size_t(slot)].program_map = true;
+}
+
 void IndexBuilder::finish(Container container, uint64_t file_size, uint64_t skipped_bytes,
                           const std::string& error) {
   index_.container = container;

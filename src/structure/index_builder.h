@@ -4,6 +4,7 @@
 #include <string>
 
 #include "decoder/syntax/header_events.h"
+#include "input/container_demux.h"
 #include "input/video_source.h"
 #include "structure/stream_index.h"
 
@@ -11,12 +12,15 @@ namespace tavik {
 
 // Fills a stream index from the header records of a headers walk and from the positions of the
 // video's bytes in the input. Costs one entry per header and one offset per slice.
-class IndexBuilder final : public HeaderEvents, public PayloadObserver {
+class IndexBuilder final : public HeaderEvents, public PayloadObserver, public ContainerObserver {
  public:
   explicit IndexBuilder(StreamIndex& index) : index_(index) {}
 
   void header_read(const HeaderRecord& record) override;
   void video_payload(uint64_t video_offset, uint64_t input_offset, size_t size) override;
+  void system_unit(uint64_t offset, uint8_t code) override;
+  void transport_packet(uint64_t offset, int pid) override;
+  void program_map_pid(int pid) override;
 
   // The walk ended with `error` (empty: at the end of the stream); marks what it cut.
   void finish(Container container, uint64_t file_size, uint64_t skipped_bytes,

@@ -68,8 +68,23 @@ uint64_t StreamIndex::slice_end_byte(uint32_t slice) const {
   return slice + 1 < slice_end(picture) ? slice_byte(picture, slice + 1) : picture_end(picture);
 }
 
+uint64_t ContainerIndex::packet_offset(uint64_t packet) const {
+  const auto after = std::upper_bound(resyncs.begin(), resyncs.end(), packet,
+                                      [](uint64_t p, const Resync& r) { return p < r.packet; });
+  if (after == resyncs.begin()) return packet * packet_size;
+  const Resync& resync = *(after - 1);
+  return resync.offset + (packet - resync.packet) * packet_size;
+}
+
+size_t ContainerIndex::memory_bytes() const {
+  size_t bytes = system_units.capacity() * sizeof(uint64_t) + resyncs.capacity() * sizeof(Resync) +
+                 pid_slot.capacity() * sizeof(int16_t);
+  for (const PidPackets& pid : pids) bytes += sizeof(pid) + pid.packets.capacity() * 4;
+  return bytes;
+}
+
 size_t StreamIndex::memory_bytes() const {
-  return payload.memory_bytes() + headers.capacity() * sizeof(HeaderEntry) +
+  return units.memory_bytes() + payload.memory_bytes() + headers.capacity() * sizeof(HeaderEntry) +
          sequences.capacity() * sizeof(SequenceEntry) +
          sequence_items.capacity() * sizeof(uint32_t) + groups.capacity() * sizeof(GroupEntry) +
          pictures.capacity() * sizeof(PictureEntry) + slice_offsets.capacity() * sizeof(uint32_t);

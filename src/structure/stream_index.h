@@ -55,6 +55,32 @@ struct PictureEntry {
   uint8_t type = 0;  // picture_coding_type
 };
 
+// The container's units: a system or program stream's packs, system headers and packets in
+// file order; a transport stream's packets by PID.
+struct ContainerIndex {
+  // Offset << 8 | the start code's last byte.
+  std::vector<uint64_t> system_units;
+  // A transport packet is known by its number in file order; its offset follows from the last
+  // place where the packets' sync was found again.
+  struct Resync {
+    uint64_t packet = 0;
+    uint64_t offset = 0;
+  };
+  struct PidPackets {
+    int pid = 0;
+    bool program_map = false;
+    std::vector<uint32_t> packets;
+  };
+  uint64_t packet_size = 188;
+  uint64_t transport_packets = 0;
+  std::vector<Resync> resyncs;
+  std::vector<PidPackets> pids;  // in the order they were first met
+  std::vector<int16_t> pid_slot = std::vector<int16_t>(8192, -1);
+
+  [[nodiscard]] uint64_t packet_offset(uint64_t packet) const;
+  [[nodiscard]] size_t memory_bytes() const;
+};
+
 // The positions of the whole stream's structure, built during the headers walk: a few entries per
 // picture and one 32-bit offset per slice; the elements are read again on demand.
 struct StreamIndex {
@@ -62,6 +88,7 @@ struct StreamIndex {
   uint64_t file_size = 0;
   uint64_t skipped_bytes = 0;  // before the first header, where the video's offsets start
   PayloadMap payload;          // video offsets to offsets in the input after skipped_bytes
+  ContainerIndex units;        // offsets in the input after skipped_bytes
   std::vector<HeaderEntry> headers;
   std::vector<SequenceEntry> sequences;
   // Each sequence's children in order: a header index, or a group index with kGroupItem set.

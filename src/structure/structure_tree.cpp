@@ -57,10 +57,11 @@ bool StructureTree::mpeg2_at(uint32_t header) const {
 }
 
 uint64_t StructureTree::child_count(NodeId n) {
+  if (is_container(n)) return container_child_count(n);
   const uint32_t i = n.index();
   switch (n.kind()) {
     case NodeKind::kRoot:
-      return 1;
+      return index_.container == Container::kElementary ? 1 : 2;
     case NodeKind::kVideo:
       return index_.sequences.size();
     case NodeKind::kSequence:
@@ -79,10 +80,11 @@ uint64_t StructureTree::child_count(NodeId n) {
 }
 
 NodeId StructureTree::child(NodeId n, uint64_t r) {
+  if (is_container(n)) return container_child(n, r);
   const uint32_t i = n.index();
   switch (n.kind()) {
     case NodeKind::kRoot:
-      return node(NodeKind::kVideo);
+      return node(r == 0 ? NodeKind::kVideo : NodeKind::kContainer);
     case NodeKind::kVideo:
       return node(NodeKind::kSequence, r);
     case NodeKind::kSequence: {
@@ -111,7 +113,8 @@ NodeId StructureTree::child(NodeId n, uint64_t r) {
   }
 }
 
-NodeId StructureTree::parent(NodeId n) const {
+NodeId StructureTree::parent(NodeId n) {
+  if (is_container(n)) return container_parent(n);
   const uint32_t i = n.index();
   switch (n.kind()) {
     case NodeKind::kVideo:
@@ -146,6 +149,7 @@ NodeId StructureTree::parent(NodeId n) const {
 }
 
 uint64_t StructureTree::row(NodeId n) {
+  if (is_container(n)) return container_row(n);
   const uint32_t i = n.index();
   switch (n.kind()) {
     case NodeKind::kSequence:
@@ -203,7 +207,14 @@ std::pair<uint64_t, uint64_t> StructureTree::video_bits(NodeId n) {
 }
 
 std::vector<PayloadMap::Span> StructureTree::file_spans(NodeId n) {
-  if (n.kind() == NodeKind::kRoot) return {{0, index_.file_size}};
+  if (n.kind() == NodeKind::kRoot || n.kind() == NodeKind::kContainer) {
+    return {{0, index_.file_size}};
+  }
+  if (is_container(n)) {
+    const NodeInfo i = container_info(n);
+    const uint64_t begin = uint64_t(i.bit_offset) / 8;
+    return {{begin, (uint64_t(i.bit_offset) + i.bits + 7) / 8 - begin}};
+  }
   const auto [begin, end] = video_bits(n);
   std::vector<PayloadMap::Span> spans = index_.payload.file_spans(begin / 8, (end + 7) / 8);
   for (PayloadMap::Span& span : spans) span.file += index_.skipped_bytes;
@@ -267,6 +278,7 @@ NodeInfo StructureTree::unit_info(NodeId n) {
 }
 
 NodeInfo StructureTree::info(NodeId n) {
+  if (is_container(n)) return container_info(n);
   NodeInfo info;
   if (n.kind() == NodeKind::kElement || n.kind() == NodeKind::kSliceElement) {
     const HeaderRecord& record = record_of(n);
@@ -315,7 +327,7 @@ NodeId StructureTree::element_holding(NodeKind kind, uint32_t index, const Heade
 NodeId StructureTree::innermost_at(uint64_t file_offset) {
   if (file_offset < index_.skipped_bytes || index_.headers.empty()) return root();
   const auto video = index_.payload.video_offset(file_offset - index_.skipped_bytes);
-  if (!video) return root();
+  if (!video) return container_node_at(file_offset);
   const uint64_t byte = *video;
   const auto after = std::upper_bound(index_.headers.begin(), index_.headers.end(), byte,
                                       [](uint64_t b, const HeaderEntry& h) { return b < h.byte; });

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "input/random_access.h"
+#include "structure/container_fields.h"
 #include "structure/header_reader.h"
 #include "structure/stream_index.h"
 
@@ -18,10 +19,15 @@ enum class NodeKind : uint8_t {
   kSequence,
   kGroup,
   kPicture,
-  kHeader,        // index: the header entry
-  kSlice,         // index: the slice
-  kElement,       // index: the header entry; element: its element
-  kSliceElement,  // index: the slice; element: its element
+  kHeader,           // index: the header entry
+  kSlice,            // index: the slice
+  kElement,          // index: the header entry; element: its element
+  kSliceElement,     // index: the slice; element: its element
+  kContainer,        // the container's units
+  kPid,              // index: the PID's place in the container index
+  kTransportPacket,  // index: the packet's number in file order
+  kSystemUnit,       // index: a pack header, system header or packet, in file order
+  kContainerField,   // index: the packet or unit; element: its field
 };
 
 // A node of the structure tree, small enough to be an item model's internal id: its kind, an
@@ -61,7 +67,7 @@ class StructureTree {
   [[nodiscard]] NodeId root() const { return NodeId::make(NodeKind::kRoot); }
   [[nodiscard]] uint64_t child_count(NodeId node);
   [[nodiscard]] NodeId child(NodeId node, uint64_t row);
-  [[nodiscard]] NodeId parent(NodeId node) const;
+  [[nodiscard]] NodeId parent(NodeId node);
   // The node's place among its parent's children.
   [[nodiscard]] uint64_t row(NodeId node);
 
@@ -87,6 +93,10 @@ class StructureTree {
   // The next (or previous) picture of the type after `picture`.
   [[nodiscard]] std::optional<NodeId> next_picture(uint32_t picture, int type, bool forward) const;
 
+  // A node of the container's units (packs, packets, their fields) rather than of the video.
+  [[nodiscard]] static bool is_container(NodeId node) {
+    return node.kind() >= NodeKind::kContainer;
+  }
   [[nodiscard]] const StreamIndex& index() const { return index_; }
   [[nodiscard]] HeaderReader& reader() { return reader_; }
 
@@ -97,6 +107,17 @@ class StructureTree {
   [[nodiscard]] int present_elements(const HeaderRecord& record) const;
   [[nodiscard]] bool mpeg2_at(uint32_t header) const;
   [[nodiscard]] NodeInfo unit_info(NodeId node);
+  // The container's nodes.
+  [[nodiscard]] uint64_t container_child_count(NodeId node);
+  [[nodiscard]] NodeId container_child(NodeId node, uint64_t row);
+  [[nodiscard]] NodeId container_parent(NodeId node);
+  [[nodiscard]] uint64_t container_row(NodeId node);
+  [[nodiscard]] NodeInfo container_info(NodeId node);
+  [[nodiscard]] NodeId container_node_at(uint64_t file_offset);
+  // The fields of a transport packet or system unit, without the damage note; `damage` gets it.
+  [[nodiscard]] std::vector<ContainerField> fields_of(NodeId unit, std::string* damage = nullptr,
+                                                      uint64_t* bytes = nullptr);
+  [[nodiscard]] uint64_t unit_offset(NodeId unit) const;
   [[nodiscard]] NodeId element_holding(NodeKind kind, uint32_t index, const HeaderRecord& record,
                                        uint64_t bit);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -117,6 +118,22 @@ const json* element(const json& node, const std::string& name) {
   return nullptr;
 }
 
+// The container's units that carry a PTS, by their offset: PTS and DTS (-1 when absent).
+std::map<uint64_t, std::pair<int64_t, int64_t>> time_stamps(const json& node) {
+  std::map<uint64_t, std::pair<int64_t, int64_t>> stamps;
+  if (node.contains("elements")) {
+    int64_t pts = -1;
+    int64_t dts = -1;
+    for (const json& e : node["elements"]) {
+      if (e["name"] == "PTS") pts = e["value"];
+      if (e["name"] == "DTS") dts = e["value"];
+    }
+    if (pts >= 0) stamps[node["offset"]] = {pts, dts};
+  }
+  for (const json& child : node.value("children", json::array())) stamps.merge(time_stamps(child));
+  return stamps;
+}
+
 TEST(CliHeaders, EveryContainerAgreesWithFfprobe) {
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.file);
@@ -136,6 +153,22 @@ TEST(CliHeaders, EveryContainerAgreesWithFfprobe) {
       if (c.elementary) {
         EXPECT_EQ(number(packets[i]["pos"]), pictures[i].access_unit);
       }
+    }
+    // In a container, each picture's packet (its PES packet, or the transport packet where that
+    // begins) is a unit of the container with ffprobe's time stamps.
+    if (!c.elementary) {
+      const auto stamps = time_stamps(tree["container_units"]);
+      size_t placed = 0;
+      for (const json& packet : packets) {
+        if (!packet.contains("pos")) continue;  // ffprobe does not always know it
+        ++placed;
+        const auto unit = stamps.find(number(packet["pos"]));
+        ASSERT_NE(unit, stamps.end()) << packet.dump();
+        EXPECT_EQ(unit->second.first, packet["pts"]);
+        EXPECT_EQ(unit->second.second < 0 ? unit->second.first : unit->second.second,
+                  packet["dts"]);
+      }
+      EXPECT_GE(placed * 2, packets.size());
     }
     // The picture types in display order: ffprobe's frames, and the pictures of each group by
     // their temporal references.
@@ -199,6 +232,19 @@ TEST(CliHeaders, CutStreamMarksTheDamagedHeader) {
   const std::string dumped = tree.dump();
   EXPECT_NE(dumped.find(R"("damaged":"damaged: cut by the end of the stream")"), std::string::npos);
   EXPECT_EQ(pictures_of(tree).size(), 1u);
+
+  // A transport packet of the video left out: the next one of its PID is marked.
+  std::vector<uint8_t> ts =
+      test::read_file(test::make_ffmpeg_stream(kCases[4].file, kCases[4].args, kWithAudio));
+  const size_t lost = 188 * 10;
+  ASSERT_EQ(((ts[lost + 1] & 0x1F) << 8) | ts[lost + 2], 0x100);
+  ts.erase(ts.begin() + lost, ts.begin() + lost + 188);
+  const fs::path gap = test::scratch_dir() / "gap.ts";
+  test::write_file(gap, ts);
+  const std::string gapped = run_cli("headers " + quoted(gap)).out;
+  EXPECT_NE(gapped.find("    transport_packet 10 = PID 0x0100 (damaged: continuity counter gap"),
+            std::string::npos)
+      << gapped.substr(0, 4000);
 
   const fs::path garbage = test::scratch_dir() / "garbage.bin";
   test::write_file(garbage, {'n', 'o', 't', ' ', 'm', 'p', 'e', 'g'});
