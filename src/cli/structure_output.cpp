@@ -1,6 +1,7 @@
 #include "cli/structure_output.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <nlohmann/json.hpp>
 
 #include "base/messages.h"
@@ -101,28 +102,29 @@ void place(nlohmann::ordered_json& object, const NodeInfo& info) {
   object["bits"] = info.bits;
 }
 
+nlohmann::ordered_json text_or_null(const std::string& text) {
+  return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
+}
+
 nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const PictureRange& range) {
   const NodeInfo info = tree.info(node);
+  const NodeKind kind = node.kind();
   nlohmann::ordered_json object;
-  object["section"] = section_of(node.kind());
+  object["section"] = section_of(kind);
   object["name"] = info.name;
-  if (node.kind() == NodeKind::kPicture) {
+  if (kind == NodeKind::kPicture) {
     object["index"] = node.index();
     object["type"] = info.value;
   }
-  if (!tree.is_container(node) || node.kind() == NodeKind::kPid) {
-    object["value"] =
-        info.value.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(info.value);
-  }
-  if (tree.is_container(node))
-    object["meaning"] =
-        info.meaning.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(info.meaning);
+  object["value"] = text_or_null(info.value);
+  object["meaning"] = text_or_null(info.meaning);
   place(object, info);
-  if (!tree.is_container(node)) object["video_offset"] = tree.video_bits(node).first / 8;
+  object["video_offset"] = StructureTree::is_container(node)
+                               ? nlohmann::ordered_json()
+                               : nlohmann::ordered_json(tree.video_bits(node).first / 8);
   object["damaged"] =
       info.damaged ? nlohmann::ordered_json(info.meaning) : nlohmann::ordered_json();
   const uint64_t count = tree.child_count(node);
-  const NodeKind kind = node.kind();
   const bool holds_elements = kind == NodeKind::kHeader || kind == NodeKind::kSlice ||
                               kind == NodeKind::kTransportPacket || kind == NodeKind::kSystemUnit;
   nlohmann::ordered_json children = nlohmann::ordered_json::array();
@@ -132,9 +134,8 @@ nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const Picture
       const NodeInfo element = tree.info(child);
       nlohmann::ordered_json e;
       e["name"] = element.name;
-      e["value"] = std::stoll(element.value);
-      e["meaning"] = element.meaning.empty() ? nlohmann::ordered_json()
-                                             : nlohmann::ordered_json(element.meaning);
+      e["value"] = std::strtoll(element.value.c_str(), nullptr, 10);
+      e["meaning"] = text_or_null(element.meaning);
       place(e, element);
       children.push_back(std::move(e));
     } else if (!has_range(range) || shown(tree, child, range)) {

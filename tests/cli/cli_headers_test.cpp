@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,30 @@ TEST(CliHeaders, EveryContainerAgreesWithFfprobe) {
     }
     EXPECT_EQ(s["pix_fmt"], "yuv420p");
   }
+}
+
+std::set<std::string> keys_of(const json& object) {
+  std::set<std::string> keys;
+  for (const auto& item : object.items()) keys.insert(item.key());
+  return keys;
+}
+
+// The fields are the documented ones: of the whole, of a section (a picture adds two), of an
+// element.
+TEST(CliHeaders, JsonFieldsAreTheDocumentedOnes) {
+  const fs::path stream = test::make_ffmpeg_stream(kCases[4].file, kCases[4].args, kWithAudio);
+  const json tree = headers(quoted(stream));
+  const auto tables = test::documented_json_fields();
+  EXPECT_EQ(keys_of(tree), tables.at("`tavik-cli headers --format json`"));
+  std::set<std::string> section = tables.at("sections");
+  section.erase("elements");
+  EXPECT_EQ(keys_of(tree["container_units"]), section);
+  const json& sequence = tree["video"]["children"][0];
+  EXPECT_EQ(keys_of(sequence), section);
+  section.erase("children");
+  section.insert("elements");
+  EXPECT_EQ(keys_of(sequence["children"][0]), section);
+  EXPECT_EQ(keys_of(sequence["children"][0]["elements"][0]), tables.at("elements"));
 }
 
 // The tree of picture 2 and 3 alone, and the bytes of one picture with its headers marked.

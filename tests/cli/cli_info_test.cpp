@@ -69,20 +69,6 @@ TEST(CliInfo, HeadersAndMeasuresInTextAndJson) {
   }
 }
 
-// The fields of each table of docs/json-schema.md, by the table's heading ("## `stream`").
-std::map<std::string, std::set<std::string>> documented_fields() {
-  std::map<std::string, std::set<std::string>> tables;
-  std::istringstream doc(test::file_text(fs::path(TAVIK_SOURCE_DIR) / "docs/json-schema.md"));
-  std::string heading;
-  for (std::string line; std::getline(doc, line);) {
-    if (line.starts_with("## ")) heading = line.substr(3);
-    if (!line.starts_with("| `")) continue;
-    const size_t end = line.find('`', 3);
-    tables[heading].insert(line.substr(3, end - 3));
-  }
-  return tables;
-}
-
 std::set<std::string> keys_of(const nlohmann::ordered_json& object) {
   std::set<std::string> keys;
   for (const auto& item : object.items()) keys.insert(item.key());
@@ -93,7 +79,7 @@ std::set<std::string> keys_of(const nlohmann::ordered_json& object) {
 TEST(CliInfo, JsonFieldsAreTheDocumentedOnes) {
   const fs::path stream =
       test::make_ffmpeg_stream(kCases[0].file, kCases[0].args, kCases[0].source);
-  const auto tables = documented_fields();
+  const auto tables = test::documented_json_fields();
   const nlohmann::ordered_json info =
       nlohmann::ordered_json::parse(run_cli("info --format json " + quoted(stream)).out);
   const nlohmann::ordered_json analysis = nlohmann::ordered_json::parse(

@@ -1,6 +1,7 @@
 #include "support/cli_run.h"
 
 #include <cstdint>
+#include <sstream>
 #include <vector>
 
 #include "support/stream_tools.h"
@@ -25,6 +26,20 @@ std::string quoted(const std::filesystem::path& path) {
 std::string file_text(const std::filesystem::path& path) {
   const std::vector<uint8_t> bytes = read_file(path);
   return {bytes.begin(), bytes.end()};
+}
+
+std::map<std::string, std::set<std::string>> documented_json_fields() {
+  std::map<std::string, std::set<std::string>> tables;
+  std::istringstream doc(
+      file_text(std::filesystem::path(TAVIK_SOURCE_DIR) / "docs/json-schema.md"));
+  std::string heading;
+  for (std::string line; std::getline(doc, line);) {
+    if (line.starts_with("## ")) heading = line.substr(3);
+    if (!line.starts_with("| `")) continue;
+    const size_t end = line.find('`', 3);
+    tables[heading].insert(line.substr(3, end - 3));
+  }
+  return tables;
 }
 
 }  // namespace tavik::test

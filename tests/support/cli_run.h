@@ -1,6 +1,8 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <set>
 #include <string>
 
 namespace tavik::test {
@@ -20,5 +22,8 @@ std::string quoted(const std::filesystem::path& path);
 
 // The whole file as text (empty when it cannot be read).
 std::string file_text(const std::filesystem::path& path);
+
+// The fields of each table of docs/json-schema.md, by the table's heading ("## `stream`").
+std::map<std::string, std::set<std::string>> documented_json_fields();
 
 }  // namespace tavik::test
