@@ -97,9 +97,7 @@ uint64_t StructureTree::container_row(NodeId n) {
     case NodeKind::kSystemUnit:
       return n.index();
     case NodeKind::kTransportPacket: {
-      const std::vector<uint32_t>& packets = index_.units.pids[container_parent(n).index()].packets;
-      return uint64_t(std::lower_bound(packets.begin(), packets.end(), n.index()) -
-                      packets.begin());
+      return index_.units.pids[container_parent(n).index()].packets.lower_bound(n.index());
     }
     case NodeKind::kContainerField:
       return uint64_t(n.element());

@@ -166,7 +166,7 @@ void IndexBuilder::transport_packet(uint64_t offset, int pid) {
     slot = int16_t(units.pids.size());
     units.pids.push_back({pid, false, {}});
   }
-  units.pids[size_t(slot)].packets.push_back(uint32_t(packet));
+  units.pids[size_t(slot)].packets.push_back(packet);
 }
 
 void IndexBuilder::program_map_pid(int pid) {

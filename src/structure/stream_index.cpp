@@ -68,6 +68,57 @@ uint64_t StreamIndex::slice_end_byte(uint32_t slice) const {
   return slice + 1 < slice_end(picture) ? slice_byte(picture, slice + 1) : picture_end(picture);
 }
 
+void PacketList::push_back(uint64_t packet) {
+  if (count_ % kMarkEvery == 0) {
+    marks_.push_back({packet, distances_.size()});
+  } else {
+    const uint64_t step = packet - last_;
+    if (step > 0 && step < 256) {
+      distances_.push_back(uint8_t(step));
+    } else {
+      distances_.push_back(0);
+      for (int shift = 0; shift < 64; shift += 8) distances_.push_back(uint8_t(step >> shift));
+    }
+  }
+  last_ = packet;
+  ++count_;
+}
+
+uint64_t PacketList::distance(uint64_t& byte) const {
+  const uint8_t first = distances_[byte++];
+  if (first != 0) return first;
+  uint64_t step = 0;
+  for (int shift = 0; shift < 64; shift += 8) step |= uint64_t(distances_[byte++]) << shift;
+  return step;
+}
+
+uint64_t PacketList::operator[](size_t i) const {
+  const Mark& mark = marks_[i / kMarkEvery];
+  uint64_t packet = mark.packet;
+  uint64_t byte = mark.byte;
+  for (size_t k = 0; k < i % kMarkEvery; ++k) packet += distance(byte);
+  return packet;
+}
+
+size_t PacketList::lower_bound(uint64_t packet) const {
+  const auto after = std::upper_bound(marks_.begin(), marks_.end(), packet,
+                                      [](uint64_t p, const Mark& m) { return p < m.packet; });
+  if (after == marks_.begin()) return 0;
+  size_t i = size_t(after - marks_.begin() - 1) * kMarkEvery;
+  uint64_t value = (after - 1)->packet;
+  uint64_t byte = (after - 1)->byte;
+  while (value < packet) {
+    if (++i == count_) return count_;
+    if (i % kMarkEvery == 0) return i;  // the next mark's packet is above
+    value += distance(byte);
+  }
+  return i;
+}
+
+size_t PacketList::memory_bytes() const {
+  return distances_.capacity() + marks_.capacity() * sizeof(Mark);
+}
+
 uint64_t ContainerIndex::packet_offset(uint64_t packet) const {
   const auto after = std::upper_bound(resyncs.begin(), resyncs.end(), packet,
                                       [](uint64_t p, const Resync& r) { return p < r.packet; });
@@ -79,7 +130,7 @@ uint64_t ContainerIndex::packet_offset(uint64_t packet) const {
 size_t ContainerIndex::memory_bytes() const {
   size_t bytes = system_units.capacity() * sizeof(uint64_t) + resyncs.capacity() * sizeof(Resync) +
                  pid_slot.capacity() * sizeof(int16_t);
-  for (const PidPackets& pid : pids) bytes += sizeof(pid) + pid.packets.capacity() * 4;
+  for (const PidPackets& pid : pids) bytes += sizeof(pid) + pid.packets.memory_bytes();
   return bytes;
 }
 

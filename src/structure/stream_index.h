@@ -55,6 +55,34 @@ struct PictureEntry {
   uint8_t type = 0;  // picture_coding_type
 };
 
+// Increasing packet numbers, each kept as its distance from the one before in one byte (a
+// larger distance as a 0 byte and eight more), with the number and place of every 256th: about
+// one byte a packet, read in at most 255 steps.
+class PacketList {
+ public:
+  void push_back(uint64_t packet);
+  [[nodiscard]] size_t size() const { return count_; }
+  [[nodiscard]] bool empty() const { return count_ == 0; }
+  [[nodiscard]] uint64_t operator[](size_t i) const;
+  // The first entry not below `packet` (size() when none is).
+  [[nodiscard]] size_t lower_bound(uint64_t packet) const;
+  [[nodiscard]] size_t memory_bytes() const;
+
+ private:
+  static constexpr size_t kMarkEvery = 256;
+  struct Mark {
+    uint64_t packet = 0;
+    uint64_t byte = 0;  // where the next entry's distance begins
+  };
+  // The distance at `byte`, and the byte after it.
+  [[nodiscard]] uint64_t distance(uint64_t& byte) const;
+
+  std::vector<uint8_t> distances_;
+  std::vector<Mark> marks_;
+  uint64_t last_ = 0;
+  size_t count_ = 0;
+};
+
 // The container's units: a system or program stream's packs, system headers and packets in
 // file order; a transport stream's packets by PID.
 struct ContainerIndex {
@@ -69,7 +97,7 @@ struct ContainerIndex {
   struct PidPackets {
     int pid = 0;
     bool program_map = false;
-    std::vector<uint32_t> packets;
+    PacketList packets;
   };
   uint64_t packet_size = 188;
   uint64_t transport_packets = 0;

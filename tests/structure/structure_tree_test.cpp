@@ -17,6 +17,7 @@
 #include "structure/hex_page.h"
 #include "structure/index_builder.h"
 #include "structure/payload_map.h"
+#include "structure/stream_index.h"
 #include "support/stream_tools.h"
 
 namespace tavik {
@@ -58,6 +59,25 @@ TEST(PayloadMap, KeepsStridedRunsAndMapsBothWays) {
   packets.add(192, 184);
   EXPECT_FALSE(packets.video_offset(190).has_value());  // the second packet's header
   EXPECT_EQ(packets.video_at_or_after(190), 184u);
+}
+
+// Packet numbers with small and large steps, over several marks.
+TEST(PacketList, GivesBackEveryNumberAndFindsItsPlace) {
+  std::vector<uint64_t> numbers;
+  for (uint64_t i = 0, packet = 3; i < 1000; ++i) {
+    numbers.push_back(packet);
+    packet += i % 97 == 0 ? 70000 : 1 + i % 5;
+  }
+  PacketList list;
+  for (const uint64_t n : numbers) list.push_back(n);
+  ASSERT_EQ(list.size(), numbers.size());
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    EXPECT_EQ(list[i], numbers[i]);
+    EXPECT_EQ(list.lower_bound(numbers[i]), i);
+    EXPECT_EQ(list.lower_bound(numbers[i] + 1), i + 1);
+  }
+  EXPECT_EQ(list.lower_bound(0), 0u);
+  EXPECT_LT(list.memory_bytes(), numbers.size() * 3);  // about a byte each, and spare capacity
 }
 
 TEST(HexPage, RowsOfHexAndAscii) {
