@@ -10,8 +10,10 @@
 
 namespace tavik {
 
-// Fills a stream index from the header records of a headers walk and from the positions of the
-// video's bytes in the input. Costs one entry per header and one offset per slice.
+// Fills a stream index from the header records of a headers walk, from the positions of the
+// video's bytes in the input and from the container's units. Costs one entry per header and one
+// offset per slice. It must hear of the payload too: a header beyond the video bytes it was told
+// of is taken for the end codes a video source gives past the end of its input.
 class IndexBuilder final : public HeaderEvents, public PayloadObserver, public ContainerObserver {
  public:
   explicit IndexBuilder(StreamIndex& index) : index_(index) {}
