@@ -70,17 +70,6 @@ std::optional<uint64_t> PayloadMap::video_offset(uint64_t file) const {
   return run->video + index * run->chunk + in_chunk;
 }
 
-uint64_t PayloadMap::video_at_or_after(uint64_t file) const {
-  if (const auto video = video_offset(file)) return *video;
-  const Run* run = run_of_file(file);
-  if (run == nullptr) return runs_.empty() ? 0 : runs_.front().video;
-  const uint64_t in_run = file - run->file;
-  const uint64_t index = run->count == 1 ? 1 : in_run / run->stride + 1;
-  if (index < run->count) return run->video + index * run->chunk;
-  const size_t next = size_t(run - runs_.data()) + 1;
-  return next < runs_.size() ? runs_[next].video : video_size_;
-}
-
 std::vector<PayloadMap::Span> PayloadMap::file_spans(uint64_t begin, uint64_t end) const {
   std::vector<Span> spans;
   end = std::min(end, video_size_);

@@ -30,8 +30,6 @@ class PayloadMap {
   // The video offset of a file byte that is video; nullopt for any other byte (packet
   // headers, other streams).
   [[nodiscard]] std::optional<uint64_t> video_offset(uint64_t file) const;
-  // The first video byte at or after the file byte (video_size() when none follows).
-  [[nodiscard]] uint64_t video_at_or_after(uint64_t file) const;
 
   // One stretch of the file holding consecutive video bytes.
   struct Span {

@@ -98,7 +98,6 @@ class StructureTree {
     return node.kind() >= NodeKind::kContainer;
   }
   [[nodiscard]] const StreamIndex& index() const { return index_; }
-  [[nodiscard]] HeaderReader& reader() { return reader_; }
 
  private:
   [[nodiscard]] const HeaderRecord& record_of(NodeId node);
