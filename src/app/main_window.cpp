@@ -116,6 +116,13 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
 MainWindow::~MainWindow() {
   // The play worker must be gone before this window is.
   controller_.close_video();
+  // The area and its windows outlive this object's own part: what they signal while the base
+  // class destroys them must not reach it.
+  disconnect(mdi_, nullptr, this, nullptr);
+  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+    disconnect(sub, nullptr, this, nullptr);
+    if (sub->widget() != nullptr) disconnect(sub->widget(), nullptr, this, nullptr);
+  }
 }
 
 void MainWindow::build_toolbar() {

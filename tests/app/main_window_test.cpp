@@ -338,6 +338,28 @@ TEST_F(MainWindowTest, BadInputShowsTheEngineTextAndLeavesTheProgramUsable) {
   EXPECT_EQ(last_frame(), 0);
 }
 
+// A file that cannot start a session leaves nothing of the file measured before it.
+TEST_F(MainWindowTest, AFailedOpenLeavesTheStoreEmpty) {
+  open_sample();
+  action(Command::kMeasureWholeFile)->trigger();
+  ASSERT_TRUE(process_until([this] { return enabled(Command::kPlay); }));
+  ASSERT_GT(store.read([](const StoreData& d) { return d.slice_count; }), 0);
+  window->windows_of(WindowKind::kVideo).constFirst()->close();
+  const QString not_mpeg = temp.filePath(QStringLiteral("not-mpeg.mpg"));
+  test::write_file(not_mpeg.toStdString(), std::vector<uint8_t>(1000, 0x55));
+  window->open_path(not_mpeg);
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  const StoreData fresh;
+  store.read([&fresh](const StoreData& d) {
+    EXPECT_EQ(d.open_gop, fresh.open_gop);
+    EXPECT_EQ(d.slice_count, 0);
+    EXPECT_EQ(d.last_frame, -1);
+    EXPECT_EQ(d.max_gop_bytes, fresh.max_gop_bytes);
+    EXPECT_EQ(d.max_frames_per_gop, 0);
+    EXPECT_EQ(d.gop_bytes[0], 0u);
+  });
+}
+
 std::string file_text(const QString& path) {
   const std::vector<uint8_t> bytes = test::read_file(path.toStdString());
   return {bytes.begin(), bytes.end()};
@@ -434,7 +456,7 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
     EXPECT_EQ(dialogs.save_filters.value(0), "Frame Files (*.frm)");
     EXPECT_EQ(dialogs.save_suffix, "frm");
     EXPECT_EQ(dialogs.save_dir, QCoreApplication::applicationDirPath());
-    EXPECT_EQ(file_text(list), store.read([&](const StoreData& data) {
+    EXPECT_EQ(file_text(list), store.read([&, document = document](const StoreData& data) {
       return document_list_text(document, data, input);
     }));
   }
