@@ -563,9 +563,7 @@ void MainWindow::configure_chart(WindowKind chart) {
     if (chart == WindowKind::kFrameChart) store_.frame_max_changed = true;
     if (chart == WindowKind::kGopChart) store_.gop_max_changed = true;
   }
-  for (DocumentWindow* window : windows_of(chart)) {
-    if (window->widget() != nullptr) window->widget()->update();
-  }
+  repaint_windows(chart);
 }
 
 // The chart's row count in the tallest window it has or could have in the area.

@@ -412,6 +412,33 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
   EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), true);
 }
 
+// Counts the paints of one widget.
+class PaintCounter final : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
+
+// OK in a configuration dialog repaints its chart at once.
+TEST_F(MainWindowTest, ConfigurationRepaintsItsChart) {
+  for (const auto& [kind, command] : {std::pair{WindowKind::kFrameChart, Command::kFrameGraphic},
+                                      std::pair{WindowKind::kGopChart, Command::kGopGraphic},
+                                      std::pair{WindowKind::kSliceChart, Command::kSliceGraphic}}) {
+    window->open_window(kind);
+    auto* chart =
+        static_cast<QAbstractScrollArea*>(window->windows_of(kind).constFirst()->widget());
+    QApplication::processEvents();
+    PaintCounter counter(chart->viewport());
+    dialogs.dialog_script = fill_and_ok({{"bar_width", "1"}});
+    action(command)->trigger();
+    EXPECT_TRUE(process_until([&counter] { return counter.paints > 0; })) << index_of(kind);
+  }
+}
+
 // The decoding options are kept in the settings; OK refuses a pattern with other conversions.
 TEST_F(MainWindowTest, DecodingOptionsAreKeptAndABadPatternIsRefused) {
   QAction* options = nullptr;
