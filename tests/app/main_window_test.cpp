@@ -174,6 +174,20 @@ TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybac
   EXPECT_TRUE(action(Command::kShowGop)->isChecked());
 }
 
+// Ctrl+W has one binding, the Close command, which closes the active window.
+TEST_F(MainWindowTest, CtrlWClosesTheActiveWindow) {
+  open_sample();
+  const QKeySequence close(Qt::CTRL | Qt::Key_W);
+  QList<QAction*> bound;
+  for (QAction* item : window->findChildren<QAction*>()) {
+    if (item->shortcuts().contains(close)) bound << item;
+  }
+  ASSERT_EQ(bound, QList<QAction*>{action(Command::kCloseDocument)});
+  window->mdi_area()->setActiveSubWindow(window->windows_of(WindowKind::kGopChart).constFirst());
+  bound[0]->trigger();
+  EXPECT_TRUE(window->windows_of(WindowKind::kGopChart).isEmpty());
+}
+
 TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   open_sample();
   action(Command::kPlay)->trigger();
