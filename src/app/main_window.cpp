@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <type_traits>
 
@@ -74,16 +76,35 @@ class MainWindow::WindowMessages final : public Messages {
   void out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
   void err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
   void message_box(std::string_view text) override {
+    {
+      std::lock_guard lock(mutex_);
+      boxes_.push_back(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    }
     QMetaObject::invokeMethod(
         &window_,
-        [window = &window_, message = QString::fromUtf8(text.data(), qsizetype(text.size()))] {
-          window->show_message(MessageIcon::kStop, message);
+        [this] {
+          std::unique_lock lock(mutex_);
+          if (boxes_.empty()) return;  // a fatal error's box has taken it
+          const QString message = boxes_.front();
+          boxes_.pop_front();
+          lock.unlock();
+          window_.show_message(MessageIcon::kStop, message);
         },
         Qt::QueuedConnection);
+  }
+  // The box the engine asked for just before a fatal error, which then shows in the same box.
+  [[nodiscard]] std::optional<QString> take_last_box() {
+    std::lock_guard lock(mutex_);
+    if (boxes_.empty()) return std::nullopt;
+    QString message = boxes_.back();
+    boxes_.pop_back();
+    return message;
   }
 
  private:
   MainWindow& window_;
+  std::mutex mutex_;
+  std::deque<QString> boxes_;
 };
 
 MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogService& dialogs)
@@ -327,9 +348,13 @@ void MainWindow::post_end_of_stream(const std::string& summary) {
 void MainWindow::post_fatal_error(const std::string& text) {
   QMetaObject::invokeMethod(
       this,
-      [this, message = without_line_end(text)] {
+      [this, box = messages_->take_last_box(), message = without_line_end(text)] {
         update_actions();
-        show_message(MessageIcon::kStop, message);
+        if (box) {
+          dialogs_.show_message_informing(this, MessageIcon::kStop, *box, message);
+        } else {
+          show_message(MessageIcon::kStop, message);
+        }
       },
       Qt::QueuedConnection);
 }
@@ -486,6 +511,8 @@ void MainWindow::play_once_shown() {
     QTimer::singleShot(20, this, [this] { play_once_shown(); });
     return;
   }
+  // A first paint that could not open the file has said so: playing would say it again.
+  if (!controller_.session_open()) return;
   controller_.play();
   update_actions();
 }

@@ -374,6 +374,20 @@ TEST_F(MainWindowTest, AFailedOpenLeavesTheStoreEmpty) {
   });
 }
 
+// Playing a file that does not exist says so once, in one box.
+TEST_F(MainWindowTest, PlayingAMissingFileShowsOneBox) {
+  window->open_path(temp.filePath(QStringLiteral("missing.mpg")));
+  window->play_once_shown();
+  ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
+  QElapsedTimer settle;
+  settle.start();
+  process_until([&settle] { return settle.elapsed() > 200; });
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "Error al abrir fichero");
+  EXPECT_TRUE(dialogs.messages[0].informative.startsWith("Input file "));
+  EXPECT_TRUE(dialogs.messages[0].informative.endsWith("missing.mpg not found"));
+}
+
 std::string file_text(const QString& path) {
   const std::vector<uint8_t> bytes = test::read_file(path.toStdString());
   return {bytes.begin(), bytes.end()};
