@@ -77,6 +77,21 @@ void AnalysisStore::close_reset() {
   current_picture_type = 0;
 }
 
+void AnalysisStore::clear_measurements() {
+  {
+    std::lock_guard lock(mutex_);
+    StoreData fresh;
+    fresh.frame_chart = data_.frame_chart;
+    fresh.gop_chart = data_.gop_chart;
+    fresh.slice_chart = data_.slice_chart;
+    fresh.filter_i = data_.filter_i;
+    fresh.filter_p = data_.filter_p;
+    fresh.filter_b = data_.filter_b;
+    data_ = std::move(fresh);
+  }
+  current_picture_type = 0;
+}
+
 void AnalysisStore::set_filters(bool filter_i, bool filter_p, bool filter_b) {
   std::lock_guard lock(mutex_);
   data_.filter_i = filter_i;

@@ -90,6 +90,9 @@ class AnalysisStore {
   void zero_arrays();
   // Closing the video document.
   void close_reset();
+  // A session that could not start: every array, counter and maximum back to its start value,
+  // so that nothing of an earlier file can be shown or saved. Settings and filters stay.
+  void clear_measurements();
 
   void set_filters(bool filter_i, bool filter_p, bool filter_b);
 

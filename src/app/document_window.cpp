@@ -14,6 +14,8 @@ DocumentWindow::DocumentWindow(WindowKind kind, PlaybackController& controller, 
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   for (QAction* action : systemMenu()->actions()) {
+    // The main window's Close command is the one binding of its keys.
+    action->setShortcuts({});
     if (action->text().contains(QStringLiteral("Ma&ximize")) ||
         action->text().contains(QStringLiteral("Maximize"))) {
       systemMenu()->removeAction(action);

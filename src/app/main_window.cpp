@@ -14,6 +14,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <type_traits>
 
@@ -74,16 +76,35 @@ class MainWindow::WindowMessages final : public Messages {
   void out(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stdout); }
   void err(std::string_view text) override { std::fwrite(text.data(), 1, text.size(), stderr); }
   void message_box(std::string_view text) override {
+    {
+      std::lock_guard lock(mutex_);
+      boxes_.push_back(QString::fromUtf8(text.data(), qsizetype(text.size())));
+    }
     QMetaObject::invokeMethod(
         &window_,
-        [window = &window_, message = QString::fromUtf8(text.data(), qsizetype(text.size()))] {
-          window->show_message(MessageIcon::kStop, message);
+        [this] {
+          std::unique_lock lock(mutex_);
+          if (boxes_.empty()) return;  // a fatal error's box has taken it
+          const QString message = boxes_.front();
+          boxes_.pop_front();
+          lock.unlock();
+          window_.show_message(MessageIcon::kStop, message);
         },
         Qt::QueuedConnection);
+  }
+  // The box the engine asked for just before a fatal error, which then shows in the same box.
+  [[nodiscard]] std::optional<QString> take_last_box() {
+    std::lock_guard lock(mutex_);
+    if (boxes_.empty()) return std::nullopt;
+    QString message = boxes_.back();
+    boxes_.pop_back();
+    return message;
   }
 
  private:
   MainWindow& window_;
+  std::mutex mutex_;
+  std::deque<QString> boxes_;
 };
 
 MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogService& dialogs)
@@ -116,6 +137,13 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
 MainWindow::~MainWindow() {
   // The play worker must be gone before this window is.
   controller_.close_video();
+  // The area and its windows outlive this object's own part: what they signal while the base
+  // class destroys them must not reach it.
+  disconnect(mdi_, nullptr, this, nullptr);
+  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+    disconnect(sub, nullptr, this, nullptr);
+    if (sub->widget() != nullptr) disconnect(sub->widget(), nullptr, this, nullptr);
+  }
 }
 
 void MainWindow::build_toolbar() {
@@ -320,9 +348,13 @@ void MainWindow::post_end_of_stream(const std::string& summary) {
 void MainWindow::post_fatal_error(const std::string& text) {
   QMetaObject::invokeMethod(
       this,
-      [this, message = without_line_end(text)] {
+      [this, box = messages_->take_last_box(), message = without_line_end(text)] {
         update_actions();
-        show_message(MessageIcon::kStop, message);
+        if (box) {
+          dialogs_.show_message_informing(this, MessageIcon::kStop, *box, message);
+        } else {
+          show_message(MessageIcon::kStop, message);
+        }
       },
       Qt::QueuedConnection);
 }
@@ -479,6 +511,8 @@ void MainWindow::play_once_shown() {
     QTimer::singleShot(20, this, [this] { play_once_shown(); });
     return;
   }
+  // A first paint that could not open the file has said so: playing would say it again.
+  if (!controller_.session_open()) return;
   controller_.play();
   update_actions();
 }
@@ -556,9 +590,7 @@ void MainWindow::configure_chart(WindowKind chart) {
     if (chart == WindowKind::kFrameChart) store_.frame_max_changed = true;
     if (chart == WindowKind::kGopChart) store_.gop_max_changed = true;
   }
-  for (DocumentWindow* window : windows_of(chart)) {
-    if (window->widget() != nullptr) window->widget()->update();
-  }
+  repaint_windows(chart);
 }
 
 // The chart's row count in the tallest window it has or could have in the area.

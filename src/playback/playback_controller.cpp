@@ -259,7 +259,12 @@ void PlaybackController::measure_worker() {
     DecodingSession walk(store_, messages_, quiet, options);
     try {
       const std::string path = input_path();
-      walk.open_stream(path);
+      try {
+        walk.open_stream(path);
+      } catch (const std::exception&) {
+        store_.clear_measurements();
+        throw;
+      }
       const auto size = static_cast<double>(std::max<std::uintmax_t>(file_size(path), 1));
       int reported = -1;
       const auto walking = [this] { return status().phase == PlaybackPhase::kMeasuring; };
@@ -363,6 +368,7 @@ void PlaybackController::restart() {
     }
     session_->open_stream(input_path());
   } catch (const std::exception& error) {
+    store_.clear_measurements();
     fail(error.what());
     return;
   }

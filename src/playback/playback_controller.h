@@ -86,6 +86,7 @@ class PlaybackController {
   bool first_paint();
   [[nodiscard]] bool video_shown() const { return status().video_shown(); }
   [[nodiscard]] bool video_closed() const { return status().video_closed(); }
+  [[nodiscard]] bool session_open() const { return status().session_open(); }
   // The close sequence of the video window, up to closing the other windows (the caller's).
   void close_video();
 

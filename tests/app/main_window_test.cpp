@@ -174,6 +174,20 @@ TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybac
   EXPECT_TRUE(action(Command::kShowGop)->isChecked());
 }
 
+// Ctrl+W has one binding, the Close command, which closes the active window.
+TEST_F(MainWindowTest, CtrlWClosesTheActiveWindow) {
+  open_sample();
+  const QKeySequence close(Qt::CTRL | Qt::Key_W);
+  QList<QAction*> bound;
+  for (QAction* item : window->findChildren<QAction*>()) {
+    if (item->shortcuts().contains(close)) bound << item;
+  }
+  ASSERT_EQ(bound, QList<QAction*>{action(Command::kCloseDocument)});
+  window->mdi_area()->setActiveSubWindow(window->windows_of(WindowKind::kGopChart).constFirst());
+  bound[0]->trigger();
+  EXPECT_TRUE(window->windows_of(WindowKind::kGopChart).isEmpty());
+}
+
 TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   open_sample();
   action(Command::kPlay)->trigger();
@@ -338,6 +352,42 @@ TEST_F(MainWindowTest, BadInputShowsTheEngineTextAndLeavesTheProgramUsable) {
   EXPECT_EQ(last_frame(), 0);
 }
 
+// A file that cannot start a session leaves nothing of the file measured before it.
+TEST_F(MainWindowTest, AFailedOpenLeavesTheStoreEmpty) {
+  open_sample();
+  action(Command::kMeasureWholeFile)->trigger();
+  ASSERT_TRUE(process_until([this] { return enabled(Command::kPlay); }));
+  ASSERT_GT(store.read([](const StoreData& d) { return d.slice_count; }), 0);
+  window->windows_of(WindowKind::kVideo).constFirst()->close();
+  const QString not_mpeg = temp.filePath(QStringLiteral("not-mpeg.mpg"));
+  test::write_file(not_mpeg.toStdString(), std::vector<uint8_t>(1000, 0x55));
+  window->open_path(not_mpeg);
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  const StoreData fresh;
+  store.read([&fresh](const StoreData& d) {
+    EXPECT_EQ(d.open_gop, fresh.open_gop);
+    EXPECT_EQ(d.slice_count, 0);
+    EXPECT_EQ(d.last_frame, -1);
+    EXPECT_EQ(d.max_gop_bytes, fresh.max_gop_bytes);
+    EXPECT_EQ(d.max_frames_per_gop, 0);
+    EXPECT_EQ(d.gop_bytes[0], 0u);
+  });
+}
+
+// Playing a file that does not exist says so once, in one box.
+TEST_F(MainWindowTest, PlayingAMissingFileShowsOneBox) {
+  window->open_path(temp.filePath(QStringLiteral("missing.mpg")));
+  window->play_once_shown();
+  ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
+  QElapsedTimer settle;
+  settle.start();
+  process_until([&settle] { return settle.elapsed() > 200; });
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].text, "Error al abrir fichero");
+  EXPECT_TRUE(dialogs.messages[0].informative.startsWith("Input file "));
+  EXPECT_TRUE(dialogs.messages[0].informative.endsWith("missing.mpg not found"));
+}
+
 std::string file_text(const QString& path) {
   const std::vector<uint8_t> bytes = test::read_file(path.toStdString());
   return {bytes.begin(), bytes.end()};
@@ -390,6 +440,33 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
   EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), true);
 }
 
+// Counts the paints of one widget.
+class PaintCounter final : public QObject {
+ public:
+  explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
+
+// OK in a configuration dialog repaints its chart at once.
+TEST_F(MainWindowTest, ConfigurationRepaintsItsChart) {
+  for (const auto& [kind, command] : {std::pair{WindowKind::kFrameChart, Command::kFrameGraphic},
+                                      std::pair{WindowKind::kGopChart, Command::kGopGraphic},
+                                      std::pair{WindowKind::kSliceChart, Command::kSliceGraphic}}) {
+    window->open_window(kind);
+    auto* chart =
+        static_cast<QAbstractScrollArea*>(window->windows_of(kind).constFirst()->widget());
+    QApplication::processEvents();
+    PaintCounter counter(chart->viewport());
+    dialogs.dialog_script = fill_and_ok({{"bar_width", "1"}});
+    action(command)->trigger();
+    EXPECT_TRUE(process_until([&counter] { return counter.paints > 0; })) << index_of(kind);
+  }
+}
+
 // The decoding options are kept in the settings; OK refuses a pattern with other conversions.
 TEST_F(MainWindowTest, DecodingOptionsAreKeptAndABadPatternIsRefused) {
   QAction* options = nullptr;
@@ -434,7 +511,7 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
     EXPECT_EQ(dialogs.save_filters.value(0), "Frame Files (*.frm)");
     EXPECT_EQ(dialogs.save_suffix, "frm");
     EXPECT_EQ(dialogs.save_dir, QCoreApplication::applicationDirPath());
-    EXPECT_EQ(file_text(list), store.read([&](const StoreData& data) {
+    EXPECT_EQ(file_text(list), store.read([&, document = document](const StoreData& data) {
       return document_list_text(document, data, input);
     }));
   }
