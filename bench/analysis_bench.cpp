@@ -54,7 +54,8 @@ void analyse_headers_only(benchmark::State& state, double ffprobe_seconds, bool 
     tavik::SessionListener listener;
     tavik::StreamIndex index;
     tavik::IndexBuilder builder(index);
-    tavik::SessionOptions options{.decode_pictures = false};
+    tavik::SessionOptions options;
+    options.decode_pictures = false;
     if (structure) {
       options.header_observer = &builder;
       options.payload_observer = &builder;
