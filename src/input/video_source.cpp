@@ -64,6 +64,8 @@ size_t ContainerSource::read(uint8_t* dst, size_t n) {
     const auto step = demux_->feed({block_.data() + block_pos_, block_end_ - block_pos_});
     pending_pos_ = block_pos_ + step.payload_offset;
     pending_size_ = step.payload_size;
+    if (timestamps_ != nullptr && step.packet_start) timestamps_->packet(video_bytes_, step.stamps);
+    video_bytes_ += static_cast<int64_t>(step.payload_size);
     video_found_ = video_found_ || pending_size_ > 0;
     block_pos_ += step.consumed;
   }

@@ -7,6 +7,7 @@
 
 #include "input/byte_input.h"
 #include "input/container_demux.h"
+#include "input/pes_timestamps.h"
 
 namespace tavik {
 
@@ -19,6 +20,8 @@ class VideoSource {
   // Writes between 1 and n bytes (n > 0) and returns the count. Throws FatalError when the
   // system layer is broken and no byte before the break is left to give.
   virtual size_t read(uint8_t* dst, size_t n) = 0;
+  // The bytes of the video stream given so far, without the padding after its end.
+  [[nodiscard]] virtual int64_t video_bytes() const = 0;
 };
 
 // An elementary stream file. At its end: zero bytes up to the next multiple of four bytes of
@@ -27,6 +30,7 @@ class ElementarySource final : public VideoSource {
  public:
   explicit ElementarySource(ByteInput& input) : input_(input) {}
   size_t read(uint8_t* dst, size_t n) override;
+  [[nodiscard]] int64_t video_bytes() const override { return int64_t(offset_); }
 
  private:
   ByteInput& input_;
@@ -41,10 +45,15 @@ class ContainerSource final : public VideoSource {
  public:
   ContainerSource(ByteInput& input, std::unique_ptr<ContainerDemux> demux);
   size_t read(uint8_t* dst, size_t n) override;
+  [[nodiscard]] int64_t video_bytes() const override {
+    return video_bytes_ - int64_t(pending_size_);
+  }
 
   // Some video payload was given.
   [[nodiscard]] bool video_found() const { return video_found_; }
   [[nodiscard]] const ContainerDemux& demux() const { return *demux_; }
+  // From now on the packets found are entered into `timestamps` (which must outlive the source).
+  void keep_timestamps(PesTimestamps* timestamps) { timestamps_ = timestamps; }
 
  private:
   ByteInput& input_;
@@ -57,6 +66,8 @@ class ContainerSource final : public VideoSource {
   bool input_ended_ = false;
   bool video_found_ = false;
   uint64_t padding_ = 0;
+  int64_t video_bytes_ = 0;  // video payload found so far
+  PesTimestamps* timestamps_ = nullptr;
 };
 
 // Writes n bytes of sequence end codes, continuing the pattern after `given` bytes of it.

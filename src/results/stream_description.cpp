@@ -8,17 +8,6 @@ namespace tavik {
 
 namespace {
 
-// frame_rate_code 1 to 8 (ISO/IEC 13818-2 Table 6-4).
-constexpr std::array<Rational, 9> kFrameRates = {{{0, 1},
-                                                  {24000, 1001},
-                                                  {24, 1},
-                                                  {25, 1},
-                                                  {30000, 1001},
-                                                  {30, 1},
-                                                  {50, 1},
-                                                  {60000, 1001},
-                                                  {60, 1}}};
-
 // MPEG-1 pel aspect ratios, height over width, times 10000 (ISO/IEC 11172-2 2.4.3.2).
 constexpr std::array<int64_t, 15> kPelAspectRatios = {
     0, 10000, 6735, 7031, 7615, 8055, 8437, 8935, 9157, 9815, 10255, 10695, 10950, 11575, 12015};
@@ -82,13 +71,6 @@ ProfileAndLevel profile_and_level(int indication) {
 }
 
 }  // namespace
-
-Rational frame_rate(const SequenceValues& values) {
-  if (values.frame_rate_code < 1 || values.frame_rate_code > 8) return {0, 1};
-  const Rational base = kFrameRates[size_t(values.frame_rate_code)];
-  return reduced(base.num * (values.frame_rate_extension_n + 1),
-                 base.den * (values.frame_rate_extension_d + 1));
-}
 
 Rational sample_aspect_ratio(const SequenceValues& values) {
   const int code = values.aspect_ratio_information;

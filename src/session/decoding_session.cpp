@@ -1,5 +1,6 @@
 #include "session/decoding_session.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -15,10 +16,12 @@
 #include "display/palette.h"
 #include "input/byte_input.h"
 #include "input/input_probe.h"
+#include "input/pes_timestamps.h"
 #include "input/stream_start.h"
 #include "input/video_source.h"
 #include "results/summary.h"
 #include "session/slice_threads.h"
+#include "timing/picture_timeline.h"
 
 namespace tavik {
 
@@ -26,12 +29,27 @@ namespace {
 
 // Measures the stream as the header parser walks it: the scanner measures up to each picture
 // start code and to the sequence end code, and labels each picture with the type last read;
-// the stream's description is kept from the headers.
+// the stream's description is kept from the headers, and the pictures' timing when asked for.
 class MeasuringEvents final : public HeaderEvents {
  public:
   MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info)
       : scanner_(scanner), store_(store), info_(info) {}
-  void header_read(const HeaderRecord& record) override { info_.header_read(record); }
+  // `timestamps`: the packets of a container's video stream (nullptr in an elementary stream).
+  void gather_timing(PictureTimeline* timeline, PesTimestamps* timestamps,
+                     const VideoSource* source) {
+    timeline_ = timeline;
+    timestamps_ = timestamps;
+    source_ = source;
+  }
+  void header_read(const HeaderRecord& record) override {
+    info_.header_read(record);
+    if (timeline_ == nullptr) return;
+    PesStamps stamps;
+    if (record.kind == HeaderKind::kPictureHeader && timestamps_ != nullptr) {
+      stamps = timestamps_->picture_at(record.bit_offset >> 3);
+    }
+    timeline_->header_read(record, info_.current, stamps);
+  }
   // The scanner labels the picture it has just measured with the type still held.
   void picture_start_code() override { scanner_.measure_picture(); }
   void picture_type_read(int picture_coding_type) override {
@@ -40,12 +58,17 @@ class MeasuringEvents final : public HeaderEvents {
   void sequence_end_code(int64_t byte, bool sequence_follows) override {
     if (sequence_follows) info_.stopped_at = byte;
     scanner_.measure_picture();
+    // The end code is the one the source gives after the end of a stream that has none.
+    if (timeline_ != nullptr) timeline_->stream_end(std::min(byte + 4, source_->video_bytes()));
   }
 
  private:
   StartCodeScanner& scanner_;
   AnalysisStore& store_;
   StreamInfo& info_;
+  PictureTimeline* timeline_ = nullptr;
+  PesTimestamps* timestamps_ = nullptr;
+  const VideoSource* source_ = nullptr;
 };
 
 }  // namespace
@@ -134,11 +157,17 @@ class DecodingSession::Impl {
       store_.update([](StoreData& data) { data.scan_reset_pending = true; });
       scanner_.measure_picture();
       scanner_.set_container(container);
+      timestamps_ = PesTimestamps{};
+      if (options_.timeline != nullptr) *options_.timeline = PictureTimeline{};
       if (container == Container::kElementary) {
         source_ = std::make_unique<ElementarySource>(*decoder_input_);
+        events_.gather_timing(options_.timeline, nullptr, source_.get());
       } else {
-        source_ =
+        auto source =
             std::make_unique<ContainerSource>(*decoder_input_, make_demux(container, &messages_));
+        if (options_.timeline != nullptr) source->keep_timestamps(&timestamps_);
+        events_.gather_timing(options_.timeline, &timestamps_, source.get());
+        source_ = std::move(source);
       }
       ctx_->layer.reader.reset_reader(source_.get());
     } catch (const FatalError&) {
@@ -361,6 +390,7 @@ class DecodingSession::Impl {
   std::unique_ptr<ByteInput> decoder_input_;
   std::unique_ptr<ByteInput> scanner_input_;
   std::unique_ptr<VideoSource> source_;
+  PesTimestamps timestamps_;  // of the container's video packets, when the timing is gathered
   std::unique_ptr<DecoderContext> ctx_;
   StreamInfo info_;
   std::unique_ptr<HeaderParser> parser_;

@@ -12,6 +12,7 @@
 namespace tavik {
 
 class LowerLayerFiles;
+class PictureTimeline;
 struct DitherKernels;
 
 struct SessionOptions {
@@ -35,6 +36,10 @@ struct SessionOptions {
   // The dither's row kernels (nullptr: the fastest this processor runs); benchmarks put in
   // others to weigh their parts. Must outlive the session.
   const DitherKernels* dither_kernels = nullptr;
+  // Filled afresh at every open with the timing and the elementary-stream size of every
+  // picture, the packets' time stamps included (nullptr: not gathered). Must outlive the
+  // session.
+  PictureTimeline* timeline = nullptr;
 };
 
 struct FrameGeometry;

@@ -1,6 +1,33 @@
 #include "decoder/syntax/stream_info.h"
 
+#include <array>
+#include <numeric>
+
 namespace tavik {
+
+namespace {
+
+// frame_rate_code 1 to 8 (ISO/IEC 13818-2 Table 6-4).
+constexpr std::array<Rational, 9> kFrameRates = {{{0, 1},
+                                                  {24000, 1001},
+                                                  {24, 1},
+                                                  {25, 1},
+                                                  {30000, 1001},
+                                                  {30, 1},
+                                                  {50, 1},
+                                                  {60000, 1001},
+                                                  {60, 1}}};
+
+}  // namespace
+
+Rational frame_rate(const SequenceValues& values) {
+  if (values.frame_rate_code < 1 || values.frame_rate_code > 8) return {0, 1};
+  const Rational base = kFrameRates[size_t(values.frame_rate_code)];
+  const int64_t num = base.num * (values.frame_rate_extension_n + 1);
+  const int64_t den = base.den * (values.frame_rate_extension_d + 1);
+  const int64_t divisor = std::gcd(num, den);
+  return {num / divisor, den / divisor};
+}
 
 void StreamInfo::header_read(const HeaderRecord& record) {
   switch (record.kind) {
@@ -54,6 +81,7 @@ void StreamInfo::sequence_extension_read(const HeaderRecord& h) {
   current.vertical_size = (current.vertical_size & 0xFFF) | (h.value(kVerticalSizeExtension) << 12);
   current.profile_and_level_indication = h.value(kProfileAndLevelIndication);
   current.progressive_sequence = h.value(kProgressiveSequence);
+  current.low_delay = h.value(kLowDelay);
   current.chroma_format = h.value(kChromaFormat);
   current.bit_rate_value |= int64_t{h.value(kBitRateExtension)} << 18;
   current.vbv_buffer_size_value |= int64_t{h.value(kVbvBufferSizeExtension)} << 10;

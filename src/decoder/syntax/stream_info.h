@@ -22,9 +22,19 @@ struct SequenceValues {
   int profile_and_level_indication = -1;  // -1 without a sequence extension
   int chroma_format = 1;
   int progressive_sequence = 1;
+  int low_delay = 0;
   int display_horizontal_size = 0;  // 0 without a sequence display extension
   int display_vertical_size = 0;
 };
+
+struct Rational {
+  int64_t num = 0;
+  int64_t den = 1;
+};
+
+// Frames per second from frame_rate_code and its extension, in lowest terms; 0/1 for a reserved
+// code.
+[[nodiscard]] Rational frame_rate(const SequenceValues& values);
 
 // What a walk over the stream's headers has seen, from the records of the headers read.
 struct StreamInfo {
