@@ -83,10 +83,10 @@ std::vector<ReportTarget> report_targets(const AnalyzeOptions& options, bool inp
 
 std::string measurements_text(const AnalyzeOptions& options, const StoreData& data,
                               const std::string& summary, const StreamInfo& info,
-                              const CliMessages& messages) {
+                              const CliMessages& messages, const PictureTimeline& timeline) {
   if (options.format == "json") {
     return measurements_json(data, options.input, summary, describe_stream(info, data),
-                             messages.kept());
+                             messages.kept(), timeline);
   }
   if (options.format == "csv") return measurements_csv(data);
   if (options.format == "table") return measurements_table(data);
@@ -130,6 +130,8 @@ int run_analyze(const AnalyzeOptions& options) {
   session_options.verbose_level = options.trace;
   session_options.lower_layer_pattern = options.lower_layer;
   session_options.all_sequences = options.all_sequences;
+  PictureTimeline timeline;
+  if (options.format == "json") session_options.timeline = &timeline;
   RunListener listener;
   const auto info = run_session(store, input, listener, messages, session_options);
   if (!info) return 1;
@@ -138,7 +140,7 @@ int run_analyze(const AnalyzeOptions& options) {
   if (const std::string origin = origin_text(data.origin); !origin.empty()) {
     print(origin + "\n", data_on_stdout ? stderr : stdout);
   }
-  print(measurements_text(options, data, listener.summary, *info, messages), stdout);
+  print(measurements_text(options, data, listener.summary, *info, messages, timeline), stdout);
   const int status = finish(messages);
   return write_files(targets, data) ? status : 1;
 }

@@ -10,19 +10,23 @@ class App;
 namespace tavik::cli {
 
 // The exit statuses: 0 done, 1 the work failed (the input, the stream or an output), 2 a usage
-// error (an unknown command or option, a missing value or one out of range).
+// error (an unknown command or option, a missing value or one out of range), 3 a VBV violation.
 inline constexpr int kFailureStatus = 1;
 inline constexpr int kUsageStatus = 2;
+// vbv: the stream's buffer underflows or overflows.
+inline constexpr int kViolationStatus = 3;
 
 // Each command adds its subcommand to the application; when the subcommand runs, its exit
 // status is written to exit_status.
 void add_analyze_command(CLI::App& app, int& exit_status);
+void add_bitrate_command(CLI::App& app, int& exit_status);
 void add_chart_command(CLI::App& app, int& exit_status);
 void add_decode_command(CLI::App& app, int& exit_status);
 void add_snapshot_command(CLI::App& app, int& exit_status);
 void add_info_command(CLI::App& app, int& exit_status);
 void add_headers_command(CLI::App& app, int& exit_status);
 void add_hexdump_command(CLI::App& app, int& exit_status);
+void add_vbv_command(CLI::App& app, int& exit_status);
 
 // The required FILE argument of every command.
 void add_input_option(CLI::App& command, std::string& input);

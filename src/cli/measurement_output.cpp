@@ -1,12 +1,12 @@
 #include "cli/measurement_output.h"
 
-#include <algorithm>
 #include <array>
-#include <nlohmann/json.hpp>
 #include <type_traits>
 #include <variant>
 #include <vector>
 
+#include "base/picture_type.h"
+#include "cli/text_table.h"
 #include "results/report_files.h"
 #include "results/store_entries.h"
 
@@ -20,14 +20,12 @@ constexpr std::array<std::string_view, kColumns> kCsvHeader = {
 constexpr std::array<std::string_view, kColumns> kTableHeader = {"Frame",       "Type",   "Bytes",
                                                                  "First slice", "Slices", "GOP"};
 
-using Row = std::array<std::string, kColumns>;
-
 // The frame rows; a frame belongs to the last GOP whose first frame is not after it.
-std::vector<Row> frame_rows(const StoreData& data) {
+std::vector<TextRow> frame_rows(const StoreData& data) {
   const int64_t frames = readable_frames(data);
   const auto first_slice = valid_entries(data.frame_first_slice, frames + 1);
   const auto gop_first = valid_entries(data.gop_first_frame, int64_t{data.open_gop} + 1);
-  std::vector<Row> rows;
+  std::vector<TextRow> rows;
   rows.reserve(static_cast<size_t>(frames));
   int64_t gop = -1;
   for (int64_t f = 0; f < frames; ++f) {
@@ -69,17 +67,39 @@ nlohmann::ordered_json stream_object(const std::vector<StreamField>& stream) {
   return object;
 }
 
-// Paths need not be UTF-8; bytes that are not are replaced rather than refused.
-std::string dumped(const nlohmann::ordered_json& json) {
-  return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+// The timeline's pictures that the store records as frames (those of no type filtered out).
+struct FrameTiming {
+  nlohmann::ordered_json es_bytes = nlohmann::ordered_json::array();
+  nlohmann::ordered_json decode_time = nlohmann::ordered_json::array();
+};
+
+FrameTiming frame_timing(const StoreData& data, const PictureTimeline& timeline) {
+  FrameTiming timing;
+  const bool times_known = timeline.problem().empty();
+  for (const PictureTiming& p : timeline.pictures()) {
+    if ((p.type == kIPicture && data.filter_i) || (p.type == kPPicture && data.filter_p) ||
+        (p.type == kBPicture && data.filter_b)) {
+      continue;
+    }
+    timing.es_bytes.push_back(p.es_bytes);
+    timing.decode_time.push_back(times_known ? nlohmann::ordered_json(p.decode_time) : nullptr);
+  }
+  return timing;
 }
 
 }  // namespace
 
+// Paths need not be UTF-8; bytes that are not are replaced rather than refused.
+std::string json_text(const nlohmann::ordered_json& json) {
+  return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
 std::string measurements_json(const StoreData& data, std::string_view input_path,
                               std::string_view summary, const std::vector<StreamField>& stream,
-                              const std::vector<RaisedMessage>& messages) {
+                              const std::vector<RaisedMessage>& messages,
+                              const PictureTimeline& timeline) {
   const int64_t frames = data.frame_count();
+  FrameTiming timing = frame_timing(data, timeline);
   nlohmann::ordered_json raised = nlohmann::ordered_json::array();
   for (const RaisedMessage& message : messages) {
     raised.push_back({{"text", message.text}, {"frame", message.frame}});
@@ -106,15 +126,17 @@ std::string measurements_json(const StoreData& data, std::string_view input_path
       {"gop_bytes", as_vector(valid_entries(data.gop_bytes, data.gop_count()))},
       {"gop_first_frame",
        as_vector(valid_entries(data.gop_first_frame, int64_t{data.open_gop} + 1))},
+      {"es_bytes", std::move(timing.es_bytes)},
+      {"decode_time", std::move(timing.decode_time)},
       {"summary", summary},
       {"stream", stream_object(stream)},
       {"messages", raised},
   };
-  return dumped(json);
+  return json_text(json);
 }
 
 std::string stream_json(std::string_view input_path, const std::vector<StreamField>& stream) {
-  return dumped(
+  return json_text(
       {{"schema", kJsonSchema}, {"input", input_path}, {"stream", stream_object(stream)}});
 }
 
@@ -130,39 +152,11 @@ std::string stream_text(std::string_view input_path, const std::vector<StreamFie
 }
 
 std::string measurements_csv(const StoreData& data) {
-  std::string text;
-  const auto append_row = [&text](const auto& cells) {
-    for (size_t c = 0; c < kColumns; ++c) {
-      if (c > 0) text += ',';
-      text += cells[c];
-    }
-    text += '\n';
-  };
-  append_row(kCsvHeader);
-  for (const Row& row : frame_rows(data)) append_row(row);
-  return text;
+  return csv_table(kCsvHeader, frame_rows(data));
 }
 
 std::string measurements_table(const StoreData& data) {
-  const std::vector<Row> rows = frame_rows(data);
-  std::array<size_t, kColumns> widths{};
-  for (size_t c = 0; c < kColumns; ++c) widths[c] = kTableHeader[c].size();
-  for (const Row& row : rows) {
-    for (size_t c = 0; c < kColumns; ++c) widths[c] = std::max(widths[c], row[c].size());
-  }
-  std::string text;
-  // Right-aligned cells, two blanks between columns.
-  const auto append_row = [&text, &widths](const auto& cells) {
-    for (size_t c = 0; c < kColumns; ++c) {
-      const std::string_view cell = cells[c];
-      text.append(widths[c] - cell.size() + (c > 0 ? 2 : 0), ' ');
-      text += cell;
-    }
-    text += '\n';
-  };
-  append_row(kTableHeader);
-  for (const Row& row : rows) append_row(row);
-  return text;
+  return aligned_table(kTableHeader, frame_rows(data));
 }
 
 }  // namespace tavik::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "analysis/analysis_store.h"
 #include "cli/cli_messages.h"
 #include "results/stream_description.h"
+#include "timing/picture_timeline.h"
 
 namespace tavik::cli {
 
@@ -14,17 +16,23 @@ namespace tavik::cli {
 // changes its meaning or goes away (docs/json-schema.md describes them).
 inline constexpr int kJsonSchema = 1;
 
+// The JSON as written: two blanks of indent, a line end after it; bytes of a path that are not
+// UTF-8 are replaced.
+[[nodiscard]] std::string json_text(const nlohmann::ordered_json& json);
+
 // The measurements printed by the analyze command. Each takes a snapshot of the store (valid
 // entries only).
 
-// One object: the schema, the store's counters, maxima and six arrays under their own names, plus
-// the input path, the container with the video stream measured (its stream id or PID, null in an
-// elementary stream), the summary text, the stream's properties (`stream`) and the engine's
-// texts with the frame each came at (`messages`).
+// One object: the schema, the store's counters, maxima and six arrays under their own names, each
+// frame's elementary-stream bytes and decoding time from the timeline, plus the input path, the
+// container with the video stream measured (its stream id or PID, null in an elementary stream),
+// the summary text, the stream's properties (`stream`) and the engine's texts with the frame each
+// came at (`messages`).
 [[nodiscard]] std::string measurements_json(const StoreData& data, std::string_view input_path,
                                             std::string_view summary,
                                             const std::vector<StreamField>& stream,
-                                            const std::vector<RaisedMessage>& messages);
+                                            const std::vector<RaisedMessage>& messages,
+                                            const PictureTimeline& timeline);
 
 // The stream's properties: {"schema": ..., "input": ..., "stream": {...}}.
 [[nodiscard]] std::string stream_json(std::string_view input_path,

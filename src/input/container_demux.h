@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/messages.h"
+#include "input/pes_header.h"
 #include "input/video_origin.h"
 
 namespace tavik {
@@ -35,6 +36,9 @@ class ContainerDemux {
     size_t consumed = 0;        // bytes of the block walked, payload included
     size_t payload_offset = 0;  // where the video payload found lies in the block
     size_t payload_size = 0;    // 0 when none was found before the block ran out
+    // The payload is the first of a packet, whose header carried these time stamps.
+    bool packet_start = false;
+    PesStamps stamps;
   };
 
   // `warnings` receives the damage met (transport streams); null keeps quiet.

@@ -96,6 +96,7 @@ void SystemDemux::take_length() {
 void SystemDemux::start_payload() {
   count_ = static_cast<uint64_t>(std::max<int64_t>(packet_left_, 0));
   state_ = State::kPayload;
+  packet_start_ = true;
 }
 
 ContainerDemux::Step SystemDemux::feed(std::span<const uint8_t> block) {
@@ -187,6 +188,8 @@ ContainerDemux::Step SystemDemux::feed(std::span<const uint8_t> block) {
         const uint64_t take = std::min<uint64_t>(count_, n - i);
         step.payload_offset = i;
         step.payload_size = take;
+        step.packet_start = std::exchange(packet_start_, false);
+        step.stamps = pes_.stamps();
         i += take;
         count_ -= take;
         if (count_ == 0) state_ = State::kCode;

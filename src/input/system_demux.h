@@ -53,6 +53,7 @@ class SystemDemux final : public ContainerDemux {
   uint32_t header_index_ = 0;
   uint16_t video_ids_ = 0;  // bit i: video stream 0xE0 + i declared or met
   PesHeaderReader pes_;
+  bool packet_start_ = false;  // the payload due is the first of its packet
 };
 
 }  // namespace tavik

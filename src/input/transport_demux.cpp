@@ -1,6 +1,7 @@
 #include "input/transport_demux.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace tavik {
 
@@ -323,6 +324,7 @@ ContainerDemux::Step TransportDemux::feed(std::span<const uint8_t> block) {
             } else if (result == PesHeaderReader::Result::kDone) {
               pes_skip_ = pes_.skip();
               pes_state_ = pes_skip_ != 0 ? Pes::kHeaderSkip : Pes::kPayload;
+              packet_start_ = true;
             }
             break;
           }
@@ -344,6 +346,8 @@ ContainerDemux::Step TransportDemux::feed(std::span<const uint8_t> block) {
             if (packet_left_ == 0) next_packet();
             step.payload_offset = start;
             step.payload_size = take;
+            step.packet_start = std::exchange(packet_start_, false);
+            step.stamps = pes_.stamps();
             step.consumed = i;
             offset_ += i;
             return step;

@@ -70,6 +70,7 @@ class TransportDemux final : public ContainerDemux {
   int64_t pes_left_ = -1;  // bytes of a bounded packet not yet walked; -1: unbounded
   size_t pes_skip_ = 0;
   PesHeaderReader pes_;
+  bool packet_start_ = false;  // the payload due is the first of its packet
 
   // Table sections: the program map PIDs, the section being assembled and its PID.
   std::vector<int> program_map_pids_;

@@ -66,6 +66,9 @@ size_t ContainerSource::read(uint8_t* dst, size_t n) {
     const auto step = demux_->feed({block_.data() + block_pos_, block_end_ - block_pos_});
     pending_pos_ = block_pos_ + step.payload_offset;
     pending_size_ = step.payload_size;
+    if (timestamps_ != nullptr && step.packet_start) {
+      timestamps_->packet(static_cast<int64_t>(video_given_), step.stamps);
+    }
     if (observer_ != nullptr && pending_size_ > 0) {
       observer_->video_payload(video_given_, block_offset_ + pending_pos_, pending_size_);
     }

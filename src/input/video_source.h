@@ -7,6 +7,7 @@
 
 #include "input/byte_input.h"
 #include "input/container_demux.h"
+#include "input/pes_timestamps.h"
 
 namespace tavik {
 
@@ -27,6 +28,9 @@ class VideoSource {
   // Writes between 1 and n bytes (n > 0) and returns the count. Throws FatalError when the
   // system layer is broken and no byte before the break is left to give.
   virtual size_t read(uint8_t* dst, size_t n) = 0;
+  // The bytes of the video stream given so far, without the padding after its end.
+  [[nodiscard]] virtual int64_t video_bytes() const = 0;
+
   // Told of every run of the input's bytes given from then on (null: none); the padding after
   // the end is not the input's.
   void set_payload_observer(PayloadObserver* observer) { observer_ = observer; }
@@ -41,6 +45,7 @@ class ElementarySource final : public VideoSource {
  public:
   explicit ElementarySource(ByteInput& input) : input_(input) {}
   size_t read(uint8_t* dst, size_t n) override;
+  [[nodiscard]] int64_t video_bytes() const override { return int64_t(offset_); }
 
  private:
   ByteInput& input_;
@@ -55,10 +60,15 @@ class ContainerSource final : public VideoSource {
  public:
   ContainerSource(ByteInput& input, std::unique_ptr<ContainerDemux> demux);
   size_t read(uint8_t* dst, size_t n) override;
+  [[nodiscard]] int64_t video_bytes() const override {
+    return static_cast<int64_t>(video_given_ - pending_size_);
+  }
 
   // Some video payload was given.
   [[nodiscard]] bool video_found() const { return video_found_; }
   [[nodiscard]] const ContainerDemux& demux() const { return *demux_; }
+  // From now on the packets found are entered into `timestamps` (which must outlive the source).
+  void keep_timestamps(PesTimestamps* timestamps) { timestamps_ = timestamps; }
 
  private:
   ByteInput& input_;
@@ -73,6 +83,7 @@ class ContainerSource final : public VideoSource {
   bool input_ended_ = false;
   bool video_found_ = false;
   uint64_t padding_ = 0;
+  PesTimestamps* timestamps_ = nullptr;
 };
 
 // Writes n bytes of sequence end codes, continuing the pattern after `given` bytes of it.

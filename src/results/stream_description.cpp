@@ -28,13 +28,6 @@ std::string decimal_text(double value, const char* format) {
 
 }  // namespace
 
-Rational frame_rate(const SequenceValues& values) {
-  const Rational base = frame_rate_of_code(values.frame_rate_code);
-  if (base.num == 0) return base;
-  return reduced(base.num * (values.frame_rate_extension_n + 1),
-                 base.den * (values.frame_rate_extension_d + 1));
-}
-
 Rational sample_aspect_ratio(const SequenceValues& values) {
   const int code = values.aspect_ratio_information;
   if (!values.mpeg2) {

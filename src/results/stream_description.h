@@ -12,9 +12,6 @@
 
 namespace tavik {
 
-// Frames per second from frame_rate_code and its extension; 0/1 for a reserved code.
-[[nodiscard]] Rational frame_rate(const SequenceValues& values);
-
 // The width over the height of one sample, in lowest terms; 0/0 when unknown.
 [[nodiscard]] Rational sample_aspect_ratio(const SequenceValues& values);
 

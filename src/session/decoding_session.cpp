@@ -1,5 +1,6 @@
 #include "session/decoding_session.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -15,10 +16,12 @@
 #include "display/palette.h"
 #include "input/byte_input.h"
 #include "input/input_probe.h"
+#include "input/pes_timestamps.h"
 #include "input/stream_start.h"
 #include "input/video_source.h"
 #include "results/summary.h"
 #include "session/slice_threads.h"
+#include "timing/picture_timeline.h"
 
 namespace tavik {
 
@@ -26,15 +29,28 @@ namespace {
 
 // Measures the stream as the header parser walks it: the scanner measures up to each picture
 // start code and to the sequence end code, and labels each picture with the type last read;
-// the stream's description is kept from the headers.
+// the stream's description is kept from the headers, and the pictures' timing when asked for.
 class MeasuringEvents final : public HeaderEvents {
  public:
   MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info,
                   HeaderEvents* observer)
       : scanner_(scanner), store_(store), info_(info), observer_(observer) {}
+  // `timestamps`: the packets of a container's video stream (nullptr in an elementary stream).
+  void gather_timing(PictureTimeline* timeline, PesTimestamps* timestamps,
+                     const VideoSource* source) {
+    timeline_ = timeline;
+    timestamps_ = timestamps;
+    source_ = source;
+  }
   void header_read(const HeaderRecord& record) override {
     info_.header_read(record);
     if (observer_ != nullptr) observer_->header_read(record);
+    if (timeline_ == nullptr) return;
+    PesStamps stamps;
+    if (record.kind == HeaderKind::kPictureHeader && timestamps_ != nullptr) {
+      stamps = timestamps_->picture_at(record.bit_offset >> 3);
+    }
+    timeline_->header_read(record, info_.current, stamps);
   }
   // The scanner labels the picture it has just measured with the type still held.
   void picture_start_code() override { scanner_.measure_picture(); }
@@ -44,6 +60,8 @@ class MeasuringEvents final : public HeaderEvents {
   void sequence_end_code(int64_t byte, bool sequence_follows) override {
     if (sequence_follows) info_.stopped_at = byte;
     scanner_.measure_picture();
+    // The end code is the one the source gives after the end of a stream that has none.
+    if (timeline_ != nullptr) timeline_->stream_end(std::min(byte + 4, source_->video_bytes()));
   }
 
  private:
@@ -51,6 +69,9 @@ class MeasuringEvents final : public HeaderEvents {
   AnalysisStore& store_;
   StreamInfo& info_;
   HeaderEvents* observer_;
+  PictureTimeline* timeline_ = nullptr;
+  PesTimestamps* timestamps_ = nullptr;
+  const VideoSource* source_ = nullptr;
 };
 
 }  // namespace
@@ -139,12 +160,18 @@ class DecodingSession::Impl {
       store_.update([](StoreData& data) { data.scan_reset_pending = true; });
       scanner_.measure_picture();
       scanner_.set_container(container);
+      timestamps_ = PesTimestamps{};
+      if (options_.timeline != nullptr) *options_.timeline = PictureTimeline{};
       if (container == Container::kElementary) {
         source_ = std::make_unique<ElementarySource>(*decoder_input_);
+        events_.gather_timing(options_.timeline, nullptr, source_.get());
       } else {
         auto demux = make_demux(container, &messages_);
         demux->set_observer(options_.container_observer);
-        source_ = std::make_unique<ContainerSource>(*decoder_input_, std::move(demux));
+        auto source = std::make_unique<ContainerSource>(*decoder_input_, std::move(demux));
+        if (options_.timeline != nullptr) source->keep_timestamps(&timestamps_);
+        events_.gather_timing(options_.timeline, &timestamps_, source.get());
+        source_ = std::move(source);
       }
       source_->set_payload_observer(options_.payload_observer);
       ctx_->layer.reader.reset_reader(source_.get());
@@ -372,6 +399,7 @@ class DecodingSession::Impl {
   std::unique_ptr<ByteInput> decoder_input_;
   std::unique_ptr<ByteInput> scanner_input_;
   std::unique_ptr<VideoSource> source_;
+  PesTimestamps timestamps_;  // of the container's video packets, when the timing is gathered
   std::unique_ptr<DecoderContext> ctx_;
   StreamInfo info_;
   std::unique_ptr<HeaderParser> parser_;

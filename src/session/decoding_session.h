@@ -12,6 +12,7 @@
 namespace tavik {
 
 class LowerLayerFiles;
+class PictureTimeline;
 struct DitherKernels;
 class HeaderEvents;
 class PayloadObserver;
@@ -44,6 +45,10 @@ struct SessionOptions {
   PayloadObserver* payload_observer = nullptr;
   // Told of the container's packs, packets and transport packets.
   ContainerObserver* container_observer = nullptr;
+  // Filled afresh at every open with the timing and the elementary-stream size of every
+  // picture, the packets' time stamps included (nullptr: not gathered). Must outlive the
+  // session.
+  PictureTimeline* timeline = nullptr;
 };
 
 struct FrameGeometry;

@@ -362,13 +362,14 @@ TEST(CliAnalyze, UsageErrorsExitWithTwoAndOneLine) {
     std::string args;
     std::string named;
   } cases[] = {
-      {"vbv " + stream, "tavik-cli: unknown command 'vbv'; the commands are analyze, chart,"},
+      {"meter " + stream, "tavik-cli: unknown command 'meter'; the commands are analyze, chart,"},
       {"", "tavik-cli: a command is required"},
       {"analyze --no-such-option " + stream, "tavik-cli analyze: "},
       {"analyze --format xml " + stream, "tavik-cli analyze: --format: xml not in"},
       {"decode --threads 0 " + stream + " -o /dev/null", "tavik-cli decode: --threads: "},
       {"snapshot --frame 1 " + stream, "tavik-cli snapshot: --output is required"},
       {"chart --size 0x0 -o x.png " + stream, "tavik-cli: --size must be"},
+      {"bitrate --window 0s " + stream, "tavik-cli: --window 0s: give a whole number"},
       {"decode --spool-limit 0 - -o /dev/null", "tavik-cli decode: --spool-limit: "},
   };
   for (const auto& c : cases) {

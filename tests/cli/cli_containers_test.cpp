@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,7 @@ const Container kContainers[] = {
      "MPEG-2 transport stream, video PID 0x100 (one of 2 video streams)"},
     {"two.vob", "-map 0:v -map 0:v -map 1:a -c:v mpeg2video -f vob", "program-stream",
      "MPEG-2 program stream, video stream 0xE0 (one of 2 video streams)"},
+    {"clip.m2v", "-c:v mpeg2video -an -f mpeg2video", "elementary", ""},
 };
 
 fs::path make_stream(const Container& c) {
@@ -62,6 +64,22 @@ std::string ffprobe_types(const fs::path& stream) {
   std::string types = test::file_text(out);
   std::erase_if(types, [](char c) { return c != 'I' && c != 'P' && c != 'B'; });
   return types;
+}
+
+// ffprobe's packet sizes of the first video stream, in stream order.
+std::vector<int64_t> ffprobe_packet_sizes(const fs::path& stream) {
+  const fs::path out = test::scratch_dir() / "sizes.txt";
+  const std::string command =
+      "ffprobe -v error -select_streams v:0 -show_entries packet=size "
+      "-of csv=p=0 " +
+      quoted(stream) + " >" + quoted(out) + " 2>/dev/null";
+  EXPECT_EQ(test::run_command(command), 0) << command;
+  std::vector<int64_t> sizes;
+  std::istringstream lines(test::file_text(out));
+  for (std::string line; std::getline(lines, line);) {
+    if (!line.empty()) sizes.push_back(std::stoll(line));
+  }
+  return sizes;
 }
 
 // The picture types measured, in stream order (the same as display order without B pictures).
@@ -89,10 +107,13 @@ TEST(CliContainers, EveryContainerMatchesFfprobe) {
     const Analysis analysis = analyze(stream);
     ASSERT_EQ(analysis.run.status, 0) << analysis.run.err;
     // With JSON on the standard output, the container's line goes to the standard error.
-    EXPECT_EQ(analysis.run.err, std::string(c.origin) + "\n");
+    const std::string origin_line = *c.origin == 0 ? "" : std::string(c.origin) + "\n";
+    EXPECT_EQ(analysis.run.err, origin_line);
     EXPECT_EQ(analysis.json["container"], c.key);
     EXPECT_EQ(measured_types(analysis.json), ffprobe_types(stream));
     EXPECT_EQ(measured_types(analysis.json).size(), 16u);
+    // The elementary-stream sizes are the video packets' payload, as ffprobe splits it.
+    EXPECT_EQ(analysis.json["es_bytes"].get<std::vector<int64_t>>(), ffprobe_packet_sizes(stream));
     // Every byte counts but the three that the scanner's reset call reads.
     EXPECT_EQ(analysis.json["bytes_scanned"].get<uint64_t>() + 3, fs::file_size(stream));
     // The summary and its file are the report's text alone; the container goes before it.
@@ -101,7 +122,7 @@ TEST(CliContainers, EveryContainerMatchesFfprobe) {
     const fs::path sum = test::scratch_dir() / "clip.sum";
     const test::CliResult plain =
         run_cli("analyze --summary-file=" + quoted(sum) + " " + quoted(stream));
-    EXPECT_EQ(plain.out, std::string(c.origin) + "\n" + summary);
+    EXPECT_EQ(plain.out, origin_line + summary);
     EXPECT_EQ(test::file_text(sum), summary);
   }
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
@@ -93,10 +94,26 @@ TEST(CliInfo, JsonFieldsAreTheDocumentedOnes) {
   EXPECT_EQ(keys_of(analysis), tables.at("`tavik-cli analyze --format json`"));
   ASSERT_FALSE(analysis["messages"].empty());
   EXPECT_EQ(keys_of(analysis["messages"][0]), tables.at("`messages`"));
+
+  const auto timing_json = [&stream](const std::string& command) {
+    return nlohmann::ordered_json::parse(run_cli(command + " --format json " + quoted(stream)).out);
+  };
+  const nlohmann::ordered_json vbv = timing_json("vbv");
+  EXPECT_EQ(keys_of(vbv), tables.at("`tavik-cli vbv --format json`"));
+  EXPECT_EQ(keys_of(vbv["pictures"][0]), tables.at("`pictures`"));
+  // The rows of each kind hold some of the documented fields.
+  const std::set<std::string>& row_fields = tables.at("`rows`");
+  for (const char* per : {"second", "picture"}) {
+    const nlohmann::ordered_json bitrate = timing_json(std::string("bitrate --per ") + per);
+    EXPECT_EQ(keys_of(bitrate), tables.at("`tavik-cli bitrate --format json`"));
+    const std::set<std::string> row = keys_of(bitrate["rows"][0]);
+    EXPECT_TRUE(std::includes(row_fields.begin(), row_fields.end(), row.begin(), row.end()));
+  }
 }
 
 TEST(CliInfo, EverySubcommandTellsItsVersion) {
-  for (const char* command : {"", "analyze ", "decode ", "snapshot ", "info "}) {
+  for (const char* command :
+       {"", "analyze ", "decode ", "snapshot ", "info ", "bitrate ", "vbv "}) {
     const CliResult result = run_cli(std::string(command) + "--version");
     EXPECT_EQ(result.status, 0) << command;
     EXPECT_EQ(result.out.rfind("tavik-cli ", 0), 0u) << command;

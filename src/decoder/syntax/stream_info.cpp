@@ -1,6 +1,17 @@
 #include "decoder/syntax/stream_info.h"
 
+#include <numeric>
+
 namespace tavik {
+
+Rational frame_rate(const SequenceValues& values) {
+  const Rational base = frame_rate_of_code(values.frame_rate_code);
+  if (base.num == 0) return base;
+  const int64_t num = base.num * (values.frame_rate_extension_n + 1);
+  const int64_t den = base.den * (values.frame_rate_extension_d + 1);
+  const int64_t divisor = std::gcd(num, den);
+  return {num / divisor, den / divisor};
+}
 
 void StreamInfo::header_read(const HeaderRecord& record) {
   switch (record.kind) {
@@ -54,6 +65,7 @@ void StreamInfo::sequence_extension_read(const HeaderRecord& h) {
   current.vertical_size = (current.vertical_size & 0xFFF) | (h.value(kVerticalSizeExtension) << 12);
   current.profile_and_level_indication = h.value(kProfileAndLevelIndication);
   current.progressive_sequence = h.value(kProgressiveSequence);
+  current.low_delay = h.value(kLowDelay);
   current.chroma_format = h.value(kChromaFormat);
   current.bit_rate_value |= int64_t{h.value(kBitRateExtension)} << 18;
   current.vbv_buffer_size_value |= int64_t{h.value(kVbvBufferSizeExtension)} << 10;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "decoder/syntax/coded_values.h"
 #include "decoder/syntax/header_records.h"
 #include "input/video_origin.h"
 
@@ -22,9 +23,14 @@ struct SequenceValues {
   int profile_and_level_indication = -1;  // -1 without a sequence extension
   int chroma_format = 1;
   int progressive_sequence = 1;
+  int low_delay = 0;
   int display_horizontal_size = 0;  // 0 without a sequence display extension
   int display_vertical_size = 0;
 };
+
+// Frames per second from frame_rate_code and its extension, in lowest terms; 0/1 for a reserved
+// code.
+[[nodiscard]] Rational frame_rate(const SequenceValues& values);
 
 // What a walk over the stream's headers has seen, from the records of the headers read.
 struct StreamInfo {

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support/cli_run.h"
+#include "support/stream_tools.h"
+
+namespace tavik {
+namespace {
+
+namespace fs = std::filesystem;
+
+using test::quoted;
+using test::run_cli;
+
+constexpr int64_t kRate = 1000000;
+constexpr int64_t kFramesPerSecond = 25;
+
+// A constant-rate stream of I and P frames: ffmpeg keeps its buffer.
+fs::path constant_rate_stream() {
+  return test::make_ffmpeg_stream(
+      "cbr.m2v", "-c:v mpeg2video -bf 0 -b:v 1000k -minrate 1000k -maxrate 1000k -bufsize 500k",
+      "-f lavfi -i testsrc2=size=352x288:rate=25 -t 3");
+}
+
+// The picture of the stream as the buffer sees it, read from the bytes and from ffprobe's
+// packets without the program under test.
+struct ReferencePicture {
+  int64_t start_code_end = 0;  // bits up to the last bit of the picture start code
+  int64_t bits = 0;
+  int vbv_delay = 0;
+};
+
+std::vector<ReferencePicture> reference_pictures(const fs::path& stream) {
+  const std::vector<uint8_t> bytes = test::read_file(stream);
+  std::vector<ReferencePicture> pictures;
+  for (size_t i = 0; i + 8 < bytes.size(); ++i) {
+    if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1 || bytes[i + 3] != 0) continue;
+    // temporal_reference (10 bits), picture_coding_type (3), vbv_delay (16).
+    const uint32_t word = uint32_t(bytes[i + 4]) << 24 | uint32_t(bytes[i + 5]) << 16 |
+                          uint32_t(bytes[i + 6]) << 8 | bytes[i + 7];
+    pictures.push_back({int64_t(i + 4) * 8, 0, int((word >> 3) & 0xFFFF)});
+  }
+  const fs::path out = test::scratch_dir() / "packets.txt";
+  EXPECT_EQ(test::run_command("ffprobe -v error -show_entries packet=size -of csv=p=0 " +
+                              quoted(stream) + " >" + quoted(out)),
+            0);
+  std::istringstream sizes(test::file_text(out));
+  for (ReferencePicture& p : pictures) {
+    int64_t size = 0;
+    sizes >> size;
+    p.bits = size * 8;
+  }
+  return pictures;
+}
+
+// ISO/IEC 13818-2 C.3 at constant rate, frames decoded one frame period apart: the first at
+// its vbv_delay after the arrival of its start code; B(n) = R t(n) - sum of d(k), k < n.
+struct ReferenceModel {
+  std::vector<double> occupancy_before;
+  int64_t first_underflow = -1;
+};
+
+ReferenceModel reference_model(const std::vector<ReferencePicture>& pictures, double rate) {
+  ReferenceModel model;
+  double total = 0;
+  for (const ReferencePicture& p : pictures) total += double(p.bits);
+  const double first = double(pictures[0].start_code_end) / rate + pictures[0].vbv_delay / 90000.0;
+  double removed = 0;
+  for (size_t n = 0; n < pictures.size(); ++n) {
+    const double t = first + double(n) / kFramesPerSecond;
+    const double arrived = std::min(rate * t, total);
+    model.occupancy_before.push_back(arrived - removed);
+    removed += double(pictures[n].bits);
+    if (model.first_underflow < 0 && arrived + 0.5 < removed) model.first_underflow = int64_t(n);
+  }
+  return model;
+}
+
+nlohmann::json vbv_json(const fs::path& stream, int expected_status) {
+  const test::CliResult result = run_cli("vbv --format json " + quoted(stream));
+  EXPECT_EQ(result.status, expected_status) << result.err;
+  return nlohmann::json::parse(result.out);
+}
+
+void expect_model(const nlohmann::json& json, const ReferenceModel& model) {
+  ASSERT_EQ(json["pictures"].size(), model.occupancy_before.size());
+  for (size_t n = 0; n < model.occupancy_before.size(); ++n) {
+    EXPECT_NEAR(json["pictures"][n]["occupancy_before"].get<double>(), model.occupancy_before[n],
+                1.0)
+        << "picture " << n;
+  }
+}
+
+TEST(CliTiming, ConstantRateStreamComplies) {
+  const fs::path stream = constant_rate_stream();
+  const nlohmann::json json = vbv_json(stream, 0);
+  EXPECT_EQ(json["mode"], "constant");
+  EXPECT_EQ(json["bit_rate"], kRate);
+  EXPECT_TRUE(json["violations"].empty()) << json["violations"].dump();
+  expect_model(json, reference_model(reference_pictures(stream), double(kRate)));
+}
+
+// The sequence header's bit_rate rewritten to a third: the buffer then fills too slowly.
+TEST(CliTiming, ThirdOfTheBitRateUnderflowsAtTheNamedPicture) {
+  std::vector<uint8_t> bytes = test::read_file(constant_rate_stream());
+  constexpr uint32_t kThird = kRate / 400 / 3;
+  for (size_t i = 0; i + 8 < bytes.size(); ++i) {
+    if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1 || bytes[i + 3] != 0xB3) continue;
+    // bit_rate_value: the 18 bits after the sizes, aspect ratio and frame rate codes.
+    bytes[i + 8] = uint8_t(kThird >> 10);
+    bytes[i + 9] = uint8_t(kThird >> 2);
+    bytes[i + 10] = uint8_t((bytes[i + 10] & 0x3F) | (kThird & 3) << 6);
+  }
+  const fs::path stream = test::scratch_dir() / "third.m2v";
+  test::write_file(stream, bytes);
+  const nlohmann::json json = vbv_json(stream, 3);
+  const ReferenceModel model = reference_model(reference_pictures(stream), kThird * 400.0);
+  ASSERT_GE(model.first_underflow, 0);
+  expect_model(json, model);
+  ASSERT_FALSE(json["violations"].empty());
+  size_t first = 0;
+  while (json["violations"][first]["kind"] != "underflow") ++first;
+  EXPECT_EQ(json["violations"][first]["index"], model.first_underflow);
+  const test::CliResult table = run_cli("vbv " + quoted(stream));
+  EXPECT_NE(table.out.find("underflow at picture " + std::to_string(model.first_underflow)),
+            std::string::npos);
+}
+
+// About 1.5 seconds: two windows, the last divided by its own length; the duration is info's.
+TEST(CliTiming, PartialLastSecondIsDividedByItsLength) {
+  const fs::path stream = test::make_ffmpeg_stream(
+      "short.m2v", "-c:v mpeg2video", "-f lavfi -i testsrc2=size=176x144:rate=25 -t 1.5");
+  const nlohmann::json json =
+      nlohmann::json::parse(run_cli("bitrate --format json " + quoted(stream)).out);
+  const nlohmann::json info =
+      nlohmann::json::parse(run_cli("info --format json " + quoted(stream)).out);
+  EXPECT_DOUBLE_EQ(json["duration"].get<double>(), info["stream"]["duration"].get<double>());
+  ASSERT_EQ(json["rows"].size(), 2u);
+  const nlohmann::json& last = json["rows"][1];
+  const double length = json["duration"].get<double>() - 1;
+  EXPECT_NEAR(length, 0.5, 0.05);
+  EXPECT_NEAR(last["length"].get<double>(), length, 1e-9);
+  EXPECT_NEAR(last["kbit_s"].get<double>(), last["bits"].get<double>() / length / 1000, 1e-6);
+}
+
+// Bad headers give a statement, not a figure: bit_rate 0.
+TEST(CliTiming, ZeroBitRateIsNotModelled) {
+  std::vector<uint8_t> bytes = test::read_file(constant_rate_stream());
+  for (size_t i = 0; i + 8 < bytes.size(); ++i) {
+    if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1 || bytes[i + 3] != 0xB3) continue;
+    bytes[i + 8] = 0;
+    bytes[i + 9] = 0;
+    bytes[i + 10] &= 0x3F;
+  }
+  const fs::path stream = test::scratch_dir() / "zero.m2v";
+  test::write_file(stream, bytes);
+  const test::CliResult result = run_cli("vbv " + quoted(stream));
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(result.out, "VBV not modelled: bit_rate is 0\n");
+}
+
+}  // namespace
+}  // namespace tavik
