@@ -309,6 +309,10 @@ void MainWindow::update_actions() {
 
   const bool documents = !mdi_->subWindowList().isEmpty();
   if (documents != document_menus_shown_) show_menus(documents);
+  update_caption();
+}
+
+void MainWindow::update_caption() {
   QMdiSubWindow* active = mdi_->activeSubWindow();
   setWindowTitle(active != nullptr && !active->windowTitle().isEmpty()
                      ? QStringLiteral("Tavik - %1").arg(active->windowTitle())
@@ -468,6 +472,8 @@ DocumentWindow* MainWindow::add_window(WindowKind kind, QWidget* view) {
   auto* window = new DocumentWindow(kind, controller_, view);
   mdi_->addSubWindow(window);
   connect(window, &QObject::destroyed, this, [this] { post_state_changed(); });
+  // The caption follows the title of the active window, which the charts count on as they paint.
+  connect(window, &QWidget::windowTitleChanged, this, [this] { update_caption(); });
   window->show();
   return window;
 }

@@ -77,6 +77,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void rebuild_recent_menu();
   void connect_commands();
   void show_menus(bool document_open);
+  void update_caption();
 
   void open_file();
   DocumentWindow* add_window(WindowKind kind, QWidget* view);

@@ -188,6 +188,17 @@ TEST_F(MainWindowTest, CtrlWClosesTheActiveWindow) {
   EXPECT_TRUE(window->windows_of(WindowKind::kGopChart).isEmpty());
 }
 
+// The main caption follows the active chart's title as the chart counts on.
+TEST_F(MainWindowTest, TheCaptionFollowsTheActiveWindowsTitle) {
+  open_sample();
+  DocumentWindow* chart = window->windows_of(WindowKind::kFrameChart).constFirst();
+  window->mdi_area()->setActiveSubWindow(chart);
+  for (int i = 0; i < 3; ++i) action(Command::kPlayFrame)->trigger();
+  static_cast<QAbstractScrollArea*>(chart->widget())->viewport()->repaint();
+  EXPECT_TRUE(chart->windowTitle().endsWith("Frame: 3"));
+  EXPECT_EQ(window->windowTitle(), "Tavik - " + chart->windowTitle());
+}
+
 TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
   open_sample();
   action(Command::kPlay)->trigger();
