@@ -138,12 +138,9 @@ MainWindow::~MainWindow() {
   // The play worker must be gone before this window is.
   controller_.close_video();
   // The area and its windows outlive this object's own part: what they signal while the base
-  // class destroys them must not reach it.
+  // class destroys them (closed windows waiting for their deletion too) must not reach it.
   disconnect(mdi_, nullptr, this, nullptr);
-  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
-    disconnect(sub, nullptr, this, nullptr);
-    if (sub->widget() != nullptr) disconnect(sub->widget(), nullptr, this, nullptr);
-  }
+  for (QObject* inside : mdi_->findChildren<QObject*>()) disconnect(inside, nullptr, this, nullptr);
 }
 
 void MainWindow::build_toolbar() {
@@ -250,11 +247,16 @@ void MainWindow::connect_commands() {
   on(Command::kToolbar, [this](bool shown) { toolbar_->setVisible(shown); });
   on(Command::kPlay, [this] {
     mdi_->viewport()->update();
-    controller_.play();
+    if (replace_measurements()) controller_.play();
   });
-  on(Command::kPlayFrame, [this] { controller_.play_frame(); });
+  on(Command::kPlayFrame, [this] {
+    if (replace_measurements()) controller_.play_frame();
+  });
   on(Command::kPause, [this] { controller_.pause(); });
-  on(Command::kGoToBeginning, [this] { controller_.go_to_beginning(); });
+  on(Command::kGoToBeginning, [this] {
+    measured_ = Measured::kNone;
+    controller_.go_to_beginning();
+  });
   on(Command::kMeasureWholeFile, [this] { measure_.start(); });
   on(Command::kFilterI, [this] { controller_.toggle_filter(kIPicture); });
   on(Command::kFilterP, [this] { controller_.toggle_filter(kPPicture); });
@@ -314,9 +316,24 @@ void MainWindow::update_actions() {
 
 void MainWindow::update_caption() {
   QMdiSubWindow* active = mdi_->activeSubWindow();
-  setWindowTitle(active != nullptr && !active->windowTitle().isEmpty()
-                     ? QStringLiteral("Tavik - %1").arg(active->windowTitle())
-                     : QStringLiteral("Tavik"));
+  QString caption = active != nullptr && !active->windowTitle().isEmpty()
+                        ? QStringLiteral("Tavik - %1").arg(active->windowTitle())
+                        : QStringLiteral("Tavik");
+  if (measured_ == Measured::kPartial) caption += QStringLiteral(" (partial measure)");
+  setWindowTitle(caption);
+}
+
+// Playing or stepping after "Measure whole file" opens the file afresh, which measures it again
+// from its first picture: the user chooses whether the measured figures go.
+bool MainWindow::replace_measurements() {
+  if (measured_ == Measured::kNone || controller_.session_open()) return true;
+  if (!dialogs_.confirm(this, QStringLiteral("Playing starts again from the first picture and "
+                                             "measures the file afresh: the figures of the "
+                                             "measure are replaced."))) {
+    return false;
+  }
+  measured_ = Measured::kNone;
+  return true;
 }
 
 QList<DocumentWindow*> MainWindow::windows_of(WindowKind kind) const {
@@ -380,10 +397,11 @@ void MainWindow::post_measure_progress(int percent) {
       Qt::QueuedConnection);
 }
 
-void MainWindow::post_measure_done(bool /*completed*/) {
+void MainWindow::post_measure_done(bool completed) {
   QMetaObject::invokeMethod(
       this,
-      [this] {
+      [this, completed] {
+        measured_ = completed ? Measured::kWhole : Measured::kPartial;
         measure_.finish();
         repaint_analysis_windows();
         update_actions();
@@ -503,6 +521,7 @@ void MainWindow::open_path(const QString& path) {
     close_video_window();
   }
   view_state_.chosen = {};
+  measured_ = Measured::kNone;
   controller_.set_input(QFileInfo(path).absoluteFilePath().toStdString());
   open_video_window(path);
   mdi_->tileSubWindows();
@@ -529,6 +548,7 @@ void MainWindow::open_video_window(const QString& path) {
   DocumentWindow* window = add_window(WindowKind::kVideo, view);
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
+    measured_ = Measured::kNone;
     close_analysis_windows();
     update_actions();
   });
@@ -573,9 +593,13 @@ void MainWindow::arrange_icons() {
 }
 
 void MainWindow::show_summary() {
+  QString informative = stream_origin(store_);
+  if (measured_ == Measured::kPartial) {
+    informative =
+        QStringLiteral("Partial measure: cancelled before the end of the file.\n") + informative;
+  }
   dialogs_.show_message_informing(this, MessageIcon::kInformation,
-                                  QString::fromStdString(BuildSummary(store_)),
-                                  stream_origin(store_));
+                                  QString::fromStdString(BuildSummary(store_)), informative);
 }
 
 // Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when

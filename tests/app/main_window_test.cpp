@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -397,6 +398,32 @@ TEST_F(MainWindowTest, PlayingAMissingFileShowsOneBox) {
   EXPECT_EQ(dialogs.messages[0].text, "Error al abrir fichero");
   EXPECT_TRUE(dialogs.messages[0].informative.startsWith("Input file "));
   EXPECT_TRUE(dialogs.messages[0].informative.endsWith("missing.mpg not found"));
+}
+
+// After a measure a step asks before measuring afresh; a cancelled measure says it is partial;
+// the progress window leaves the other windows usable.
+TEST_F(MainWindowTest, AMeasureIsKeptUntilTheUserLetsItGoAndAPartialOneSaysSo) {
+  open_sample();
+  action(Command::kMeasureWholeFile)->trigger();
+  auto* progress = window->findChild<QProgressDialog*>();
+  ASSERT_NE(progress, nullptr);
+  EXPECT_EQ(progress->windowModality(), Qt::NonModal);
+  ASSERT_TRUE(process_until([this] { return enabled(Command::kPlay); }));
+  ASSERT_EQ(last_frame(), 99);
+  dialogs.confirm_answers = {false, true};
+  action(Command::kPlayFrame)->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(last_frame(), 99);
+  action(Command::kPlayFrame)->trigger();
+  EXPECT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(last_frame(), 0);
+
+  window->post_measure_done(false);  // as the walk reports a cancel
+  ASSERT_TRUE(
+      process_until([this] { return window->windowTitle().endsWith("(partial measure)"); }));
+  action(Command::kSummary)->trigger();
+  EXPECT_TRUE(dialogs.messages.back().informative.startsWith("Partial measure: cancelled"));
 }
 
 std::string file_text(const QString& path) {
