@@ -14,6 +14,7 @@
 #include <QMdiArea>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
@@ -405,10 +406,14 @@ TEST_F(MainWindowTest, PlayingAMissingFileShowsOneBox) {
 TEST_F(MainWindowTest, AMeasureIsKeptUntilTheUserLetsItGoAndAPartialOneSaysSo) {
   open_sample();
   action(Command::kMeasureWholeFile)->trigger();
-  auto* progress = window->findChild<QProgressDialog*>();
+  QPointer<QProgressDialog> progress = window->findChild<QProgressDialog*>();
   ASSERT_NE(progress, nullptr);
   EXPECT_EQ(progress->windowModality(), Qt::NonModal);
-  ASSERT_TRUE(process_until([this] { return enabled(Command::kPlay); }));
+  // The window goes when the walk's end has been handled.
+  ASSERT_TRUE(process_until([&progress] {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return progress.isNull();
+  }));
   ASSERT_EQ(last_frame(), 99);
   dialogs.confirm_answers = {false, true};
   action(Command::kPlayFrame)->trigger();
