@@ -70,6 +70,9 @@ QList<QKeySequence> shortcuts_of(Command command) {
       return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
     case Command::kPlay:
       return {QKeySequence(Qt::Key_Space)};
+    // Space pauses while playing: the two commands are never enabled together.
+    case Command::kPause:
+      return {QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Pause)};
     case Command::kPlayFrame:
       return {QKeySequence(Qt::Key_Right)};
     case Command::kGoToBeginning:

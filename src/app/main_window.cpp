@@ -198,8 +198,9 @@ void MainWindow::build_menus() {
     menu(QStringLiteral("Help"), {Command::kAbout}, *set);
   }
   // Shortcuts work whichever menus are shown.
-  for (Command command : {Command::kOpen, Command::kCloseDocument, Command::kExit, Command::kPlay,
-                          Command::kPlayFrame, Command::kGoToBeginning, Command::kPrint}) {
+  for (Command command :
+       {Command::kOpen, Command::kCloseDocument, Command::kExit, Command::kPlay, Command::kPause,
+        Command::kPlayFrame, Command::kGoToBeginning, Command::kPrint}) {
     addAction(commands_[command]);
   }
   rebuild_recent_menu();

@@ -158,10 +158,22 @@ TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybac
   EXPECT_TRUE(enabled(Command::kSummary));
   EXPECT_TRUE(action(Command::kShowFrame)->isChecked());
 
+  // Space plays, and pauses while playing: one enabled command holds it at a time.
+  const auto space_command = [this] {
+    window->update_actions();
+    QList<QAction*> bound;
+    for (QAction* item : window->findChildren<QAction*>()) {
+      if (item->isEnabled() && item->shortcuts().contains(QKeySequence(Qt::Key_Space)))
+        bound << item;
+    }
+    return bound;
+  };
+  EXPECT_EQ(space_command(), QList<QAction*>{action(Command::kPlay)});
   action(Command::kPlay)->trigger();
   EXPECT_FALSE(enabled(Command::kPlay));
   EXPECT_FALSE(enabled(Command::kPlayFrame));
   EXPECT_TRUE(enabled(Command::kPause));
+  EXPECT_EQ(space_command(), QList<QAction*>{action(Command::kPause)});
   action(Command::kPause)->trigger();
   EXPECT_TRUE(enabled(Command::kPlay));
 
