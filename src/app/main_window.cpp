@@ -65,7 +65,9 @@ namespace {
 
 QStringList mpeg_file_filters() {
   return {QStringLiteral("MPEG Files (*.mpg)"), QStringLiteral("MPEG2 Video Files (*.M2V)"),
-          QStringLiteral("MPEG1 Video Files (*.M1V)"), QStringLiteral("All Files (*.*)")};
+          QStringLiteral("MPEG1 Video Files (*.M1V)"), QStringLiteral("All Files (*.*)"),
+          QStringLiteral("All MPEG streams (*.mpg *.mpeg *.m1v *.m2v *.mpv *.m2p *.vob *.ts "
+                         "*.m2ts *.mts)")};
 }
 
 // The engine's texts: notices and traces on the standard output, warnings on the standard

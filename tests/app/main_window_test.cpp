@@ -137,8 +137,11 @@ TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
 
 TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybackRules) {
   open_sample();
-  EXPECT_EQ(dialogs.open_filters, (QStringList{"MPEG Files (*.mpg)", "MPEG2 Video Files (*.M2V)",
-                                               "MPEG1 Video Files (*.M1V)", "All Files (*.*)"}));
+  EXPECT_EQ(dialogs.open_filters,
+            (QStringList{"MPEG Files (*.mpg)", "MPEG2 Video Files (*.M2V)",
+                         "MPEG1 Video Files (*.M1V)", "All Files (*.*)",
+                         "All MPEG streams (*.mpg *.mpeg *.m1v *.m2v *.mpv *.m2p *.vob *.ts "
+                         "*.m2ts *.mts)"}));
   EXPECT_EQ(open_kinds(), (std::multiset<int>{0, 1, 3, 5}));
   EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Control", "Filter",
                                         "Graphic configuration", "Show", "Window", "Help"}));
@@ -490,8 +493,9 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
       fill_and_ok({{"y_limit", QString::number(rows - 1)}}, {{"automatic", false}});
   action(Command::kGopGraphic)->trigger();
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text,
-            QStringLiteral("Please enter an integer of at least %1.").arg(rows));
+  EXPECT_EQ(
+      dialogs.messages[0].text,
+      QStringLiteral("Please enter an integer of at least %1: the chart has %1 rows.").arg(rows));
   EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), true);
 }
 

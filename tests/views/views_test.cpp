@@ -44,8 +44,10 @@ TEST(ChartSettingsDialog, OkAcceptsOnlyWhatTheChartCanDraw) {
       {WindowKind::kGopChart, "0", "5000", "Please enter an integer of at least 1."},
       {WindowKind::kGopChart, "250", "5000", ""},
       {WindowKind::kSliceChart, "-3", "5000", "Please enter an integer of at least 1."},
-      {WindowKind::kSliceChart, "5", "9", "Please enter an integer of at least 10."},
-      {WindowKind::kFrameChart, "5", "-1", "Please enter an integer of at least 10."},
+      {WindowKind::kSliceChart, "5", "9",
+       "Please enter an integer of at least 10: the chart has 10 rows."},
+      {WindowKind::kFrameChart, "5", "-1",
+       "Please enter an integer of at least 10: the chart has 10 rows."},
       {WindowKind::kSliceChart, "5", "10", ""},
   };
   for (const auto& c : cases) {
