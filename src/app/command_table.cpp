@@ -58,6 +58,8 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::kDecodingOptions, "Decoding options...", nullptr, nullptr, nullptr},
     CommandText{Command::kExportPng, "Export picture as PNG...", nullptr, nullptr, nullptr},
     CommandText{Command::kExportSvg, "Export picture as SVG...", nullptr, nullptr, nullptr},
+    CommandText{Command::kRealTime, "Real-time", nullptr,
+                "Play at the stream's frame rate instead of as fast as it decodes", nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -94,6 +96,7 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowSlice:
     case Command::kToolbar:
     case Command::kTrueColour:
+    case Command::kRealTime:
       return true;
     default:
       return false;

@@ -186,7 +186,7 @@ void MainWindow::build_menus() {
     if (documents) {
       menu(QStringLiteral("Control"),
            {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
-            kSeparator, Command::kMeasureWholeFile},
+            kSeparator, Command::kMeasureWholeFile, Command::kRealTime},
            *set);
       menu(QStringLiteral("Filter"), {Command::kFilterI, Command::kFilterP, Command::kFilterB},
            *set);
@@ -278,6 +278,7 @@ void MainWindow::connect_commands() {
   on(Command::kAbout, [this] { dialogs_.show_about(this); });
   on(Command::kPrint, [this] { output_.print_active(); });
   on(Command::kTrueColour, [this](bool checked) { set_true_colour(checked); });
+  on(Command::kRealTime, [this](bool checked) { controller_.set_real_time(checked); });
   on(Command::kDecodingOptions, [this] { configure_decoding(); });
   on(Command::kExportPng, [this] { output_.export_active(false); });
   on(Command::kExportSvg, [this] { output_.export_active(true); });
@@ -311,6 +312,7 @@ void MainWindow::update_actions() {
   commands_[Command::kShowSlice]->setChecked(state.show_slice_chart);
   commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
   commands_[Command::kTrueColour]->setChecked(settings_.true_colour());
+  commands_[Command::kRealTime]->setChecked(controller_.real_time());
 
   const bool documents = !mdi_->subWindowList().isEmpty();
   if (documents != document_menus_shown_) show_menus(documents);

@@ -335,6 +335,20 @@ TEST_F(MainWindowTest, ANewChartTitleShowsNoNumberBeforeAnythingIsMeasured) {
   }
 }
 
+// Real-time play keeps to the sample's 25 frames per second: within its first second it has
+// read far fewer than its 100 frames.
+TEST_F(MainWindowTest, RealTimePlayKeepsToTheFrameRate) {
+  open_sample();
+  EXPECT_FALSE(action(Command::kRealTime)->isChecked());
+  action(Command::kRealTime)->trigger();
+  action(Command::kPlay)->trigger();
+  QElapsedTimer clock;
+  clock.start();
+  process_until([&clock] { return clock.elapsed() > 1000; });
+  EXPECT_LT(last_frame(), 50);
+  action(Command::kPause)->trigger();
+}
+
 TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {
   open_sample();
   action(Command::kPlay)->trigger();
