@@ -194,8 +194,10 @@ void MainWindow::build_menus() {
            {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic}, *set);
       menu(QStringLiteral("Show"), {Command::kShowGop, Command::kShowFrame, Command::kShowSlice},
            *set);
-      menu(QStringLiteral("Window"), {Command::kCascade, Command::kMosaic, Command::kArrangeIcons},
-           *set);
+      QMenu* windows = menu(QStringLiteral("Window"),
+                            {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
+      windows->addSeparator();
+      connect(windows, &QMenu::aboutToShow, this, [this, windows] { list_windows(*windows); });
     }
     menu(QStringLiteral("Help"), {Command::kAbout}, *set);
   }
@@ -219,6 +221,23 @@ void MainWindow::rebuild_recent_menu() {
       connect(item, &QAction::triggered, this, [this, path] { open_path(path); });
     }
     recent->setEnabled(!files.isEmpty());
+  }
+}
+
+// The open windows under the Window menu's commands, the active one checked.
+void MainWindow::list_windows(QMenu& menu) {
+  const QString listed = QStringLiteral("listed window");
+  for (QAction* item : menu.actions()) {
+    if (item->objectName() == listed) delete item;
+  }
+  const QList<QMdiSubWindow*> windows = mdi_->subWindowList();
+  for (int i = 0; i < windows.size(); ++i) {
+    QMdiSubWindow* window = windows[i];
+    QAction* item = menu.addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(window->windowTitle()));
+    item->setObjectName(listed);
+    item->setCheckable(true);
+    item->setChecked(window == mdi_->activeSubWindow());
+    connect(item, &QAction::triggered, this, [this, window] { mdi_->setActiveSubWindow(window); });
   }
 }
 

@@ -77,6 +77,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void rebuild_recent_menu();
   void connect_commands();
   void show_menus(bool document_open);
+  void list_windows(QMenu& menu);
   void update_caption();
   [[nodiscard]] bool replace_measurements();
 

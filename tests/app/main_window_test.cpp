@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
@@ -189,6 +190,27 @@ TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybac
   action(Command::kShowGop)->trigger();
   EXPECT_EQ(window->windows_of(WindowKind::kGopChart).size(), 1);
   EXPECT_TRUE(action(Command::kShowGop)->isChecked());
+}
+
+// The Window menu lists the open windows; choosing one activates it.
+TEST_F(MainWindowTest, TheWindowMenuListsTheOpenWindows) {
+  open_sample();
+  QMenu* menu = window->menuBar()->actions()[6]->menu();
+  ASSERT_EQ(menu->title(), "Window");
+  const auto listed = [menu] {
+    emit menu->aboutToShow();
+    QList<QAction*> items;
+    for (QAction* item : menu->actions()) {
+      if (item->isCheckable()) items << item;
+    }
+    return items;
+  };
+  const QList<QMdiSubWindow*> windows = window->mdi_area()->subWindowList();
+  ASSERT_EQ(listed().size(), windows.size());
+  EXPECT_EQ(listed()[1]->text(), "&2 " + windows[1]->windowTitle());
+  listed()[1]->trigger();
+  EXPECT_EQ(window->mdi_area()->activeSubWindow(), windows[1]);
+  EXPECT_TRUE(listed()[1]->isChecked());
 }
 
 // Ctrl+W has one binding, the Close command, which closes the active window.
