@@ -29,6 +29,7 @@ constexpr const char* kMakeStream =
 class CountingDialogs final : public tavik::gui::DialogService {
  public:
   void show_message(QWidget*, tavik::gui::MessageIcon, const QString&) override { ++messages; }
+  bool confirm(QWidget*, const QString&) override { return true; }
   QString open_file_name(QWidget*, const QStringList&) override { return {}; }
   QString save_file_name(QWidget*, const QStringList&, const QString&, const QString&) override {
     return {};

@@ -58,6 +58,8 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::kDecodingOptions, "Decoding options...", nullptr, nullptr, nullptr},
     CommandText{Command::kExportPng, "Export picture as PNG...", nullptr, nullptr, nullptr},
     CommandText{Command::kExportSvg, "Export picture as SVG...", nullptr, nullptr, nullptr},
+    CommandText{Command::kRealTime, "Real-time", nullptr,
+                "Play at the stream's frame rate instead of as fast as it decodes", nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -70,6 +72,9 @@ QList<QKeySequence> shortcuts_of(Command command) {
       return {QKeySequence(Qt::CTRL | Qt::Key_Q)};
     case Command::kPlay:
       return {QKeySequence(Qt::Key_Space)};
+    // Space pauses while playing: the two commands are never enabled together.
+    case Command::kPause:
+      return {QKeySequence(Qt::Key_Space), QKeySequence(Qt::Key_Pause)};
     case Command::kPlayFrame:
       return {QKeySequence(Qt::Key_Right)};
     case Command::kGoToBeginning:
@@ -91,6 +96,7 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowSlice:
     case Command::kToolbar:
     case Command::kTrueColour:
+    case Command::kRealTime:
       return true;
     default:
       return false;

@@ -39,6 +39,7 @@ enum class Command {
   kDecodingOptions = 32812,
   kExportPng = 32813,
   kExportSvg = 32814,
+  kRealTime = 32815,
 };
 
 // Stands for a separator in the toolbar's layout.

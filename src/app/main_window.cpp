@@ -65,7 +65,9 @@ namespace {
 
 QStringList mpeg_file_filters() {
   return {QStringLiteral("MPEG Files (*.mpg)"), QStringLiteral("MPEG2 Video Files (*.M2V)"),
-          QStringLiteral("MPEG1 Video Files (*.M1V)"), QStringLiteral("All Files (*.*)")};
+          QStringLiteral("MPEG1 Video Files (*.M1V)"), QStringLiteral("All Files (*.*)"),
+          QStringLiteral("All MPEG streams (*.mpg *.mpeg *.m1v *.m2v *.mpv *.m2p *.vob *.ts "
+                         "*.m2ts *.mts)")};
 }
 
 // The engine's texts: notices and traces on the standard output, warnings on the standard
@@ -138,12 +140,9 @@ MainWindow::~MainWindow() {
   // The play worker must be gone before this window is.
   controller_.close_video();
   // The area and its windows outlive this object's own part: what they signal while the base
-  // class destroys them must not reach it.
+  // class destroys them (closed windows waiting for their deletion too) must not reach it.
   disconnect(mdi_, nullptr, this, nullptr);
-  for (QMdiSubWindow* sub : mdi_->subWindowList()) {
-    disconnect(sub, nullptr, this, nullptr);
-    if (sub->widget() != nullptr) disconnect(sub->widget(), nullptr, this, nullptr);
-  }
+  for (QObject* inside : mdi_->findChildren<QObject*>()) disconnect(inside, nullptr, this, nullptr);
 }
 
 void MainWindow::build_toolbar() {
@@ -187,7 +186,7 @@ void MainWindow::build_menus() {
     if (documents) {
       menu(QStringLiteral("Control"),
            {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
-            kSeparator, Command::kMeasureWholeFile},
+            kSeparator, Command::kMeasureWholeFile, Command::kRealTime},
            *set);
       menu(QStringLiteral("Filter"), {Command::kFilterI, Command::kFilterP, Command::kFilterB},
            *set);
@@ -195,14 +194,17 @@ void MainWindow::build_menus() {
            {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic}, *set);
       menu(QStringLiteral("Show"), {Command::kShowGop, Command::kShowFrame, Command::kShowSlice},
            *set);
-      menu(QStringLiteral("Window"), {Command::kCascade, Command::kMosaic, Command::kArrangeIcons},
-           *set);
+      QMenu* windows = menu(QStringLiteral("Window"),
+                            {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
+      windows->addSeparator();
+      connect(windows, &QMenu::aboutToShow, this, [this, windows] { list_windows(*windows); });
     }
     menu(QStringLiteral("Help"), {Command::kAbout}, *set);
   }
   // Shortcuts work whichever menus are shown.
-  for (Command command : {Command::kOpen, Command::kCloseDocument, Command::kExit, Command::kPlay,
-                          Command::kPlayFrame, Command::kGoToBeginning, Command::kPrint}) {
+  for (Command command :
+       {Command::kOpen, Command::kCloseDocument, Command::kExit, Command::kPlay, Command::kPause,
+        Command::kPlayFrame, Command::kGoToBeginning, Command::kPrint}) {
     addAction(commands_[command]);
   }
   rebuild_recent_menu();
@@ -219,6 +221,23 @@ void MainWindow::rebuild_recent_menu() {
       connect(item, &QAction::triggered, this, [this, path] { open_path(path); });
     }
     recent->setEnabled(!files.isEmpty());
+  }
+}
+
+// The open windows under the Window menu's commands, the active one checked.
+void MainWindow::list_windows(QMenu& menu) {
+  const QString listed = QStringLiteral("listed window");
+  for (QAction* item : menu.actions()) {
+    if (item->objectName() == listed) delete item;
+  }
+  const QList<QMdiSubWindow*> windows = mdi_->subWindowList();
+  for (int i = 0; i < windows.size(); ++i) {
+    QMdiSubWindow* window = windows[i];
+    QAction* item = menu.addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(window->windowTitle()));
+    item->setObjectName(listed);
+    item->setCheckable(true);
+    item->setChecked(window == mdi_->activeSubWindow());
+    connect(item, &QAction::triggered, this, [this, window] { mdi_->setActiveSubWindow(window); });
   }
 }
 
@@ -250,11 +269,16 @@ void MainWindow::connect_commands() {
   on(Command::kToolbar, [this](bool shown) { toolbar_->setVisible(shown); });
   on(Command::kPlay, [this] {
     mdi_->viewport()->update();
-    controller_.play();
+    if (replace_measurements()) controller_.play();
   });
-  on(Command::kPlayFrame, [this] { controller_.play_frame(); });
+  on(Command::kPlayFrame, [this] {
+    if (replace_measurements()) controller_.play_frame();
+  });
   on(Command::kPause, [this] { controller_.pause(); });
-  on(Command::kGoToBeginning, [this] { controller_.go_to_beginning(); });
+  on(Command::kGoToBeginning, [this] {
+    measured_ = Measured::kNone;
+    controller_.go_to_beginning();
+  });
   on(Command::kMeasureWholeFile, [this] { measure_.start(); });
   on(Command::kFilterI, [this] { controller_.toggle_filter(kIPicture); });
   on(Command::kFilterP, [this] { controller_.toggle_filter(kPPicture); });
@@ -273,6 +297,7 @@ void MainWindow::connect_commands() {
   on(Command::kAbout, [this] { dialogs_.show_about(this); });
   on(Command::kPrint, [this] { output_.print_active(); });
   on(Command::kTrueColour, [this](bool checked) { set_true_colour(checked); });
+  on(Command::kRealTime, [this](bool checked) { controller_.set_real_time(checked); });
   on(Command::kDecodingOptions, [this] { configure_decoding(); });
   on(Command::kExportPng, [this] { output_.export_active(false); });
   on(Command::kExportSvg, [this] { output_.export_active(true); });
@@ -306,13 +331,33 @@ void MainWindow::update_actions() {
   commands_[Command::kShowSlice]->setChecked(state.show_slice_chart);
   commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
   commands_[Command::kTrueColour]->setChecked(settings_.true_colour());
+  commands_[Command::kRealTime]->setChecked(controller_.real_time());
 
   const bool documents = !mdi_->subWindowList().isEmpty();
   if (documents != document_menus_shown_) show_menus(documents);
+  update_caption();
+}
+
+void MainWindow::update_caption() {
   QMdiSubWindow* active = mdi_->activeSubWindow();
-  setWindowTitle(active != nullptr && !active->windowTitle().isEmpty()
-                     ? QStringLiteral("Tavik - %1").arg(active->windowTitle())
-                     : QStringLiteral("Tavik"));
+  QString caption = active != nullptr && !active->windowTitle().isEmpty()
+                        ? QStringLiteral("Tavik - %1").arg(active->windowTitle())
+                        : QStringLiteral("Tavik");
+  if (measured_ == Measured::kPartial) caption += QStringLiteral(" (partial measure)");
+  setWindowTitle(caption);
+}
+
+// Playing or stepping after "Measure whole file" opens the file afresh, which measures it again
+// from its first picture: the user chooses whether the measured figures go.
+bool MainWindow::replace_measurements() {
+  if (measured_ == Measured::kNone || controller_.session_open()) return true;
+  if (!dialogs_.confirm(this, QStringLiteral("Playing starts again from the first picture and "
+                                             "measures the file afresh: the figures of the "
+                                             "measure are replaced."))) {
+    return false;
+  }
+  measured_ = Measured::kNone;
+  return true;
 }
 
 QList<DocumentWindow*> MainWindow::windows_of(WindowKind kind) const {
@@ -376,10 +421,11 @@ void MainWindow::post_measure_progress(int percent) {
       Qt::QueuedConnection);
 }
 
-void MainWindow::post_measure_done(bool /*completed*/) {
+void MainWindow::post_measure_done(bool completed) {
   QMetaObject::invokeMethod(
       this,
-      [this] {
+      [this, completed] {
+        measured_ = completed ? Measured::kWhole : Measured::kPartial;
         measure_.finish();
         repaint_analysis_windows();
         update_actions();
@@ -468,6 +514,8 @@ DocumentWindow* MainWindow::add_window(WindowKind kind, QWidget* view) {
   auto* window = new DocumentWindow(kind, controller_, view);
   mdi_->addSubWindow(window);
   connect(window, &QObject::destroyed, this, [this] { post_state_changed(); });
+  // The caption follows the title of the active window, which the charts count on as they paint.
+  connect(window, &QWidget::windowTitleChanged, this, [this] { update_caption(); });
   window->show();
   return window;
 }
@@ -497,6 +545,7 @@ void MainWindow::open_path(const QString& path) {
     close_video_window();
   }
   view_state_.chosen = {};
+  measured_ = Measured::kNone;
   controller_.set_input(QFileInfo(path).absoluteFilePath().toStdString());
   open_video_window(path);
   mdi_->tileSubWindows();
@@ -523,6 +572,7 @@ void MainWindow::open_video_window(const QString& path) {
   DocumentWindow* window = add_window(WindowKind::kVideo, view);
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
+    measured_ = Measured::kNone;
     close_analysis_windows();
     update_actions();
   });
@@ -567,9 +617,13 @@ void MainWindow::arrange_icons() {
 }
 
 void MainWindow::show_summary() {
+  QString informative = stream_origin(store_);
+  if (measured_ == Measured::kPartial) {
+    informative =
+        QStringLiteral("Partial measure: cancelled before the end of the file.\n") + informative;
+  }
   dialogs_.show_message_informing(this, MessageIcon::kInformation,
-                                  QString::fromStdString(BuildSummary(store_)),
-                                  stream_origin(store_));
+                                  QString::fromStdString(BuildSummary(store_)), informative);
 }
 
 // Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when

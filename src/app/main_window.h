@@ -77,6 +77,9 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void rebuild_recent_menu();
   void connect_commands();
   void show_menus(bool document_open);
+  void list_windows(QMenu& menu);
+  void update_caption();
+  [[nodiscard]] bool replace_measurements();
 
   void open_file();
   DocumentWindow* add_window(WindowKind kind, QWidget* view);
@@ -111,6 +114,8 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   QList<QMenu*> document_menus_;
   QList<QMenu*> recent_menus_;
   bool document_menus_shown_ = false;
+  // What the last "Measure whole file" left in the store, until a new session replaces it.
+  enum class Measured { kNone, kWhole, kPartial } measured_ = Measured::kNone;
   std::atomic<bool> state_update_posted_{false};
 };
 

@@ -13,7 +13,8 @@ void MeasureProgress::start() {
   if (dialog_ != nullptr) return;
   dialog_ = new QProgressDialog(QStringLiteral("Measuring the whole file..."),
                                 QStringLiteral("Cancel"), 0, 100, &parent_);
-  dialog_->setWindowModality(Qt::WindowModal);
+  // The other windows stay usable: the summary and the charts follow the walk.
+  dialog_->setWindowModality(Qt::NonModal);
   dialog_->setMinimumDuration(0);
   dialog_->setAutoClose(false);
   dialog_->setAutoReset(false);

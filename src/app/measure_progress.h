@@ -9,7 +9,8 @@ class PlaybackController;
 
 namespace tavik::gui {
 
-// The progress window of "Measure whole file". It does not block: the walk runs on a thread of
+// The progress window of "Measure whole file". It blocks neither the window thread nor the
+// other windows: the walk runs on a thread of
 // its own and reports here through the window thread; Cancel stops the walk.
 class MeasureProgress {
  public:

@@ -1,11 +1,13 @@
 #include "playback/playback_controller.h"
 
 #include <algorithm>
+#include <chrono>
 #include <exception>
 #include <filesystem>
 #include <utility>
 
 #include "base/fatal_error.h"
+#include "results/stream_description.h"
 
 namespace tavik {
 
@@ -442,9 +444,20 @@ void PlaybackController::gop_closed() {
   }
 }
 
+double PlaybackController::shown_seconds() const {
+  if (!session_) return 0;
+  const StreamInfo& info = session_->stream_info();
+  const Rational rate = frame_rate(info.current);
+  return rate.num > 0 ? double(info.fields) * double(rate.den) / (2.0 * double(rate.num)) : 0;
+}
+
 void PlaybackController::play_worker() {
   constexpr WindowKind kStepped[] = {WindowKind::kVideo, WindowKind::kFrameChart,
                                      WindowKind::kFrameList};
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point started = Clock::now();
+  double shown_at_start = -1;
+  double shown_now = 0;
   for (;;) {
     {
       std::unique_lock lock(state_mutex_);
@@ -454,11 +467,19 @@ void PlaybackController::play_worker() {
                (ready_[index_of(WindowKind::kVideo)] && ready_[index_of(WindowKind::kFrameChart)]);
       });
       if (leaving()) return;
+      if (real_time_ && shown_at_start >= 0) {
+        // The next picture is due when the ones read before it have been shown for their time.
+        const auto due = started + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(shown_now - shown_at_start));
+        if (state_changed_.wait_until(lock, due, leaving)) return;
+      }
       for (WindowKind kind : kStepped) done_[index_of(kind)] = false;
     }
     {
       std::lock_guard lock(decode_mutex_);
       step();
+      shown_now = shown_seconds();
+      if (shown_at_start < 0) shown_at_start = shown_now;
     }
     {
       std::lock_guard lock(state_mutex_);

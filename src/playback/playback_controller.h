@@ -115,6 +115,10 @@ class PlaybackController {
 
   // True colour: the decoded frames are also converted to RGB for the video window.
   void set_true_colour(bool on) { true_colour_ = on; }
+  // Real time: continuous play keeps to the stream's frame rate, repeated fields included,
+  // instead of playing as fast as it decodes.
+  void set_real_time(bool on) { real_time_ = on; }
+  [[nodiscard]] bool real_time() const { return real_time_; }
   // What the next session opens with (opening a file, Go to the beginning): the lower layer's
   // file name pattern, read beside the input unless it is an absolute path (empty: none), and
   // the threads that decode the slices of each picture.
@@ -143,6 +147,8 @@ class PlaybackController {
   void repaint_after_picture();
   void gop_closed();
   void play_worker();
+  // The display time of what the session has read so far, in seconds; 0 without a frame rate.
+  [[nodiscard]] double shown_seconds() const;
   void join_worker();
   void measure_worker();
   void wait_for_done(std::initializer_list<WindowKind> kinds);
@@ -161,6 +167,7 @@ class PlaybackController {
   std::string input_path_;
 
   Flag true_colour_{false};
+  Flag real_time_{false};
   std::array<Flag, kWindowKinds> window_open_{};
   std::array<Flag, 3> show_preference_{};
   // Repaint requests: done is false while one is being issued or, for the windows the play

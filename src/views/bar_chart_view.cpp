@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "render/scene_painter.h"
 #include "views/chart_area.h"
@@ -132,6 +133,9 @@ void BarChartView::keyPressEvent(QKeyEvent* event) {
 void BarChartView::paintEvent(QPaintEvent* /*event*/) {
   const int scroll_x = horizontalScrollBar()->value();
   BarChart chart = build(scroll_x);
+  // The axes run to the extent of the last layout: after a resize, lay out once more for the
+  // new size.
+  if (std::exchange(resized_, false)) chart = build(scroll_x);
   QPainter painter(viewport());
   paint_scene(painter, chart.scene, QPoint(scroll_x, 0));
   horizontalScrollBar()->setRange(0, std::max(0, chart.scene.scroll_width - viewport()->width()));
@@ -194,6 +198,7 @@ void BarChartView::mouseMoveEvent(QMouseEvent* event) {
 void BarChartView::resizeEvent(QResizeEvent* event) {
   // A new height changes the scale: the next live repaint starts afresh.
   if (kind_ == ChartKind::kFrame) store_.frame_max_changed = true;
+  resized_ = true;
   QAbstractScrollArea::resizeEvent(event);
 }
 

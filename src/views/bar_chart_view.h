@@ -45,6 +45,7 @@ class BarChartView final : public QAbstractScrollArea, public ExportableView {
   int x_extent_;
   double zoom_ = 1.0;
   int pending_scroll_ = -1;
+  bool resized_ = false;   // the next paint lays out twice
   ChartScene last_scene_;  // the hit boxes of the last paint
 };
 

@@ -79,8 +79,9 @@ void ChartSettingsDialog::automatic_clicked() {
   show_fields();
 }
 
-bool ChartSettingsDialog::read_field(QLineEdit* edit, int32_t& field, int32_t low, int32_t high) {
-  return read_integer_entry(dialogs_, this, edit, field, low, high);
+bool ChartSettingsDialog::read_field(QLineEdit* edit, int32_t& field, int32_t low, int32_t high,
+                                     const QString& reason) {
+  return read_integer_entry(dialogs_, this, edit, field, low, high, reason);
 }
 
 void ChartSettingsDialog::accept() {
@@ -90,7 +91,11 @@ void ChartSettingsDialog::accept() {
     return;
   }
   fields_.auto_scale = automatic_->isChecked();
-  if (!read_field(y_limit_, fields_.y_limit, min_y_limit_, kMaxInt)) return;
+  // A limit below the chart's rows would give a scale step of 0.
+  const QString rows = min_y_limit_ == 1
+                           ? QStringLiteral("the chart has 1 row")
+                           : QStringLiteral("the chart has %1 rows").arg(min_y_limit_);
+  if (!read_field(y_limit_, fields_.y_limit, min_y_limit_, kMaxInt, rows)) return;
   QDialog::accept();
 }
 

@@ -48,7 +48,8 @@ class ChartSettingsDialog final : public QDialog {
  private:
   void automatic_clicked();
   void show_fields();
-  bool read_field(QLineEdit* edit, int32_t& field, int32_t low, int32_t high);
+  bool read_field(QLineEdit* edit, int32_t& field, int32_t low, int32_t high,
+                  const QString& reason = {});
 
   const WindowKind chart_;
   const int32_t min_y_limit_;

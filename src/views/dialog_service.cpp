@@ -39,6 +39,12 @@ void ModalDialogs::show_message_informing(QWidget* parent, MessageIcon icon, con
   box.exec();
 }
 
+bool ModalDialogs::confirm(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Tavik"), text,
+                  QMessageBox::Ok | QMessageBox::Cancel, parent);
+  return box.exec() == QMessageBox::Ok;
+}
+
 QString ModalDialogs::open_file_name(QWidget* parent, const QStringList& filters) {
   QFileDialog dialog(parent);
   dialog.setAcceptMode(QFileDialog::AcceptOpen);

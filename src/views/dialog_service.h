@@ -21,6 +21,8 @@ class DialogService {
                                       const QString& informative) {
     show_message(parent, icon, text);
   }
+  // A question with OK and Cancel: true for OK.
+  virtual bool confirm(QWidget* parent, const QString& text) = 0;
   // The file dialog of the Open command: the chosen path, or an empty string when cancelled.
   virtual QString open_file_name(QWidget* parent, const QStringList& filters) = 0;
   // The save-file dialog: asks before replacing a file; the chosen path, or an empty string
@@ -44,6 +46,7 @@ class ModalDialogs final : public DialogService {
   void show_message(QWidget* parent, MessageIcon icon, const QString& text) override;
   void show_message_informing(QWidget* parent, MessageIcon icon, const QString& text,
                               const QString& informative) override;
+  bool confirm(QWidget* parent, const QString& text) override;
   QString open_file_name(QWidget* parent, const QStringList& filters) override;
   QString save_file_name(QWidget* parent, const QStringList& filters, const QString& default_suffix,
                          const QString& start_dir) override;

@@ -4,8 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <utility>
 
-#include "charts/statistics_chart.h"
 #include "render/scene_painter.h"
 #include "views/chart_area.h"
 
@@ -36,13 +36,27 @@ void StatisticsView::recompute() {
   viewport()->update();
 }
 
-void StatisticsView::paintEvent(QPaintEvent* /*event*/) {
-  const int scroll_x = horizontalScrollBar()->value();
-  const QtTextMetrics metrics(font());
+StatisticsChart StatisticsView::build(int scroll_x) const {
   const ChartWindow window{width(), height(), x_extent_,
                            ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}};
-  StatisticsChart chart = build_statistics_chart(result_, window, metrics);
+  return build_statistics_chart(result_, window, QtTextMetrics(font()));
+}
+
+void StatisticsView::resizeEvent(QResizeEvent* event) {
+  resized_ = true;
+  QAbstractScrollArea::resizeEvent(event);
+}
+
+void StatisticsView::paintEvent(QPaintEvent* /*event*/) {
+  const int scroll_x = horizontalScrollBar()->value();
+  StatisticsChart chart = build(scroll_x);
   x_extent_ = chart.next_x_extent;
+  // The axes run to the extent of the last layout: after a resize, lay out once more for the
+  // new size.
+  if (std::exchange(resized_, false)) {
+    chart = build(scroll_x);
+    x_extent_ = chart.next_x_extent;
+  }
   QPainter painter(viewport());
   paint_scene(painter, chart.scene, QPoint(scroll_x, 0));
   horizontalScrollBar()->setRange(0, std::max(0, chart.scene.scroll_width - viewport()->width()));
@@ -72,9 +86,7 @@ void StatisticsView::mouseMoveEvent(QMouseEvent* event) {
 
 void StatisticsView::export_picture(bool svg) {
   const int scroll_x = horizontalScrollBar()->value();
-  const ChartWindow window{width(), height(), x_extent_,
-                           ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}};
-  const ChartScene scene = build_statistics_chart(result_, window, QtTextMetrics(font())).scene;
+  const ChartScene scene = build(scroll_x).scene;
   actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
 }
 

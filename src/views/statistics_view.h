@@ -4,6 +4,7 @@
 
 #include "analysis/analysis_store.h"
 #include "charts/statistics.h"
+#include "charts/statistics_chart.h"
 #include "views/view_actions.h"
 
 namespace tavik::gui {
@@ -26,15 +27,18 @@ class StatisticsView final : public QAbstractScrollArea, public ExportableView {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   [[nodiscard]] ChartHit hit_at(QPoint point) const;
+  [[nodiscard]] StatisticsChart build(int scroll_x) const;
 
   const AnalysisStore& store_;
   ViewState& state_;
   ViewActions& actions_;
   StatResult result_;
   int x_extent_;
+  bool resized_ = false;  // the next paint lays out twice
   ChartScene last_scene_;
 };
 

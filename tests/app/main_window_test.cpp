@@ -12,8 +12,11 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QPointer>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -135,8 +138,11 @@ TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
 
 TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybackRules) {
   open_sample();
-  EXPECT_EQ(dialogs.open_filters, (QStringList{"MPEG Files (*.mpg)", "MPEG2 Video Files (*.M2V)",
-                                               "MPEG1 Video Files (*.M1V)", "All Files (*.*)"}));
+  EXPECT_EQ(dialogs.open_filters,
+            (QStringList{"MPEG Files (*.mpg)", "MPEG2 Video Files (*.M2V)",
+                         "MPEG1 Video Files (*.M1V)", "All Files (*.*)",
+                         "All MPEG streams (*.mpg *.mpeg *.m1v *.m2v *.mpv *.m2p *.vob *.ts "
+                         "*.m2ts *.mts)"}));
   EXPECT_EQ(open_kinds(), (std::multiset<int>{0, 1, 3, 5}));
   EXPECT_EQ(menu_titles(), (QStringList{"File", "View", "Control", "Filter",
                                         "Graphic configuration", "Show", "Window", "Help"}));
@@ -156,10 +162,22 @@ TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybac
   EXPECT_TRUE(enabled(Command::kSummary));
   EXPECT_TRUE(action(Command::kShowFrame)->isChecked());
 
+  // Space plays, and pauses while playing: one enabled command holds it at a time.
+  const auto space_command = [this] {
+    window->update_actions();
+    QList<QAction*> bound;
+    for (QAction* item : window->findChildren<QAction*>()) {
+      if (item->isEnabled() && item->shortcuts().contains(QKeySequence(Qt::Key_Space)))
+        bound << item;
+    }
+    return bound;
+  };
+  EXPECT_EQ(space_command(), QList<QAction*>{action(Command::kPlay)});
   action(Command::kPlay)->trigger();
   EXPECT_FALSE(enabled(Command::kPlay));
   EXPECT_FALSE(enabled(Command::kPlayFrame));
   EXPECT_TRUE(enabled(Command::kPause));
+  EXPECT_EQ(space_command(), QList<QAction*>{action(Command::kPause)});
   action(Command::kPause)->trigger();
   EXPECT_TRUE(enabled(Command::kPlay));
 
@@ -174,6 +192,27 @@ TEST_F(MainWindowTest, OpeningAFileShowsTheVideoAndTheChartsAndFollowsThePlaybac
   EXPECT_TRUE(action(Command::kShowGop)->isChecked());
 }
 
+// The Window menu lists the open windows; choosing one activates it.
+TEST_F(MainWindowTest, TheWindowMenuListsTheOpenWindows) {
+  open_sample();
+  QMenu* menu = window->menuBar()->actions()[6]->menu();
+  ASSERT_EQ(menu->title(), "Window");
+  const auto listed = [menu] {
+    emit menu->aboutToShow();
+    QList<QAction*> items;
+    for (QAction* item : menu->actions()) {
+      if (item->isCheckable()) items << item;
+    }
+    return items;
+  };
+  const QList<QMdiSubWindow*> windows = window->mdi_area()->subWindowList();
+  ASSERT_EQ(listed().size(), windows.size());
+  EXPECT_EQ(listed()[1]->text(), "&2 " + windows[1]->windowTitle());
+  listed()[1]->trigger();
+  EXPECT_EQ(window->mdi_area()->activeSubWindow(), windows[1]);
+  EXPECT_TRUE(listed()[1]->isChecked());
+}
+
 // Ctrl+W has one binding, the Close command, which closes the active window.
 TEST_F(MainWindowTest, CtrlWClosesTheActiveWindow) {
   open_sample();
@@ -186,6 +225,17 @@ TEST_F(MainWindowTest, CtrlWClosesTheActiveWindow) {
   window->mdi_area()->setActiveSubWindow(window->windows_of(WindowKind::kGopChart).constFirst());
   bound[0]->trigger();
   EXPECT_TRUE(window->windows_of(WindowKind::kGopChart).isEmpty());
+}
+
+// The main caption follows the active chart's title as the chart counts on.
+TEST_F(MainWindowTest, TheCaptionFollowsTheActiveWindowsTitle) {
+  open_sample();
+  DocumentWindow* chart = window->windows_of(WindowKind::kFrameChart).constFirst();
+  window->mdi_area()->setActiveSubWindow(chart);
+  for (int i = 0; i < 3; ++i) action(Command::kPlayFrame)->trigger();
+  static_cast<QAbstractScrollArea*>(chart->widget())->viewport()->repaint();
+  EXPECT_TRUE(chart->windowTitle().endsWith("Frame: 3"));
+  EXPECT_EQ(window->windowTitle(), "Tavik - " + chart->windowTitle());
 }
 
 TEST_F(MainWindowTest, PlaysToTheEndAndShowsTheSummaryOnce) {
@@ -307,6 +357,20 @@ TEST_F(MainWindowTest, ANewChartTitleShowsNoNumberBeforeAnythingIsMeasured) {
   }
 }
 
+// Real-time play keeps to the sample's 25 frames per second: within its first second it has
+// read far fewer than its 100 frames.
+TEST_F(MainWindowTest, RealTimePlayKeepsToTheFrameRate) {
+  open_sample();
+  EXPECT_FALSE(action(Command::kRealTime)->isChecked());
+  action(Command::kRealTime)->trigger();
+  action(Command::kPlay)->trigger();
+  QElapsedTimer clock;
+  clock.start();
+  process_until([&clock] { return clock.elapsed() > 1000; });
+  EXPECT_LT(last_frame(), 50);
+  action(Command::kPause)->trigger();
+}
+
 TEST_F(MainWindowTest, ClosingTheVideoClosesEverythingAndCancelledOpenLeavesNoFile) {
   open_sample();
   action(Command::kPlay)->trigger();
@@ -388,6 +452,36 @@ TEST_F(MainWindowTest, PlayingAMissingFileShowsOneBox) {
   EXPECT_TRUE(dialogs.messages[0].informative.endsWith("missing.mpg not found"));
 }
 
+// After a measure a step asks before measuring afresh; a cancelled measure says it is partial;
+// the progress window leaves the other windows usable.
+TEST_F(MainWindowTest, AMeasureIsKeptUntilTheUserLetsItGoAndAPartialOneSaysSo) {
+  open_sample();
+  action(Command::kMeasureWholeFile)->trigger();
+  QPointer<QProgressDialog> progress = window->findChild<QProgressDialog*>();
+  ASSERT_NE(progress, nullptr);
+  EXPECT_EQ(progress->windowModality(), Qt::NonModal);
+  // The window goes when the walk's end has been handled.
+  ASSERT_TRUE(process_until([&progress] {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return progress.isNull();
+  }));
+  ASSERT_EQ(last_frame(), 99);
+  dialogs.confirm_answers = {false, true};
+  action(Command::kPlayFrame)->trigger();
+  ASSERT_EQ(dialogs.messages.size(), 1u);
+  EXPECT_EQ(dialogs.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(last_frame(), 99);
+  action(Command::kPlayFrame)->trigger();
+  EXPECT_EQ(dialogs.messages.size(), 2u);
+  EXPECT_EQ(last_frame(), 0);
+
+  window->post_measure_done(false);  // as the walk reports a cancel
+  ASSERT_TRUE(
+      process_until([this] { return window->windowTitle().endsWith("(partial measure)"); }));
+  action(Command::kSummary)->trigger();
+  EXPECT_TRUE(dialogs.messages.back().informative.startsWith("Partial measure: cancelled"));
+}
+
 std::string file_text(const QString& path) {
   const std::vector<uint8_t> bytes = test::read_file(path.toStdString());
   return {bytes.begin(), bytes.end()};
@@ -435,8 +529,9 @@ TEST_F(MainWindowTest, ConfigurationCommandsSetTheChartSettings) {
       fill_and_ok({{"y_limit", QString::number(rows - 1)}}, {{"automatic", false}});
   action(Command::kGopGraphic)->trigger();
   ASSERT_EQ(dialogs.messages.size(), 1u);
-  EXPECT_EQ(dialogs.messages[0].text,
-            QStringLiteral("Please enter an integer of at least %1.").arg(rows));
+  EXPECT_EQ(
+      dialogs.messages[0].text,
+      QStringLiteral("Please enter an integer of at least %1: the chart has %1 rows.").arg(rows));
   EXPECT_EQ(store.read([](const StoreData& data) { return data.gop_chart.auto_scale; }), true);
 }
 

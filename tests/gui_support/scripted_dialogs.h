@@ -27,6 +27,11 @@ class ScriptedDialogs final : public gui::DialogService {
                               const QString& informative) override {
     messages.push_back({icon, text, informative});
   }
+  // Recorded as a warning; answered from the list, OK when it is empty.
+  bool confirm(QWidget*, const QString& text) override {
+    messages.push_back({gui::MessageIcon::kWarning, text, {}});
+    return confirm_answers.isEmpty() || confirm_answers.takeFirst();
+  }
   QString open_file_name(QWidget*, const QStringList& filters) override {
     open_filters = filters;
     return open_answers.isEmpty() ? QString() : open_answers.takeFirst();
@@ -47,6 +52,7 @@ class ScriptedDialogs final : public gui::DialogService {
   void show_about(QWidget*) override { ++about_shown; }
   void print_preview(QWidget*, QWidget*) override { ++previews; }
 
+  QList<bool> confirm_answers;
   QStringList open_answers;  // empty string = cancel
   QStringList open_filters;
   QStringList save_answers;  // empty string = cancel

@@ -17,6 +17,7 @@
 #include "support/stream_tools.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
+#include "views/statistics_view.h"
 #include "views/video_view.h"
 
 namespace tavik::gui {
@@ -43,8 +44,10 @@ TEST(ChartSettingsDialog, OkAcceptsOnlyWhatTheChartCanDraw) {
       {WindowKind::kGopChart, "0", "5000", "Please enter an integer of at least 1."},
       {WindowKind::kGopChart, "250", "5000", ""},
       {WindowKind::kSliceChart, "-3", "5000", "Please enter an integer of at least 1."},
-      {WindowKind::kSliceChart, "5", "9", "Please enter an integer of at least 10."},
-      {WindowKind::kFrameChart, "5", "-1", "Please enter an integer of at least 10."},
+      {WindowKind::kSliceChart, "5", "9",
+       "Please enter an integer of at least 10: the chart has 10 rows."},
+      {WindowKind::kFrameChart, "5", "-1",
+       "Please enter an integer of at least 10: the chart has 10 rows."},
       {WindowKind::kSliceChart, "5", "10", ""},
   };
   for (const auto& c : cases) {
@@ -220,6 +223,46 @@ class NoWindows final : public PlaybackWindows {
 
 // The dithered picture is shown top-down in the palette's colours for the stream's matrix; in
 // true colour the converted picture is shown as it is.
+// Non-white pixels of a view's picture in a rectangle (view coordinates).
+int marks_in(QWidget& view, QRect area) {
+  const QImage image = view.grab().toImage();
+  int marks = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x)
+      marks += image.pixel(x, y) != qRgb(255, 255, 255);
+  }
+  return marks;
+}
+
+// After a resize the axes, their marks and labels reach the new width at the first paint.
+TEST(ChartLayout, FollowsANewWidthAtOnce) {
+  AnalysisStore store;
+  store.update([](StoreData& data) {
+    for (uint32_t i = 0; i < 12; ++i) {
+      data.frame_bytes[i] = 1000 + 150 * i;
+      data.frame_types[i] = 1 + i % 3;
+      data.gop_bytes[i] = 9000 + 700 * (i % 5);
+      data.gop_first_frame[i + 1] = i + 1;
+    }
+    data.last_frame = 11;
+    data.open_gop = 12;
+  });
+  ViewState state;
+  RecordingActions actions;
+  StatisticsView statistics(store, state, actions);
+  BarChartView frames(ChartKind::kFrame, store, state, actions);
+  const std::pair<QAbstractScrollArea*, int> views[] = {{&statistics, 60}, {&frames, 70}};
+  for (const auto& [view, bottom_margin] : views) {
+    view->resize(400, 300);
+    view->show();
+    marks_in(*view, {0, 0, 1, 1});
+    marks_in(*view, {0, 0, 1, 1});
+    view->resize(1200, 300);
+    const int baseline = 300 - bottom_margin;
+    EXPECT_GT(marks_in(*view, QRect(700, baseline + 8, 300, 16)), 0) << bottom_margin;
+  }
+}
+
 TEST(VideoView, ShowsThePaletteColoursOfThePictureTopDownAndTrueColourAsConverted) {
   AnalysisStore store;
   CollectedMessages messages;
