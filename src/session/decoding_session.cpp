@@ -1,11 +1,15 @@
 #include "session/decoding_session.h"
 
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "analysis/start_code_scanner.h"
 #include "base/fatal_error.h"
 #include "decoder/picture/frame_store.h"
+#include "decoder/picture/macroblock_record.h"
 #include "decoder/picture/picture_decoder.h"
 #include "decoder/scalable/spatial_prediction.h"
 #include "decoder/syntax/decoder_state.h"
@@ -29,11 +33,16 @@ namespace {
 // the stream's description is kept from the headers.
 class MeasuringEvents final : public HeaderEvents {
  public:
-  MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info)
-      : scanner_(scanner), store_(store), info_(info) {}
+  MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info,
+                  const std::unique_ptr<DecoderContext>& ctx)
+      : scanner_(scanner), store_(store), info_(info), ctx_(ctx) {}
   void header_read(const HeaderRecord& record) override { info_.header_read(record); }
   // The scanner labels the picture it has just measured with the type still held.
-  void picture_start_code() override { scanner_.measure_picture(); }
+  void picture_start_code() override {
+    scanner_.measure_picture();
+    picture_start_bit = ctx_->layer.reader.consumed_bits() - 32;
+    ++pictures;
+  }
   void picture_type_read(int picture_coding_type) override {
     store_.current_picture_type = picture_coding_type;
   }
@@ -42,10 +51,14 @@ class MeasuringEvents final : public HeaderEvents {
     scanner_.measure_picture();
   }
 
+  int64_t pictures = 0;             // picture start codes met
+  uint64_t picture_start_bit = 0;  // where the last one began in the video stream
+
  private:
   StartCodeScanner& scanner_;
   AnalysisStore& store_;
   StreamInfo& info_;
+  const std::unique_ptr<DecoderContext>& ctx_;
 };
 
 }  // namespace
@@ -58,7 +71,7 @@ class DecodingSession::Impl {
         listener_(listener),
         options_(std::move(options)),
         scanner_(store, messages),
-        events_(scanner_, store, info_),
+        events_(scanner_, store, info_, ctx_),
         ditherer_(options_.dither_kernels ? *options_.dither_kernels : fastest_dither_kernels()),
         spatial_(messages, options_.lower_layer_pattern,
                  options_.lower_layer_files ? *options_.lower_layer_files : disk_files_,
@@ -116,6 +129,7 @@ class DecodingSession::Impl {
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
     info_ = StreamInfo{};
+    events_.pictures = 0;
     parser_ = std::make_unique<HeaderParser>(*ctx_, events_, options_.verbose_level,
                                              options_.all_sequences);
     picture_decoder_ = std::make_unique<PictureDecoder>(*ctx_, *parser_);
@@ -249,12 +263,18 @@ class DecodingSession::Impl {
       if (const char* refused = refused_scalability()) {
         if (!ctx_->quiet) messages_.err(refused);
         pass_slices();
-      } else if (slice_threads_ && ctx_->layer.scalable_mode == kNotScalable) {
-        slice_threads_->decode_picture(*ctx_, frames_before, prediction, show_second_field_);
       } else {
-        // Scalable pictures keep one thread: their lower layer is read picture by picture.
-        prediction.spatial = spatial_prediction_for(frame_number);
-        picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
+        const std::span<MacroblockRecord> records = fresh_records();
+        if (slice_threads_ && ctx_->layer.scalable_mode == kNotScalable) {
+          slice_threads_->decode_picture(*ctx_, frames_before, prediction, show_second_field_,
+                                         records);
+        } else {
+          // Scalable pictures keep one thread: their lower layer is read picture by picture.
+          prediction.spatial = spatial_prediction_for(frame_number);
+          picture_decoder_->set_records(records);
+          picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
+        }
+        if (!records.empty()) hand_over_records(records, prediction.current.plane[0]);
       }
 
       // Display order: a B frame at once, a reference frame when the next one is decoded.
@@ -268,6 +288,42 @@ class DecodingSession::Impl {
       decoded_vars_ = vars;
     }
     if (picture_structure != 3) second_field_pending_ = !second_field_pending_;
+  }
+
+  // The picture's records, all cleared, when the listener asked for them; else empty. The
+  // buffer grows with the picture size and is reused.
+  std::span<MacroblockRecord> fresh_records() {
+    if (!options_.macroblock_records) return {};
+    const FrameGeometry& g = ctx_->geometry;
+    const bool frame_picture = ctx_->vars.picture_structure == 3;
+    const auto count = size_t(g.mb_columns) * size_t(frame_picture ? g.mb_rows : g.mb_rows / 2);
+    if (records_.size() < count) records_.resize(count);
+    std::fill_n(records_.begin(), count, MacroblockRecord{});
+    return {records_.data(), count};
+  }
+
+  void hand_over_records(std::span<const MacroblockRecord> records, const uint8_t* frame) {
+    const DecodingVariables& v = ctx_->vars;
+    PictureMacroblocks picture;
+    picture.records = records;
+    picture.picture = events_.pictures - 1;
+    picture.picture_coding_type = v.picture_coding_type;
+    picture.picture_structure = v.picture_structure;
+    picture.mb_columns = ctx_->geometry.mb_columns;
+    picture.mb_rows = int(records.size()) / std::max(picture.mb_columns, 1);
+    picture.mpeg2 = ctx_->layer.mpeg2;
+    if (picture.mpeg2) {
+      picture.r_size[0][0] = v.forw_hor_r_size;
+      picture.r_size[0][1] = v.forw_vert_r_size;
+      picture.r_size[1][0] = v.back_hor_r_size;
+      picture.r_size[1][1] = v.back_vert_r_size;
+    } else {
+      picture.r_size[0][0] = picture.r_size[0][1] = v.forw_r_size;
+      picture.r_size[1][0] = picture.r_size[1][1] = v.back_r_size;
+    }
+    picture.picture_bits = ctx_->layer.reader.consumed_bits() - events_.picture_start_bit;
+    picture.frame = frame;
+    listener_.macroblocks_decoded(picture);
   }
 
   // Scalable layers that cannot be decoded on their own: their pictures are passed over.
@@ -371,6 +427,7 @@ class DecodingSession::Impl {
   const std::function<void()> show_second_field_ = [this] { show_second_field(); };
   DiskLowerLayerFiles disk_files_;
   SpatialPrediction spatial_;
+  std::vector<MacroblockRecord> records_;
   int spatial_frame_ = -1;  // the frame whose spatial prediction spatial_ holds
 
   bool open_ = false;
