@@ -85,6 +85,7 @@ int main(int argc, char** argv) {
   tavik::cli::add_decode_command(app, exit_status);
   tavik::cli::add_snapshot_command(app, exit_status);
   tavik::cli::add_info_command(app, exit_status);
+  tavik::cli::add_macroblocks_command(app, exit_status);
   app.set_version_flag("--version", "tavik-cli " TAVIK_VERSION);
   for (CLI::App* command : app.get_subcommands({})) {
     command->set_version_flag("--version", "tavik-cli " TAVIK_VERSION);

@@ -21,6 +21,7 @@ void add_chart_command(CLI::App& app, int& exit_status);
 void add_decode_command(CLI::App& app, int& exit_status);
 void add_snapshot_command(CLI::App& app, int& exit_status);
 void add_info_command(CLI::App& app, int& exit_status);
+void add_macroblocks_command(CLI::App& app, int& exit_status);
 
 // The required FILE argument of every command.
 void add_input_option(CLI::App& command, std::string& input);

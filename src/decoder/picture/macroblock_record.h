@@ -68,4 +68,27 @@ struct PictureMacroblocks {
   const uint8_t* frame = nullptr;
 };
 
+// Where a macroblock shows on its frame, in luminance samples. A frame coded as two field
+// pictures shows each field's macroblock (c, r) as a 16x16 block in the 32-line band of its
+// row: the first field's in the upper half, the second field's in the lower one.
+struct MacroblockBox {
+  int x = 0;
+  int y = 0;
+};
+
+[[nodiscard]] inline MacroblockBox macroblock_box(const PictureMacroblocks& picture, int address,
+                                                  int field_order) {
+  const int column = address % picture.mb_columns;
+  const int row = address / picture.mb_columns;
+  if (picture.picture_structure == 3) return {16 * column, 16 * row};
+  return {16 * column, 32 * row + 16 * field_order};
+}
+
+// A vector's vertical component in frame half samples: field vectors count field lines.
+[[nodiscard]] inline int frame_vertical(const PictureMacroblocks& picture,
+                                        const MacroblockRecord& record, int vertical) {
+  const bool field_vector = picture.picture_structure != 3 || record.motion_type != 2;
+  return field_vector ? 2 * vertical : vertical;
+}
+
 }  // namespace tavik
