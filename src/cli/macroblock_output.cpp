@@ -17,8 +17,8 @@ nlohmann::ordered_json range_json(const VectorRange& range) {
   nlohmann::ordered_json json;
   json["min"] = range.used ? nlohmann::ordered_json(range.used_min) : nullptr;
   json["max"] = range.used ? nlohmann::ordered_json(range.used_max) : nullptr;
-  json["allowed_min"] = range.allowed_min;
-  json["allowed_max"] = range.allowed_max;
+  json["allowed_min"] = range.allowed ? nlohmann::ordered_json(range.allowed_min) : nullptr;
+  json["allowed_max"] = range.allowed ? nlohmann::ordered_json(range.allowed_max) : nullptr;
   return json;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,11 +21,11 @@ inline constexpr int kJsonSchema = 1;
 // One object: the schema, the store's counters, maxima and six arrays under their own names, plus
 // the input path, the container with the video stream measured (its stream id or PID, null in an
 // elementary stream), the summary text, the stream's properties (`stream`) and the engine's
-// texts with the frame each came at (`messages`).
-[[nodiscard]] std::string measurements_json(const StoreData& data, std::string_view input_path,
-                                            std::string_view summary,
-                                            const std::vector<StreamField>& stream,
-                                            const std::vector<RaisedMessage>& messages);
+// texts with the frame each came at (`messages`); `macroblock_stats`, when given, last.
+[[nodiscard]] std::string measurements_json(
+    const StoreData& data, std::string_view input_path, std::string_view summary,
+    const std::vector<StreamField>& stream, const std::vector<RaisedMessage>& messages,
+    const nlohmann::ordered_json* macroblock_stats = nullptr);
 
 // The stream's properties: {"schema": ..., "input": ..., "stream": {...}}.
 [[nodiscard]] std::string stream_json(std::string_view input_path,

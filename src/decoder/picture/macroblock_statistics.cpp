@@ -37,8 +37,11 @@ PictureStatistics picture_statistics(const PictureMacroblocks& picture) {
   stats.picture_coding_type = picture.picture_coding_type;
   stats.picture_structure = picture.picture_structure;
   stats.macroblocks = static_cast<int>(picture.records.size());
-  for (int s = 0; s < 2; ++s) {
+  const int directions = picture.picture_coding_type == 3 ? 2 : picture.picture_coding_type == 2;
+  for (int s = 0; s < directions; ++s) {
     for (int t = 0; t < 2; ++t) {
+      if (picture.r_size[s][t] >= 14) continue;
+      stats.vectors[s][t].allowed = true;
       stats.vectors[s][t].allowed_min = -(16 << picture.r_size[s][t]);
       stats.vectors[s][t].allowed_max = (16 << picture.r_size[s][t]) - 1;
     }

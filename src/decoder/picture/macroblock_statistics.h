@@ -20,6 +20,7 @@ struct VectorRange {
   int used_min = 0;
   int used_max = 0;
   bool used = false;
+  bool allowed = false;  // the picture's type has the direction (and its f_code is not 15)
   int allowed_min = 0;
   int allowed_max = 0;
 };
