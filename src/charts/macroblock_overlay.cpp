@@ -38,8 +38,8 @@ void add_arrow(ChartScene& scene, int x, int y, int dx, int dy, Rgb colour) {
   for (const int side : {-1, 1}) {
     const double hx = -ux * head + side * -uy * head * 0.6;
     const double hy = -uy * head + side * ux * head * 0.6;
-    scene.items.push_back(Line{tip_x, tip_y, tip_x + int(std::lround(hx)),
-                               tip_y + int(std::lround(hy)), pen});
+    scene.items.push_back(
+        Line{tip_x, tip_y, tip_x + int(std::lround(hx)), tip_y + int(std::lround(hy)), pen});
   }
 }
 

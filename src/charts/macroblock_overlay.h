@@ -30,10 +30,10 @@ inline constexpr OverlayName kOverlayNames[] = {{"grid", kOverlayGrid},
                                                 {"bits", kOverlayBits}};
 
 // The colour of each macroblock category (MacroblockCategory order) and its legend text.
-inline constexpr Rgb kCategoryColours[] = {{255, 0, 0},     {0, 0, 255},   {0, 160, 0},
-                                           {255, 160, 0},   {128, 128, 128}, {255, 0, 255}};
-inline constexpr std::string_view kCategoryNames[] = {
-    "intra", "forward", "backward", "bidirectional", "skipped", "not decoded"};
+inline constexpr Rgb kCategoryColours[] = {{255, 0, 0},   {0, 0, 255},     {0, 160, 0},
+                                           {255, 160, 0}, {128, 128, 128}, {255, 0, 255}};
+inline constexpr std::string_view kCategoryNames[] = {"intra",         "forward", "backward",
+                                                      "bidirectional", "skipped", "not decoded"};
 inline constexpr uint8_t kTypeAlpha = 96;
 inline constexpr uint8_t kHeatAlpha = 128;
 inline constexpr Rgb kGridColour = kLightGrey;
@@ -51,7 +51,7 @@ inline constexpr int kHottestQuantiser = 62;
 // damaged slice lost as not decoded. The heat maps go from the picture's lowest bit count (or
 // quantiser 1) to its highest (or kHottestQuantiser). Vectors are arrows from the centre of the
 // block they predict (of each half, with two vectors) to where its prediction is taken from.
-[[nodiscard]] ChartScene macroblock_overlay(std::span<const PictureMacroblocks> pictures,
-                                            int width, int height, unsigned layers);
+[[nodiscard]] ChartScene macroblock_overlay(std::span<const PictureMacroblocks> pictures, int width,
+                                            int height, unsigned layers);
 
 }  // namespace tavik

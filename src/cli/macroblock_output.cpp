@@ -43,8 +43,9 @@ std::string_view motion_key(const PictureMacroblocks& picture, const MacroblockR
 // Whether direction s is used, and with how many vectors.
 int direction_vectors(const PictureMacroblocks& picture, const MacroblockRecord& record, int s) {
   if (record.has(kMbRecordIntra) && record.motion_type == 0) return 0;
-  const bool used = s == 0 ? record.forward(picture.picture_coding_type) || record.has(kMbRecordIntra)
-                           : record.has(kMbRecordBackward);
+  const bool used = s == 0
+                        ? record.forward(picture.picture_coding_type) || record.has(kMbRecordIntra)
+                        : record.has(kMbRecordBackward);
   if (!used) return 0;
   const bool two = (record.motion_type == 1 && picture.picture_structure == 3) ||
                    (record.motion_type == 2 && picture.picture_structure != 3);
@@ -79,9 +80,9 @@ nlohmann::ordered_json statistics_json(const PictureStatistics& stats) {
   json["structure"] = structure_key(stats.picture_structure);
   json["macroblocks"] = stats.macroblocks;
   for (size_t i = 0; i < kCategoryKeys.size(); ++i) json[kCategoryKeys[i]] = stats.counts[i];
-  const bool quantised = stats.count(MacroblockCategory::kSkipped) +
-                             stats.count(MacroblockCategory::kLost) <
-                         stats.macroblocks;
+  const bool quantised =
+      stats.count(MacroblockCategory::kSkipped) + stats.count(MacroblockCategory::kLost) <
+      stats.macroblocks;
   json["quantiser"] = quantised ? nlohmann::ordered_json{{"min", stats.quantiser_min},
                                                          {"max", stats.quantiser_max},
                                                          {"average", stats.quantiser_average}}
@@ -122,8 +123,8 @@ void append_macroblocks_csv(std::string& out, const ShownFrame& shown) {
       const int vectors = direction_vectors(picture, r, s);
       for (int v = 0; v < 2; ++v) {
         if (v < vectors) {
-          n = std::snprintf(line, sizeof line, ",%d,%d,%d", r.vectors[v][s][0],
-                            r.vectors[v][s][1], r.field_select[v][s]);
+          n = std::snprintf(line, sizeof line, ",%d,%d,%d", r.vectors[v][s][0], r.vectors[v][s][1],
+                            r.field_select[v][s]);
           out.append(line, size_t(n));
         } else {
           out += ",,,";
@@ -165,8 +166,9 @@ void append_macroblocks_json(nlohmann::ordered_json& rows, const ShownFrame& sho
     for (int s = 0; s < 2; ++s) {
       nlohmann::ordered_json vectors = nlohmann::ordered_json::array();
       for (int v = 0; v < direction_vectors(picture, r, s); ++v) {
-        vectors.push_back(
-            {{"x", r.vectors[v][s][0]}, {"y", r.vectors[v][s][1]}, {"select", r.field_select[v][s]}});
+        vectors.push_back({{"x", r.vectors[v][s][0]},
+                           {"y", r.vectors[v][s][1]},
+                           {"select", r.field_select[v][s]}});
       }
       row[directions[s]] = vectors;
     }
@@ -192,10 +194,10 @@ std::string yuview_header(const std::string& input, int width, int height, doubl
   out += line;
   // Colours (red, green, blue, alpha) of the categories, as the video window's overlay has them.
   out += "%;type;0;Macroblock type;map\n";
-  out += "%;mapColor;0;255;0;0;128\n";    // intra
-  out += "%;mapColor;1;0;0;255;128\n";    // forward
-  out += "%;mapColor;2;0;160;0;128\n";    // backward
-  out += "%;mapColor;3;255;160;0;128\n";  // bidirectional
+  out += "%;mapColor;0;255;0;0;128\n";      // intra
+  out += "%;mapColor;1;0;0;255;128\n";      // forward
+  out += "%;mapColor;2;0;160;0;128\n";      // backward
+  out += "%;mapColor;3;255;160;0;128\n";    // bidirectional
   out += "%;mapColor;4;128;128;128;128\n";  // skipped
   out += "%;type;1;Forward vector;vector\n";
   out += "%;vectorColor;0;255;255;255\n";
@@ -229,10 +231,10 @@ void append_yuview(std::string& out, const ShownFrame& shown) {
       // Two vectors share the block: one for each half of it.
       for (int v = 0; v < vectors; ++v) {
         const int height = 16 / vectors;
-        const int n = std::snprintf(line, sizeof line, "%lld;%d;%d;16;%d;%d;%d;%d\n", frame,
-                                    box.x, box.y + v * height, height,
-                                    s == 0 ? kTypeForward : kTypeBackward, r.vectors[v][s][0],
-                                    frame_vertical(picture, r, r.vectors[v][s][1]));
+        const int n =
+            std::snprintf(line, sizeof line, "%lld;%d;%d;16;%d;%d;%d;%d\n", frame, box.x,
+                          box.y + v * height, height, s == 0 ? kTypeForward : kTypeBackward,
+                          r.vectors[v][s][0], frame_vertical(picture, r, r.vectors[v][s][1]));
         out.append(line, size_t(n));
       }
     }

@@ -166,8 +166,7 @@ int run_snapshot(const SnapshotOptions& options) {
   AnalysisStore store;
   CliMessages messages(store, false, false);
   if (!run_session(store, input, snapshot, messages,
-                   {.lower_layer_pattern = options.lower_layer,
-                    .macroblock_records = layers != 0},
+                   {.lower_layer_pattern = options.lower_layer, .macroblock_records = layers != 0},
                    [&snapshot] { return snapshot.taken(); })) {
     return 1;
   }

@@ -51,7 +51,7 @@ class MeasuringEvents final : public HeaderEvents {
     scanner_.measure_picture();
   }
 
-  int64_t pictures = 0;             // picture start codes met
+  int64_t pictures = 0;            // picture start codes met
   uint64_t picture_start_bit = 0;  // where the last one began in the video stream
 
  private:

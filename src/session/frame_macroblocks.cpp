@@ -20,11 +20,11 @@ void FrameMacroblocks::picture_decoded(const PictureMacroblocks& picture) {
     slot->count = 0;
   }
   // The second field of a frame follows its first field at once; anything else starts anew.
-  const bool second_field = picture.picture_structure != 3 && slot->count == 1 &&
-                            slot->pictures[0].picture.picture_structure != 3 &&
-                            slot->pictures[0].picture.picture_structure !=
-                                picture.picture_structure &&
-                            last_picture_ + 1 == picture.picture;
+  const bool second_field =
+      picture.picture_structure != 3 && slot->count == 1 &&
+      slot->pictures[0].picture.picture_structure != 3 &&
+      slot->pictures[0].picture.picture_structure != picture.picture_structure &&
+      last_picture_ + 1 == picture.picture;
   if (!second_field) slot->count = 0;
   KeptPicture& kept = slot->pictures[size_t(slot->count++)];
   kept.records.assign(picture.records.begin(), picture.records.end());

@@ -28,9 +28,9 @@ class QtChartRenderer final : public ChartRenderer {
   [[nodiscard]] bool save_over(const ChartScene& scene, int width, int height,
                                std::span<const uint32_t> pixels,
                                const std::string& path) const override {
-    QImage image = QImage(reinterpret_cast<const uchar*>(pixels.data()), width, height,
-                          QImage::Format_RGB32)
-                       .copy();
+    QImage image =
+        QImage(reinterpret_cast<const uchar*>(pixels.data()), width, height, QImage::Format_RGB32)
+            .copy();
     QPainter painter(&image);
     paint_scene(painter, scene);
     painter.end();

@@ -34,7 +34,8 @@ struct MacroblockRecord {
   // intra macroblock without concealment vectors.
   uint8_t motion_type = 0;
   uint8_t dct_type = 0;
-  uint8_t quantiser_scale = 0;  // the effective quantiser, quantiser_scale_code through q_scale_type
+  uint8_t quantiser_scale =
+      0;  // the effective quantiser, quantiser_scale_code through q_scale_type
   uint8_t field_select[2][2] = {};  // motion_vertical_field_select[r][s]
   int8_t dmvector[2] = {};
   uint8_t weight_type = 0;  // spatial-temporal weight type 0..8 of spatially scalable pictures

@@ -72,8 +72,9 @@ PictureStatistics picture_statistics(const PictureMacroblocks& picture) {
     }
   }
   if (quantised) stats.quantiser_average = double(quantiser_sum) / quantised;
-  stats.header_bits =
-      picture.picture_bits > stats.macroblock_bits ? picture.picture_bits - stats.macroblock_bits : 0;
+  stats.header_bits = picture.picture_bits > stats.macroblock_bits
+                          ? picture.picture_bits - stats.macroblock_bits
+                          : 0;
   return stats;
 }
 

@@ -218,8 +218,8 @@ void PictureDecoder::record(int address, int run, const Modes& modes, int coded_
   // A skipped macroblock repeats the previous one's prediction directions, nothing else.
   const int type_bits = skipped ? kMbForward | kMbBackward
                                 : kMbIntra | kMbPattern | kMbBackward | kMbForward | kMbQuant;
-  r.flags = uint8_t((modes.mb_type & type_bits) | (skipped ? kMbRecordSkipped : 0) |
-                    kMbRecordDecoded);
+  r.flags =
+      uint8_t((modes.mb_type & type_bits) | (skipped ? kMbRecordSkipped : 0) | kMbRecordDecoded);
   r.bits = bits;
   r.coded_block_pattern = uint16_t(coded_block_pattern);
   const bool intra = modes.mb_type & kMbIntra;
