@@ -26,6 +26,9 @@ Bounds bounds_of(const Primitive& item, const TextMetrics& metrics) {
     return {text->x, text->y, int64_t(text->x) + metrics.width(text->text) - 1,
             int64_t(text->y) + metrics.line_height() - 1};
   }
+  if (const auto* fill = std::get_if<Fill>(&item)) {
+    return {fill->left, fill->top, fill->right, fill->bottom};
+  }
   const auto& polyline = std::get<Polyline>(item);
   if (polyline.points.empty()) return {1, 1, 0, 0};
   Bounds box{polyline.points[0].x, polyline.points[0].y, polyline.points[0].x,

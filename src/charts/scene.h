@@ -62,7 +62,15 @@ struct Polyline {
   bool operator==(const Polyline&) const = default;
 };
 
-using Primitive = std::variant<Line, Rectangle, Text, Polyline>;
+// An area without border, covered with `color` at opacity alpha / 255; corners inclusive.
+struct Fill {
+  int left, top, right, bottom;
+  Rgb color;
+  uint8_t alpha = 255;
+  bool operator==(const Fill&) const = default;
+};
+
+using Primitive = std::variant<Line, Rectangle, Text, Polyline, Fill>;
 
 // What a click or hover over a region means.
 enum class HitKind { kNone, kInformation, kStatistics, kToggle, kBar };

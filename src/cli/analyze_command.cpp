@@ -9,6 +9,7 @@
 #include "cli/analysis_run.h"
 #include "cli/commands.h"
 #include "cli/lower_layer_option.h"
+#include "cli/macroblock_output.h"
 #include "cli/measurement_output.h"
 #include "cli/output_file.h"
 #include "results/report_files.h"
@@ -27,6 +28,7 @@ struct AnalyzeOptions {
   bool filter_p = false;
   bool filter_b = false;
   bool decode = false;
+  bool macroblock_stats = false;
   bool all_sequences = false;
   int trace = 0;
   std::string format = "summary";
@@ -81,12 +83,24 @@ std::vector<ReportTarget> report_targets(const AnalyzeOptions& options, bool inp
   return targets;
 }
 
+// The run's listener: the summary, and with --macroblock-stats each picture's figures.
+class AnalyzeListener final : public RunListener {
+ public:
+  void macroblocks_decoded(const PictureMacroblocks& picture) override {
+    stats.push_back(statistics_json(picture_statistics(picture)));
+  }
+
+  nlohmann::ordered_json stats = nlohmann::ordered_json::array();
+};
+
 std::string measurements_text(const AnalyzeOptions& options, const StoreData& data,
-                              const std::string& summary, const StreamInfo& info,
+                              const AnalyzeListener& listener, const StreamInfo& info,
                               const CliMessages& messages, const PictureTimeline& timeline) {
+  const std::string& summary = listener.summary;
   if (options.format == "json") {
     return measurements_json(data, options.input, summary, describe_stream(info, data),
-                             messages.kept(), timeline);
+                             messages.kept(), timeline,
+                             options.macroblock_stats ? &listener.stats : nullptr);
   }
   if (options.format == "csv") return measurements_csv(data);
   if (options.format == "table") return measurements_table(data);
@@ -106,6 +120,10 @@ bool write_files(const std::vector<ReportTarget>& targets, const StoreData& data
 }
 
 int run_analyze(const AnalyzeOptions& options) {
+  if (options.macroblock_stats && options.format != "json") {
+    return usage_fail("--macroblock-stats needs --format json");
+  }
+  const bool decode = options.decode || options.macroblock_stats;
   CliInput input;
   const std::vector<ReportTarget> targets = report_targets(options, options.input != "-");
   std::vector<std::string> names;
@@ -115,7 +133,7 @@ int run_analyze(const AnalyzeOptions& options) {
     names.push_back(target.name);
   }
   // The headers-only walk reads a pipe as it arrives; decoding copies it first.
-  const PipeReading reading = options.decode ? PipeReading::kSpooled : PipeReading::kOnePass;
+  const PipeReading reading = decode ? PipeReading::kSpooled : PipeReading::kOnePass;
   if (const std::string problem =
           open_input(input, options.input, names, reading, options.spool_limit);
       !problem.empty()) {
@@ -126,13 +144,14 @@ int run_analyze(const AnalyzeOptions& options) {
   const bool data_on_stdout = options.format == "json" || options.format == "csv";
   CliMessages messages(store, data_on_stdout, options.format == "json");
   SessionOptions session_options;
-  session_options.decode_pictures = options.decode;
+  session_options.decode_pictures = decode;
+  session_options.macroblock_records = options.macroblock_stats;
   session_options.verbose_level = options.trace;
   session_options.lower_layer_pattern = options.lower_layer;
   session_options.all_sequences = options.all_sequences;
   PictureTimeline timeline;
   if (options.format == "json") session_options.timeline = &timeline;
-  RunListener listener;
+  AnalyzeListener listener;
   const auto info = run_session(store, input, listener, messages, session_options);
   if (!info) return 1;
   const StoreData data = store.snapshot();
@@ -140,7 +159,7 @@ int run_analyze(const AnalyzeOptions& options) {
   if (const std::string origin = origin_text(data.origin); !origin.empty()) {
     print(origin + "\n", data_on_stdout ? stderr : stdout);
   }
-  print(measurements_text(options, data, listener.summary, *info, messages, timeline), stdout);
+  print(measurements_text(options, data, listener, *info, messages, timeline), stdout);
   const int status = finish(messages);
   return write_files(targets, data) ? status : 1;
 }
@@ -160,6 +179,9 @@ void add_analyze_command(CLI::App& app, int& exit_status) {
   command->add_flag("--filter-b", options->filter_b, "Leave B frames out of the measurements");
   command->add_flag("--decode", options->decode,
                     "Measure during a full decode instead of the headers-only walk");
+  command->add_flag("--macroblock-stats", options->macroblock_stats,
+                    "With --format json: decode every picture and add each one's macroblock "
+                    "figures (macroblock_stats)");
   add_all_sequences_flag(*command, options->all_sequences);
   command->add_option("--trace", options->trace, "Header trace level (0 = off)")
       ->check(CLI::NonNegativeNumber);

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 #include "charts/scene.h"
@@ -16,6 +18,11 @@ class ChartRenderer {
   // PNG, or SVG when the path ends in ".svg"; false when the file cannot be written.
   [[nodiscard]] virtual bool save(const ChartScene& scene, int width, int height,
                                   const std::string& path) const = 0;
+  // Draws the scene over a picture of width x height pixels (0xAARRGGBB, rows top-down) into a
+  // PNG file; false when it cannot be written.
+  [[nodiscard]] virtual bool save_over(const ChartScene& scene, int width, int height,
+                                       std::span<const uint32_t> pixels,
+                                       const std::string& path) const = 0;
 };
 
 // The module's entry point, which returns a new renderer.

@@ -89,6 +89,7 @@ int main(int argc, char** argv) {
   tavik::cli::add_hexdump_command(app, exit_status);
   tavik::cli::add_bitrate_command(app, exit_status);
   tavik::cli::add_vbv_command(app, exit_status);
+  tavik::cli::add_macroblocks_command(app, exit_status);
   app.set_version_flag("--version", "tavik-cli " TAVIK_VERSION);
   for (CLI::App* command : app.get_subcommands({})) {
     command->set_version_flag("--version", "tavik-cli " TAVIK_VERSION);

@@ -27,6 +27,7 @@ void add_info_command(CLI::App& app, int& exit_status);
 void add_headers_command(CLI::App& app, int& exit_status);
 void add_hexdump_command(CLI::App& app, int& exit_status);
 void add_vbv_command(CLI::App& app, int& exit_status);
+void add_macroblocks_command(CLI::App& app, int& exit_status);
 
 // The required FILE argument of every command.
 void add_input_option(CLI::App& command, std::string& input);

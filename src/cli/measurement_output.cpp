@@ -97,14 +97,15 @@ std::string json_text(const nlohmann::ordered_json& json) {
 std::string measurements_json(const StoreData& data, std::string_view input_path,
                               std::string_view summary, const std::vector<StreamField>& stream,
                               const std::vector<RaisedMessage>& messages,
-                              const PictureTimeline& timeline) {
+                              const PictureTimeline& timeline,
+                              const nlohmann::ordered_json* macroblock_stats) {
   const int64_t frames = data.frame_count();
   FrameTiming timing = frame_timing(data, timeline);
   nlohmann::ordered_json raised = nlohmann::ordered_json::array();
   for (const RaisedMessage& message : messages) {
     raised.push_back({{"text", message.text}, {"frame", message.frame}});
   }
-  const nlohmann::ordered_json json = {
+  nlohmann::ordered_json json = {
       {"schema", kJsonSchema},
       {"input", input_path},
       {"container", container_key(data.origin.container)},
@@ -132,6 +133,7 @@ std::string measurements_json(const StoreData& data, std::string_view input_path
       {"stream", stream_object(stream)},
       {"messages", raised},
   };
+  if (macroblock_stats) json["macroblock_stats"] = *macroblock_stats;
   return json_text(json);
 }
 

@@ -27,12 +27,11 @@ inline constexpr int kJsonSchema = 1;
 // frame's elementary-stream bytes and decoding time from the timeline, plus the input path, the
 // container with the video stream measured (its stream id or PID, null in an elementary stream),
 // the summary text, the stream's properties (`stream`) and the engine's texts with the frame each
-// came at (`messages`).
-[[nodiscard]] std::string measurements_json(const StoreData& data, std::string_view input_path,
-                                            std::string_view summary,
-                                            const std::vector<StreamField>& stream,
-                                            const std::vector<RaisedMessage>& messages,
-                                            const PictureTimeline& timeline);
+// came at (`messages`); `macroblock_stats`, when given, last.
+[[nodiscard]] std::string measurements_json(
+    const StoreData& data, std::string_view input_path, std::string_view summary,
+    const std::vector<StreamField>& stream, const std::vector<RaisedMessage>& messages,
+    const PictureTimeline& timeline, const nlohmann::ordered_json* macroblock_stats = nullptr);
 
 // The stream's properties: {"schema": ..., "input": ..., "stream": {...}}.
 [[nodiscard]] std::string stream_json(std::string_view input_path,

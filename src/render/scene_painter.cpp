@@ -49,6 +49,11 @@ struct ItemPainter {
     painter.setPen(to_qpen(polyline.pen));
     painter.drawPolyline(polygon);
   }
+  void operator()(const Fill& fill) const {
+    QColor color = to_qcolor(fill.color);
+    color.setAlpha(fill.alpha);
+    painter.fillRect(QRect(QPoint(fill.left, fill.top), QPoint(fill.right, fill.bottom)), color);
+  }
 };
 
 }  // namespace

@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <memory>
+#include <span>
 #include <utility>
+#include <vector>
 
 #include "analysis/start_code_scanner.h"
 #include "base/fatal_error.h"
 #include "decoder/picture/frame_store.h"
+#include "decoder/picture/macroblock_record.h"
 #include "decoder/picture/picture_decoder.h"
 #include "decoder/scalable/spatial_prediction.h"
 #include "decoder/syntax/decoder_state.h"
@@ -33,8 +36,8 @@ namespace {
 class MeasuringEvents final : public HeaderEvents {
  public:
   MeasuringEvents(StartCodeScanner& scanner, AnalysisStore& store, StreamInfo& info,
-                  HeaderEvents* observer)
-      : scanner_(scanner), store_(store), info_(info), observer_(observer) {}
+                  HeaderEvents* observer, const std::unique_ptr<DecoderContext>& ctx)
+      : scanner_(scanner), store_(store), info_(info), observer_(observer), ctx_(ctx) {}
   // `timestamps`: the packets of a container's video stream (nullptr in an elementary stream).
   void gather_timing(PictureTimeline* timeline, PesTimestamps* timestamps,
                      const VideoSource* source) {
@@ -53,7 +56,11 @@ class MeasuringEvents final : public HeaderEvents {
     timeline_->header_read(record, info_.current, stamps);
   }
   // The scanner labels the picture it has just measured with the type still held.
-  void picture_start_code() override { scanner_.measure_picture(); }
+  void picture_start_code() override {
+    scanner_.measure_picture();
+    picture_start_bit = ctx_->layer.reader.consumed_bits() - 32;
+    ++pictures;
+  }
   void picture_type_read(int picture_coding_type) override {
     store_.current_picture_type = picture_coding_type;
   }
@@ -64,6 +71,9 @@ class MeasuringEvents final : public HeaderEvents {
     if (timeline_ != nullptr) timeline_->stream_end(std::min(byte + 4, source_->video_bytes()));
   }
 
+  int64_t pictures = 0;            // picture start codes met
+  uint64_t picture_start_bit = 0;  // where the last one began in the video stream
+
  private:
   StartCodeScanner& scanner_;
   AnalysisStore& store_;
@@ -72,6 +82,7 @@ class MeasuringEvents final : public HeaderEvents {
   PictureTimeline* timeline_ = nullptr;
   PesTimestamps* timestamps_ = nullptr;
   const VideoSource* source_ = nullptr;
+  const std::unique_ptr<DecoderContext>& ctx_;
 };
 
 }  // namespace
@@ -84,7 +95,7 @@ class DecodingSession::Impl {
         listener_(listener),
         options_(std::move(options)),
         scanner_(store, messages),
-        events_(scanner_, store, info_, options_.header_observer),
+        events_(scanner_, store, info_, options_.header_observer, ctx_),
         ditherer_(options_.dither_kernels ? *options_.dither_kernels : fastest_dither_kernels()),
         spatial_(messages, options_.lower_layer_pattern,
                  options_.lower_layer_files ? *options_.lower_layer_files : disk_files_,
@@ -142,6 +153,7 @@ class DecodingSession::Impl {
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
     info_ = StreamInfo{};
+    events_.pictures = 0;
     parser_ = std::make_unique<HeaderParser>(*ctx_, events_, options_.verbose_level,
                                              options_.all_sequences);
     picture_decoder_ = std::make_unique<PictureDecoder>(*ctx_, *parser_);
@@ -283,12 +295,18 @@ class DecodingSession::Impl {
       if (const char* refused = refused_scalability()) {
         if (!ctx_->quiet) messages_.err(refused);
         pass_slices();
-      } else if (slice_threads_ && ctx_->layer.scalable_mode == kNotScalable) {
-        slice_threads_->decode_picture(*ctx_, frames_before, prediction, show_second_field_);
       } else {
-        // Scalable pictures keep one thread: their lower layer is read picture by picture.
-        prediction.spatial = spatial_prediction_for(frame_number);
-        picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
+        const std::span<MacroblockRecord> records = fresh_records();
+        if (slice_threads_ && ctx_->layer.scalable_mode == kNotScalable) {
+          slice_threads_->decode_picture(*ctx_, frames_before, prediction, show_second_field_,
+                                         records);
+        } else {
+          // Scalable pictures keep one thread: their lower layer is read picture by picture.
+          prediction.spatial = spatial_prediction_for(frame_number);
+          picture_decoder_->set_records(records);
+          picture_decoder_->decode_slices(frames_before, prediction, show_second_field_);
+        }
+        if (!records.empty()) hand_over_records(records, prediction.current.plane[0]);
       }
 
       // Display order: a B frame at once, a reference frame when the next one is decoded.
@@ -302,6 +320,42 @@ class DecodingSession::Impl {
       decoded_vars_ = vars;
     }
     if (picture_structure != 3) second_field_pending_ = !second_field_pending_;
+  }
+
+  // The picture's records, all cleared, when the listener asked for them; else empty. The
+  // buffer grows with the picture size and is reused.
+  std::span<MacroblockRecord> fresh_records() {
+    if (!options_.macroblock_records) return {};
+    const FrameGeometry& g = ctx_->geometry;
+    const bool frame_picture = ctx_->vars.picture_structure == 3;
+    const auto count = size_t(g.mb_columns) * size_t(frame_picture ? g.mb_rows : g.mb_rows / 2);
+    if (records_.size() < count) records_.resize(count);
+    std::fill_n(records_.begin(), count, MacroblockRecord{});
+    return {records_.data(), count};
+  }
+
+  void hand_over_records(std::span<const MacroblockRecord> records, const uint8_t* frame) {
+    const DecodingVariables& v = ctx_->vars;
+    PictureMacroblocks picture;
+    picture.records = records;
+    picture.picture = events_.pictures - 1;
+    picture.picture_coding_type = v.picture_coding_type;
+    picture.picture_structure = v.picture_structure;
+    picture.mb_columns = ctx_->geometry.mb_columns;
+    picture.mb_rows = int(records.size()) / std::max(picture.mb_columns, 1);
+    picture.mpeg2 = ctx_->layer.mpeg2;
+    if (picture.mpeg2) {
+      picture.r_size[0][0] = v.forw_hor_r_size;
+      picture.r_size[0][1] = v.forw_vert_r_size;
+      picture.r_size[1][0] = v.back_hor_r_size;
+      picture.r_size[1][1] = v.back_vert_r_size;
+    } else {
+      picture.r_size[0][0] = picture.r_size[0][1] = v.forw_r_size;
+      picture.r_size[1][0] = picture.r_size[1][1] = v.back_r_size;
+    }
+    picture.picture_bits = ctx_->layer.reader.consumed_bits() - events_.picture_start_bit;
+    picture.frame = frame;
+    listener_.macroblocks_decoded(picture);
   }
 
   // Scalable layers that cannot be decoded on their own: their pictures are passed over.
@@ -410,6 +464,7 @@ class DecodingSession::Impl {
   const std::function<void()> show_second_field_ = [this] { show_second_field(); };
   DiskLowerLayerFiles disk_files_;
   SpatialPrediction spatial_;
+  std::vector<MacroblockRecord> records_;
   int spatial_frame_ = -1;  // the frame whose spatial prediction spatial_ holds
 
   bool open_ = false;

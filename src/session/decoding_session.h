@@ -49,12 +49,15 @@ struct SessionOptions {
   // picture, the packets' time stamps included (nullptr: not gathered). Must outlive the
   // session.
   PictureTimeline* timeline = nullptr;
+  // Hand the listener the record of every macroblock decoded, picture by picture.
+  bool macroblock_records = false;
 };
 
 struct FrameGeometry;
 struct DecodingVariables;
 struct FramePlanes;
 struct PaletteImage;
+struct PictureMacroblocks;
 struct StreamInfo;
 
 // What a session tells the outside. Called on the decoding thread.
@@ -68,6 +71,9 @@ class SessionListener {
   // copying the pixels, the listener may take them by exchanging the pixel buffer for one of the
   // same size: later pictures are dithered into whatever buffer the image then holds.
   virtual void picture_ready(PaletteImage& image) {}
+  // The macroblocks of a picture just decoded, in coded order, before any frame it completes
+  // is handed over (only when the options ask for them). The records are valid during the call.
+  virtual void macroblocks_decoded(const PictureMacroblocks& picture) {}
   // The stream is over: the inputs are closed, playback goes back to idle, and the summary
   // text is handed over to be shown.
   virtual void session_ended(const std::string& summary) {}

@@ -167,7 +167,8 @@ void SliceThreads::serve(Worker& worker) {
 
 void SliceThreads::decode_picture(DecoderContext& ctx, int frame_number,
                                   const PredictionFrames& frames,
-                                  const std::function<void()>& second_field) {
+                                  const std::function<void()>& second_field,
+                                  std::span<MacroblockRecord> records) {
   bytes_.clear();
   ctx.layer.reader.take_slices(bytes_);
   split_parts(ctx);
@@ -177,6 +178,7 @@ void SliceThreads::decode_picture(DecoderContext& ctx, int frame_number,
     worker->ctx.vars = ctx.vars;
     worker->ctx.geometry = ctx.geometry;
     worker->ctx.quiet = ctx.quiet;
+    worker->decoder.set_records(records);
   }
   frame_number_ = frame_number;
   frames_ = &frames;

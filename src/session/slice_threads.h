@@ -6,9 +6,11 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
+#include "decoder/picture/macroblock_record.h"
 #include "decoder/picture/prediction.h"
 #include "decoder/syntax/decoder_state.h"
 
@@ -24,9 +26,10 @@ class SliceThreads {
   ~SliceThreads();
 
   // As PictureDecoder::decode_slices on the session's context; the second field is shown
-  // after the picture.
+  // after the picture. Each part records its own macroblocks in `records` (empty: none).
   void decode_picture(DecoderContext& ctx, int frame_number, const PredictionFrames& frames,
-                      const std::function<void()>& second_field);
+                      const std::function<void()>& second_field,
+                      std::span<MacroblockRecord> records = {});
 
  private:
   struct Worker;

@@ -54,7 +54,7 @@ grep -q "<svg" "$scratch/gops.svg" || fail "chart wrote no SVG"
 
 # Every option of every command is in the man page.
 manual="$(zcat "$share/man/man1/tavik-cli.1.gz" | sed 's/\\-/-/g')"
-for command in analyze info decode snapshot chart; do
+for command in analyze info decode snapshot chart macroblocks; do
   for option in $("$cli" "$command" --help | grep -o -- '--[a-z][a-z-]*' | sort -u); do
     [[ "$manual" == *"$option"* ]] || fail "tavik-cli.1 lacks $command $option"
   done

@@ -1,5 +1,7 @@
 // The chart command's renderer: Qt's offscreen platform draws the scenes into PNG or SVG files.
 #include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
 #include <cstdlib>
 
 #include "cli/chart_renderer.h"
@@ -21,6 +23,18 @@ class QtChartRenderer final : public ChartRenderer {
                           const std::string& path) const override {
     return save_scene(scene, QSize(width, height), QString::fromStdString(path),
                       QGuiApplication::font());
+  }
+
+  [[nodiscard]] bool save_over(const ChartScene& scene, int width, int height,
+                               std::span<const uint32_t> pixels,
+                               const std::string& path) const override {
+    QImage image =
+        QImage(reinterpret_cast<const uchar*>(pixels.data()), width, height, QImage::Format_RGB32)
+            .copy();
+    QPainter painter(&image);
+    paint_scene(painter, scene);
+    painter.end();
+    return image.save(QString::fromStdString(path), "PNG");
   }
 
  private:

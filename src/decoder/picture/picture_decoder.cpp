@@ -86,6 +86,7 @@ bool PictureDecoder::resynchronise(int& address, int& increment) {
     }
     reader.skip_bits(32);
     const int slice_vertical_position_extension = headers_.read_slice_header(code);
+    increment_bit_ = reader.consumed_bits();
     increment = read_address_increment(ctx_);
     if (ctx_.decode_fault) {
       ctx_.decode_fault = false;
@@ -211,8 +212,51 @@ void PictureDecoder::place_blocks() {
   }
 }
 
+void PictureDecoder::record(int address, int run, const Modes& modes, int coded_block_pattern,
+                            uint32_t bits, bool skipped) {
+  MacroblockRecord r;
+  // A skipped macroblock repeats the previous one's prediction directions, nothing else.
+  const int type_bits = skipped ? kMbForward | kMbBackward
+                                : kMbIntra | kMbPattern | kMbBackward | kMbForward | kMbQuant;
+  r.flags =
+      uint8_t((modes.mb_type & type_bits) | (skipped ? kMbRecordSkipped : 0) | kMbRecordDecoded);
+  r.bits = bits;
+  r.coded_block_pattern = uint16_t(coded_block_pattern);
+  const bool intra = modes.mb_type & kMbIntra;
+  const bool vectors = !intra || ctx_.vars.concealment_motion_vectors;
+  r.motion_type = uint8_t(vectors ? modes.motion_type : 0);
+  r.dct_type = uint8_t(modes.dct_type);
+  r.quantiser_scale = uint8_t(ctx_.layer.quantiser_scale);
+  r.weight_type = uint8_t(modes.stwtype);
+  if (vectors) {
+    // Field vectors of frame pictures are kept in frame units by the predictors.
+    const int vertical_shift =
+        ctx_.vars.picture_structure == kFramePicture && modes.motion_type != kMotionFrame;
+    for (int v = 0; v < 2; ++v) {
+      for (int s = 0; s < 2; ++s) {
+        r.vectors[v][s][0] = int16_t(PMV_[v][s][0]);
+        r.vectors[v][s][1] = int16_t(PMV_[v][s][1] >> vertical_shift);
+        r.field_select[v][s] = uint8_t(motion_vertical_field_select_[v][s]);
+      }
+    }
+    if (modes.dmv) {
+      r.dmvector[0] = int8_t(dmvector_[0]);
+      r.dmvector[1] = int8_t(dmvector_[1]);
+    }
+  }
+  const int end = std::min({address + run, part_end_, int(records_.size())});
+  for (int a = address; a < end; ++a) records_[size_t(a)] = r;
+}
+
 int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& frames,
                                   const std::function<void()>& second_field) {
+  return records_.empty() ? decode<false>(frame_number, frames, second_field)
+                          : decode<true>(frame_number, frames, second_field);
+}
+
+template <bool kRecords>
+int PictureDecoder::decode(int frame_number, const PredictionFrames& frames,
+                           const std::function<void()>& second_field) {
   const DecodingVariables& v = ctx_.vars;
   const FrameGeometry& g = ctx_.geometry;
   BitReader& reader = ctx_.layer.reader;
@@ -261,6 +305,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
           if (!ctx_.quiet) ctx_.messages->out("Too many macroblocks in picture\n");
           return address;
         }
+        if constexpr (kRecords) increment_bit_ = reader.consumed_bits();
         increment = read_address_increment(ctx_);
         if (ctx_.decode_fault) {
           increment = 0;
@@ -279,6 +324,10 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
       if (!read_coded_macroblock(modes, coded_block_pattern)) {
         increment = 0;
         continue;  // abandoned: resynchronise at the next slice
+      }
+      if constexpr (kRecords) {
+        record(address, 1, modes, coded_block_pattern,
+               uint32_t(reader.consumed_bits() - increment_bit_), false);
       }
     } else {
       // Skipped macroblock: no coefficients, the previous prediction modes repeated.
@@ -306,6 +355,7 @@ int PictureDecoder::decode_slices(int frame_number, const PredictionFrames& fram
         }
         run = std::max(limit, 1);
       }
+      if constexpr (kRecords) record(address, run, modes, 0, 0, true);
     }
 
     const int bx = 16 * (address % g.mb_columns);

@@ -2,7 +2,9 @@
 
 #include <climits>
 #include <functional>
+#include <span>
 
+#include "decoder/picture/macroblock_record.h"
 #include "decoder/picture/prediction.h"
 #include "decoder/syntax/decoder_state.h"
 
@@ -36,6 +38,11 @@ class PictureDecoder {
   // slices running out before the picture's end says nothing about the picture.
   void set_part(int begin, int end, bool last_part);
 
+  // Where decode_slices records each macroblock it decodes, by address (at least one record
+  // per macroblock of the picture); empty: no records. Records of macroblocks outside the part
+  // and of those not decoded are left as they are.
+  void set_records(std::span<MacroblockRecord> records) { records_ = records; }
+
  private:
   // Macroblock modes derived from macroblock_type (ISO/IEC 13818-2 6.3.17.1).
   struct Modes {
@@ -50,6 +57,12 @@ class PictureDecoder {
     int dct_type = 0;
   };
 
+  template <bool kRecords>
+  int decode(int frame_number, const PredictionFrames& frames,
+             const std::function<void()>& second_field);
+  // Fills the records of `run` macroblocks from `address` on with what was decoded of them.
+  void record(int address, int run, const Modes& modes, int coded_block_pattern, uint32_t bits,
+              bool skipped);
   // Reads the macroblock modes; `motion_type` is kept when the macroblock carries none.
   void macroblock_modes(Modes& modes);
   // Finds the next slice and returns true, or returns false when the picture is over.
@@ -80,6 +93,8 @@ class PictureDecoder {
   int part_begin_ = 0;
   int part_end_ = INT_MAX;
   bool last_part_ = true;
+  std::span<MacroblockRecord> records_;
+  uint64_t increment_bit_ = 0;  // where the address increment of the next macroblock began
 };
 
 }  // namespace tavik
