@@ -103,13 +103,6 @@ std::string rows_text(const BitrateOptions& options, const PictureTimeline& time
   return table(header, span_rows(options.per == "gop" ? report.per_gop : report.per_second));
 }
 
-// The nominal rate of the sequence header in bit/s; -1 for MPEG-1's variable rate.
-int64_t nominal_bit_rate(const SequenceValues& s) {
-  constexpr int64_t kMpeg1VariableBitRate = 0x3FFFF;
-  if (!s.mpeg2 && s.bit_rate_value == kMpeg1VariableBitRate) return -1;
-  return s.bit_rate_value * 400;
-}
-
 struct NamedSummary {
   const char* key;
   const char* label;
