@@ -50,7 +50,7 @@ double nice_step(double raw) {
 Axes axes_for(const TimingChartSettings& settings, const ChartWindow& window, double largest) {
   const double top =
       settings.auto_scale ? std::max(largest, 1.0) : std::max<double>(settings.y_limit, 1);
-  const double step = nice_step(top / 5);
+  const double step = nice_step(top / 8);
   const double limit = settings.auto_scale ? std::ceil(top / step) * step : top;
   return {double(std::max(settings.pixels_per_second, 1)), window.height - 60, limit, step};
 }
