@@ -40,6 +40,10 @@ enum class Command {
   kExportPng = 32813,
   kExportSvg = 32814,
   kRealTime = 32815,
+  kShowBitrate = 32830,
+  kShowVbv = 32831,
+  kBitrateGraphic = 32832,
+  kVbvGraphic = 32833,
 };
 
 // Stands for a separator in the toolbar's layout.

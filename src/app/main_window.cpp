@@ -115,6 +115,7 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
       dialogs_(dialogs),
       messages_(std::make_unique<WindowMessages>(*this)),
       controller_(store, *messages_, *this),
+      timing_windows_(controller_.timing(), dialogs, *this),
       commands_(this),
       mdi_(new QMdiArea(this)),
       output_(*mdi_, dialogs, controller_, *this),
@@ -191,8 +192,12 @@ void MainWindow::build_menus() {
       menu(QStringLiteral("Filter"), {Command::kFilterI, Command::kFilterP, Command::kFilterB},
            *set);
       menu(QStringLiteral("Graphic configuration"),
-           {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic}, *set);
-      menu(QStringLiteral("Show"), {Command::kShowGop, Command::kShowFrame, Command::kShowSlice},
+           {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic,
+            Command::kBitrateGraphic, Command::kVbvGraphic},
+           *set);
+      menu(QStringLiteral("Show"),
+           {Command::kShowGop, Command::kShowFrame, Command::kShowSlice, Command::kShowBitrate,
+            Command::kShowVbv},
            *set);
       QMenu* windows = menu(QStringLiteral("Window"),
                             {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
@@ -289,6 +294,12 @@ void MainWindow::connect_commands() {
   on(Command::kShowGop, [this] { controller_.toggle_show(WindowKind::kGopChart); });
   on(Command::kShowFrame, [this] { controller_.toggle_show(WindowKind::kFrameChart); });
   on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
+  on(Command::kShowBitrate, [this] { toggle_window(WindowKind::kBitrate); });
+  on(Command::kShowVbv, [this] { toggle_window(WindowKind::kVbv); });
+  for (const WindowKind kind : {WindowKind::kBitrate, WindowKind::kVbv}) {
+    on(kind == WindowKind::kVbv ? Command::kVbvGraphic : Command::kBitrateGraphic,
+       [this, kind] { timing_windows_.configure(kind, this, windows_of(kind)); });
+  }
   on(Command::kSummary, [this] { show_summary(); });
   on(Command::kStatistics, [this] { run_statistics(); });
   on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -320,9 +331,12 @@ void MainWindow::update_actions() {
   set(Command::kMeasureWholeFile, idle);
   set(Command::kExportPng, output_.can_export());
   set(Command::kExportSvg, output_.can_export());
-  for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics}) {
+  for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics,
+                          Command::kShowBitrate, Command::kShowVbv}) {
     set(command, state.file_loaded);
   }
+  commands_[Command::kShowBitrate]->setChecked(!windows_of(WindowKind::kBitrate).isEmpty());
+  commands_[Command::kShowVbv]->setChecked(!windows_of(WindowKind::kVbv).isEmpty());
   commands_[Command::kFilterI]->setChecked(state.filter_i);
   commands_[Command::kFilterP]->setChecked(state.filter_p);
   commands_[Command::kFilterB]->setChecked(state.filter_b);
@@ -461,6 +475,9 @@ QWidget* MainWindow::make_view(WindowKind kind) {
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
     case WindowKind::kStatistics:
       return new StatisticsView(store_, view_state_, *this);
+    case WindowKind::kBitrate:
+    case WindowKind::kVbv:
+      return timing_windows_.make_view(kind);
     case WindowKind::kVideo:
       break;
   }
@@ -645,6 +662,16 @@ void MainWindow::configure_chart(WindowKind chart) {
     if (chart == WindowKind::kGopChart) store_.gop_max_changed = true;
   }
   repaint_windows(chart);
+}
+
+// The Bitrate and VBV buffer windows are not opened with the video window: their Show
+// commands open and close them.
+void MainWindow::toggle_window(WindowKind kind) {
+  if (windows_of(kind).isEmpty()) {
+    open_window(kind);
+  } else {
+    close_windows(kind);
+  }
 }
 
 // The chart's row count in the tallest window it has or could have in the area.

@@ -10,6 +10,7 @@
 #include "app/app_settings.h"
 #include "app/command_table.h"
 #include "app/measure_progress.h"
+#include "app/timing_windows.h"
 #include "app/view_output.h"
 #include "playback/playback_controller.h"
 #include "views/dialog_service.h"
@@ -93,6 +94,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void repaint_windows(WindowKind kind);
   [[nodiscard]] QWidget* make_view(WindowKind kind);
   void configure_chart(WindowKind chart);
+  void toggle_window(WindowKind kind);
   [[nodiscard]] int32_t minimum_y_limit(WindowKind chart) const;
   void save_information();
   void set_true_colour(bool on);
@@ -105,6 +107,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   std::unique_ptr<WindowMessages> messages_;
   PlaybackController controller_;
   ViewState view_state_;
+  TimingWindows timing_windows_;
   CommandTable commands_;
   QMdiArea* mdi_;
   ViewOutput output_;

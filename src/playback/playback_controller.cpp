@@ -258,6 +258,8 @@ void PlaybackController::measure_worker() {
     SessionListener quiet;
     SessionOptions options;
     options.decode_pictures = false;
+    PictureTimeline timeline;
+    options.timeline = &timeline;
     DecodingSession walk(store_, messages_, quiet, options);
     try {
       const std::string path = input_path();
@@ -274,7 +276,9 @@ void PlaybackController::measure_worker() {
         const auto scanned = store_.read([](const StoreData& data) { return data.bytes_scanned; });
         const int percent = static_cast<int>(std::min(99.0, 100.0 * double(scanned) / size));
         if (percent != reported) windows_.post_measure_progress(reported = percent);
+        timing_->publish(timeline, false);
       }
+      timing_->publish(timeline, true);
       completed = walking();
     } catch (const std::exception& error) {
       windows_.post_fatal_error(error.what());
@@ -362,6 +366,7 @@ void PlaybackController::restart() {
       options.lower_layer_pattern = pattern_beside(input_path(), lower_layer_pattern_);
       options.threads = threads_;
     }
+    options.timeline = &timeline_;
     if (!session_ || options.lower_layer_pattern != session_pattern_ ||
         options.threads != session_threads_) {
       session_pattern_ = options.lower_layer_pattern;
@@ -369,6 +374,7 @@ void PlaybackController::restart() {
       session_ = std::make_unique<DecodingSession>(store_, messages_, *listener_, options);
     }
     session_->open_stream(input_path());
+    timing_->publish(timeline_, true);
   } catch (const std::exception& error) {
     store_.clear_measurements();
     fail(error.what());
@@ -393,7 +399,9 @@ void PlaybackController::restart() {
 void PlaybackController::step() {
   if (!session_ || !status().session_open()) return;
   try {
-    if (session_->decode_step()) return;
+    const bool more = session_->decode_step();
+    timing_->publish(timeline_, !more);
+    if (more) return;
     end_playback();
     windows_.post_end_of_stream(pending_summary_);
   } catch (const std::exception& error) {

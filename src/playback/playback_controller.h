@@ -14,6 +14,7 @@
 #include "display/dither.h"
 #include "display/true_colour.h"
 #include "playback/playback_machine.h"
+#include "playback/timing_share.h"
 #include "playback/window_kind.h"
 #include "session/decoding_session.h"
 
@@ -124,6 +125,10 @@ class PlaybackController {
   // the threads that decode the slices of each picture.
   void set_decoding_options(std::string lower_layer_pattern, int threads);
 
+  // The timing of the pictures read so far, by the session or by "Measure whole file"; it
+  // outlives the controller for the workers that still read it.
+  [[nodiscard]] std::shared_ptr<const TimingShare> timing() const { return timing_; }
+
   // Runs fn(const ShownPicture&) under the picture's lock.
   template <typename Fn>
   decltype(auto) read_picture(Fn&& fn) const {
@@ -187,6 +192,8 @@ class PlaybackController {
   int session_threads_ = 1;
 
   std::mutex decode_mutex_;
+  PictureTimeline timeline_;  // the session's, guarded by decode_mutex_
+  const std::shared_ptr<TimingShare> timing_ = std::make_shared<TimingShare>();
   std::thread worker_;
   std::thread measurer_;
 

@@ -102,32 +102,19 @@ void BarChartView::zoom_at(double factor, int pointer_x) {
 }
 
 void BarChartView::wheelEvent(QWheelEvent* event) {
-  if (!(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
+  if (const std::optional<double> factor = zoom_step(*event)) {
+    zoom_at(*factor, int(event->position().x()));
+  } else {
     QAbstractScrollArea::wheelEvent(event);
-    return;
   }
-  zoom_at(event->angleDelta().y() > 0 ? 1.25 : 0.8, int(event->position().x()));
 }
 
 void BarChartView::keyPressEvent(QKeyEvent* event) {
-  const int middle = viewport()->width() / 2;
-  if (event->modifiers() & Qt::ControlModifier) {
-    switch (event->key()) {
-      case Qt::Key_Plus:
-      case Qt::Key_Equal:
-        zoom_at(1.25, middle);
-        return;
-      case Qt::Key_Minus:
-        zoom_at(0.8, middle);
-        return;
-      case Qt::Key_0:
-        zoom_at(1.0 / zoom_, middle);
-        return;
-      default:
-        break;
-    }
+  if (const std::optional<double> factor = zoom_step(*event, zoom_)) {
+    zoom_at(*factor, viewport()->width() / 2);
+  } else {
+    QAbstractScrollArea::keyPressEvent(event);
   }
-  QAbstractScrollArea::keyPressEvent(event);
 }
 
 void BarChartView::paintEvent(QPaintEvent* /*event*/) {

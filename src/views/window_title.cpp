@@ -29,6 +29,10 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return text_of(list_title(ListKind::kSlices));
     case WindowKind::kStatistics:
       return QStringLiteral("Statistics");
+    case WindowKind::kBitrate:
+      return QStringLiteral("Bitrate");
+    case WindowKind::kVbv:
+      return QStringLiteral("VBV buffer");
     case WindowKind::kVideo:
       break;
   }

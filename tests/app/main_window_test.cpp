@@ -37,6 +37,7 @@
 #include "support/stream_tools.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
+#include "views/timing_chart_view.h"
 
 namespace tavik::gui {
 namespace {
@@ -128,7 +129,7 @@ TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
     icons.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
   }
   EXPECT_EQ(shown, CommandTable::toolbar_layout());
-  EXPECT_EQ(icons.size(), 19u);
+  EXPECT_EQ(icons.size(), 21u);
   EXPECT_EQ(action(Command::kPlay)->toolTip(), "Play");
   EXPECT_EQ(action(Command::kGoToBeginning)->toolTip(), "Go to the begining");
 
@@ -480,6 +481,38 @@ TEST_F(MainWindowTest, AMeasureIsKeptUntilTheUserLetsItGoAndAPartialOneSaysSo) {
       process_until([this] { return window->windowTitle().endsWith("(partial measure)"); }));
   action(Command::kSummary)->trigger();
   EXPECT_TRUE(dialogs.messages.back().informative.startsWith("Partial measure: cancelled"));
+}
+
+// The Bitrate and VBV buffer windows open from the Show menu, chart the whole file once it is
+// measured, and a click says what it hits.
+TEST_F(MainWindowTest, TimingWindowsChartTheMeasureAndAnswerClicks) {
+  open_sample();
+  action(Command::kMeasureWholeFile)->trigger();
+  ASSERT_TRUE(process_until([this] { return !window->controller().state().measuring; }));
+  const struct {
+    Command show;
+    WindowKind kind;
+    const char* message;
+  } cases[] = {
+      {Command::kShowBitrate, WindowKind::kBitrate, "Second:  0\nTime:  00:00:00.000\nBits:  "},
+      {Command::kShowVbv, WindowKind::kVbv, "Picture:  0 (I)\nTime:  00:00:00."}};
+  for (const auto& c : cases) {
+    action(c.show)->trigger();
+    ASSERT_EQ(window->windows_of(c.kind).size(), 1);
+    EXPECT_TRUE(action(c.show)->isChecked());
+    auto* view = qobject_cast<TimingChartView*>(window->windows_of(c.kind).constFirst()->widget());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(process_until([view] { return view->pictures_shown() == 100; }));
+    view->viewport()->repaint();
+    // In the first second's bar, just above the time axis.
+    const QPointF point(kTimingChartLeft + 5, view->height() - 70);
+    QMouseEvent click(QEvent::MouseButtonPress, point, view->viewport()->mapToGlobal(point),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &click);
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.messages.back().text.startsWith(c.message))
+        << dialogs.messages.back().text.toStdString();
+  }
 }
 
 std::string file_text(const QString& path) {
