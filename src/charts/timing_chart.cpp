@@ -216,10 +216,15 @@ std::string clock_text(double seconds, int decimals) {
 }
 
 ChartScene build_bitrate_chart(const BitrateReport& report, int64_t nominal,
-                               const TimingChartSettings& settings, const ChartWindow& window,
-                               const TextMetrics& metrics) {
+                               const std::string& problem, const TimingChartSettings& settings,
+                               const ChartWindow& window, const TextMetrics& metrics) {
   ChartScene scene;
   scene.title = "Bitrate";
+  if (!problem.empty()) {
+    add_visible(scene, Text{kLeft, kTop, "Bitrate not measured: " + problem}, window.visible,
+                metrics);
+    return scene;
+  }
   const std::span<const RateSample> bars = settings.per_gop ? report.per_gop : report.per_second;
   const double nominal_kbit = double(std::max<int64_t>(nominal, 0)) / 1000;
   const Axes axes =

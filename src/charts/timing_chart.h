@@ -27,8 +27,10 @@ inline constexpr int kTimingChartLeft = 60;  // x of time 0
 
 // One paint of the Bitrate chart: per-second (or per-GOP) bars with their click regions, the
 // moving average as a line and the nominal rate (bits per second; 0 or less: none) as a dashed
-// line, over a time axis. Only what lies in window.visible is made.
+// line, over a time axis; the timeline's `problem` instead when there is one. Only what lies in
+// window.visible is made.
 [[nodiscard]] ChartScene build_bitrate_chart(const BitrateReport& report, int64_t nominal,
+                                             const std::string& problem,
                                              const TimingChartSettings& settings,
                                              const ChartWindow& window, const TextMetrics& metrics);
 

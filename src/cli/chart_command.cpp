@@ -64,8 +64,8 @@ ChartScene settled_scene(const ChartOptions& options, StoreData& data,
       return build_vbv_chart(model_vbv(timeline), settings, window, metrics);
     const BitrateReport report =
         bitrate_report(timeline, MovingWindow{false, options.window_seconds});
-    return build_bitrate_chart(report, nominal_bit_rate(timeline.sequence()), settings, window,
-                               metrics);
+    return build_bitrate_chart(report, nominal_bit_rate(timeline.sequence()), timeline.problem(),
+                               settings, window, metrics);
   }
   if (options.chart == "histogram" || options.chart == "correlation") {
     StatSettings settings{options.source == "frame"   ? StatSource::kFrames

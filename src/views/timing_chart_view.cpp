@@ -73,6 +73,7 @@ void TimingChartView::poll() {
     } else {
       figures.bitrate = bitrate_report(timeline, window);
       figures.nominal = nominal_bit_rate(timeline.sequence());
+      figures.problem = timeline.problem();
     }
     std::lock_guard lock(mailbox->mutex);
     mailbox->figures = std::move(figures);
@@ -92,7 +93,8 @@ ChartScene TimingChartView::build(int scroll_x) const {
   const ChartWindow window{width(), height(), 0,
                            ViewRegion{scroll_x, 0, viewport()->width(), viewport()->height()}};
   if (kind_ == WindowKind::kVbv) return build_vbv_chart(figures_.vbv, zoomed(), window, metrics);
-  return build_bitrate_chart(figures_.bitrate, figures_.nominal, zoomed(), window, metrics);
+  return build_bitrate_chart(figures_.bitrate, figures_.nominal, figures_.problem, zoomed(), window,
+                             metrics);
 }
 
 void TimingChartView::zoom_at(double factor, int pointer_x) {

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "charts/timing_chart.h"
 #include "playback/timing_share.h"
@@ -44,6 +45,7 @@ class TimingChartView final : public QAbstractScrollArea, public ExportableView 
   struct Figures {
     BitrateReport bitrate;
     int64_t nominal = 0;
+    std::string problem;  // why the timeline has no times
     VbvReport vbv;
     int64_t pictures = 0;
   };

@@ -28,7 +28,7 @@ TEST(TimingChart, BitrateBarsMovingAverageNominalAndClick) {
   report.per_second = {{0, 0, 1, 2000000, 2000}, {1, 1, 0.5, 500000, 1000}};
   report.moving = {{0, 0, 1, 2000000, 2000}, {1, 0, 1.5, 2500000, 2500000 / 1.5 / 1000}};
   const TimingChartSettings settings;  // 20 pixels a second, Automatic
-  const ChartScene scene = build_bitrate_chart(report, 2000000, settings, kWindow, kMetrics);
+  const ChartScene scene = build_bitrate_chart(report, 2000000, "", settings, kWindow, kMetrics);
   // Largest 2000 kbit/s, 5% above it: labels every 500 up to 2500; 2000 is 256 pixels up.
   EXPECT_TRUE(has(scene, Text{5, 84 - 8, "2000"}));
   EXPECT_TRUE(has(scene, Text{5, 20 - 8, "2500"}));
@@ -79,7 +79,10 @@ TEST(TimingChart, ProblemClockAndEmptyReports) {
   EXPECT_FALSE(vbv_picture_at(unmodelled, {}, 100));
   EXPECT_EQ(clock_text(3725.46, 1), "01:02:05.5");
   EXPECT_EQ(clock_text(59.9996, 3), "00:01:00.000");
-  EXPECT_TRUE(build_bitrate_chart({}, 0, {}, kWindow, kMetrics).hits.empty());
+  EXPECT_TRUE(build_bitrate_chart({}, 0, "", {}, kWindow, kMetrics).hits.empty());
+  EXPECT_TRUE(
+      has(build_bitrate_chart({}, 0, "frame_rate_code 9 is forbidden", {}, kWindow, kMetrics),
+          Text{60, 20, "Bitrate not measured: frame_rate_code 9 is forbidden"}));
 }
 
 }  // namespace
