@@ -244,8 +244,8 @@ ChartScene build_bitrate_chart(const BitrateReport& report, int64_t nominal,
                     metrics);
   }
   const std::string bars_name = settings.per_gop ? "Per GOP" : "Per second";
-  const std::string moving_name =
-      "Moving average (" + std::to_string(settings.window_seconds) + " s)";
+  const std::string moving_name = "Moving average (" + std::to_string(settings.moving.length) +
+                                  (settings.moving.pictures ? " pictures)" : " s)");
   add_visible(scene, Text{kLeft, legend, bars_name, kBarBlue}, region, metrics);
   const int moving_x = kLeft + metrics.width(bars_name) + 20;
   add_visible(scene, Text{moving_x, legend, moving_name, kRed}, region, metrics);

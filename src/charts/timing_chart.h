@@ -13,7 +13,7 @@ namespace tavik {
 
 // What the Bitrate and VBV buffer charts are configured with.
 struct TimingChartSettings {
-  int32_t window_seconds = 5;      // the moving average's window
+  MovingWindow moving{false, 5};   // the moving average's window
   bool per_gop = false;            // Bitrate: a bar per GOP instead of per second
   int32_t pixels_per_second = 20;  // the time scale
   bool auto_scale = true;          // the Y axis follows the figures (VBV: the buffer size)

@@ -1,6 +1,8 @@
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "base/fatal_error.h"
@@ -10,6 +12,7 @@
 #include "cli/analysis_run.h"
 #include "cli/chart_renderer.h"
 #include "cli/commands.h"
+#include "cli/timing_run.h"
 #include "timing/picture_timeline.h"
 
 namespace tavik::cli {
@@ -26,7 +29,7 @@ struct ChartOptions {
   int32_t intervals = 50;
   int32_t points = 100;
   std::string source = "gop";
-  int32_t window_seconds = 5;
+  std::string window = "5s";
   std::string per = "second";
   int32_t scale = 20;
   bool filter_i = false;
@@ -48,22 +51,17 @@ ChartKind chart_kind(const std::string& chart) {
 
 // The scene the view shows at scroll position 0 once its x extent has settled (the second
 // paint: the first one takes the axes' length from the start value).
-ChartScene settled_scene(const ChartOptions& options, StoreData& data,
+ChartScene settled_scene(const ChartOptions& options, MovingWindow moving, StoreData& data,
                          const PictureTimeline& timeline, int width, int height,
                          const TextMetrics& metrics) {
   ChartWindow window{width, height, 0, {0, 0, width, height}};
   if (options.chart == "bitrate" || options.chart == "vbv") {
-    TimingChartSettings settings;
-    settings.window_seconds = options.window_seconds;
-    settings.per_gop = options.per == "gop";
-    settings.pixels_per_second = options.scale;
-    if (options.y_limit > 0)
-      settings = {settings.window_seconds, settings.per_gop, settings.pixels_per_second, false,
-                  options.y_limit};
-    if (options.chart == "vbv")
+    const TimingChartSettings settings{moving, options.per == "gop", options.scale,
+                                       options.y_limit <= 0, std::max(options.y_limit, 1)};
+    if (options.chart == "vbv") {
       return build_vbv_chart(model_vbv(timeline), settings, window, metrics);
-    const BitrateReport report =
-        bitrate_report(timeline, MovingWindow{false, options.window_seconds});
+    }
+    const BitrateReport report = bitrate_report(timeline, moving);
     return build_bitrate_chart(report, nominal_bit_rate(timeline.sequence()), timeline.problem(),
                                settings, window, metrics);
   }
@@ -104,6 +102,8 @@ int run_chart(const ChartOptions& options) {
   if (!ends_with(options.output, ".png") && !ends_with(options.output, ".svg")) {
     return fail("the output name must end in .png or .svg: " + options.output);
   }
+  const std::optional<MovingWindow> moving = parse_window(options.window);
+  if (!moving) return usage_fail("--window " + options.window + kWindowUsage);
   if (options.source != "gop" && options.filter_i && options.filter_p && options.filter_b) {
     return fail("You must not filter all the frames types");
   }
@@ -127,7 +127,7 @@ int run_chart(const ChartOptions& options) {
   const std::unique_ptr<ChartRenderer> renderer = load_chart_renderer(error);
   if (!renderer) return fail(error);
   const ChartScene scene =
-      settled_scene(options, data, timeline, width, height, renderer->metrics());
+      settled_scene(options, *moving, data, timeline, width, height, renderer->metrics());
   if (!renderer->save(scene, width, height, options.output)) {
     return fail("cannot write " + options.output);
   }
@@ -166,9 +166,8 @@ void add_chart_command(CLI::App& app, int& exit_status) {
       ->check(CLI::IsMember({"gop", "frame", "slice"}))
       ->capture_default_str();
   command
-      ->add_option("--window", options->window_seconds,
-                   "Bitrate: the moving average's window in seconds")
-      ->check(CLI::Range(1, 3600))
+      ->add_option("--window", options->window,
+                   "Bitrate: the moving average's window, Ns (N seconds) or Nf (N pictures)")
       ->capture_default_str();
   command->add_option("--per", options->per, "Bitrate: a bar per second or per GOP")
       ->check(CLI::IsMember({"second", "gop"}))

@@ -64,7 +64,7 @@ void TimingChartView::poll() {
   }
   QThreadPool::globalInstance()->start([mailbox = mailbox_, timing = timing_,
                                         vbv = kind_ == WindowKind::kVbv,
-                                        window = MovingWindow{false, settings_.window_seconds}] {
+                                        window = settings_.moving] {
     const PictureTimeline timeline = timing->copy();
     Figures figures;
     figures.pictures = int64_t(timeline.pictures().size());

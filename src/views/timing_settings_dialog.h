@@ -31,7 +31,8 @@ class TimingSettingsDialog final : public QDialog {
  private:
   DialogService& dialogs_;
   TimingChartSettings fields_;
-  QLineEdit* window_seconds_ = nullptr;
+  QLineEdit* window_length_ = nullptr;
+  QCheckBox* window_pictures_ = nullptr;
   QCheckBox* per_gop_ = nullptr;
   QLineEdit* pixels_per_second_ = nullptr;
   QCheckBox* automatic_ = nullptr;

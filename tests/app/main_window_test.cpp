@@ -483,38 +483,6 @@ TEST_F(MainWindowTest, AMeasureIsKeptUntilTheUserLetsItGoAndAPartialOneSaysSo) {
   EXPECT_TRUE(dialogs.messages.back().informative.startsWith("Partial measure: cancelled"));
 }
 
-// The Bitrate and VBV buffer windows open from the Show menu, chart the whole file once it is
-// measured, and a click says what it hits.
-TEST_F(MainWindowTest, TimingWindowsChartTheMeasureAndAnswerClicks) {
-  open_sample();
-  action(Command::kMeasureWholeFile)->trigger();
-  ASSERT_TRUE(process_until([this] { return !window->controller().state().measuring; }));
-  const struct {
-    Command show;
-    WindowKind kind;
-    const char* message;
-  } cases[] = {
-      {Command::kShowBitrate, WindowKind::kBitrate, "Second:  0\nTime:  00:00:00.000\nBits:  "},
-      {Command::kShowVbv, WindowKind::kVbv, "Picture:  0 (I)\nTime:  00:00:00."}};
-  for (const auto& c : cases) {
-    action(c.show)->trigger();
-    ASSERT_EQ(window->windows_of(c.kind).size(), 1);
-    EXPECT_TRUE(action(c.show)->isChecked());
-    auto* view = qobject_cast<TimingChartView*>(window->windows_of(c.kind).constFirst()->widget());
-    ASSERT_NE(view, nullptr);
-    ASSERT_TRUE(process_until([view] { return view->pictures_shown() == 100; }));
-    view->viewport()->repaint();
-    // In the first second's bar, just above the time axis.
-    const QPointF point(kTimingChartLeft + 5, view->height() - 70);
-    QMouseEvent click(QEvent::MouseButtonPress, point, view->viewport()->mapToGlobal(point),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view->viewport(), &click);
-    ASSERT_FALSE(dialogs.messages.empty());
-    EXPECT_TRUE(dialogs.messages.back().text.startsWith(c.message))
-        << dialogs.messages.back().text.toStdString();
-  }
-}
-
 std::string file_text(const QString& path) {
   const std::vector<uint8_t> bytes = test::read_file(path.toStdString());
   return {bytes.begin(), bytes.end()};
@@ -592,6 +560,40 @@ TEST_F(MainWindowTest, ConfigurationRepaintsItsChart) {
     dialogs.dialog_script = fill_and_ok({{"bar_width", "1"}});
     action(command)->trigger();
     EXPECT_TRUE(process_until([&counter] { return counter.paints > 0; })) << index_of(kind);
+  }
+}
+
+// The Bitrate and VBV buffer windows open from the Show menu, chart the whole file once it is
+// measured, and a click says what it hits (a GOP, as the Bitrate configuration asks).
+TEST_F(MainWindowTest, TimingWindowsChartTheMeasureAndAnswerClicks) {
+  open_sample();
+  action(Command::kMeasureWholeFile)->trigger();
+  ASSERT_TRUE(process_until([this] { return !window->controller().state().measuring; }));
+  const struct {
+    Command show;
+    WindowKind kind;
+    const char* message;
+  } cases[] = {
+      {Command::kShowBitrate, WindowKind::kBitrate, "Gop:  0\nTime:  00:00:00.000\nBits:  "},
+      {Command::kShowVbv, WindowKind::kVbv, "Picture:  0 (I)\nTime:  00:00:00."}};
+  dialogs.dialog_script = fill_and_ok({{"window_length", "10"}}, {{"per_gop", true}});
+  action(Command::kBitrateGraphic)->trigger();
+  for (const auto& c : cases) {
+    action(c.show)->trigger();
+    ASSERT_EQ(window->windows_of(c.kind).size(), 1);
+    EXPECT_TRUE(action(c.show)->isChecked());
+    auto* view = qobject_cast<TimingChartView*>(window->windows_of(c.kind).constFirst()->widget());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(process_until([view] { return view->pictures_shown() == 100; }));
+    view->viewport()->repaint();
+    // In the first second's bar, just above the time axis.
+    const QPointF point(kTimingChartLeft + 5, view->height() - 70);
+    QMouseEvent click(QEvent::MouseButtonPress, point, view->viewport()->mapToGlobal(point),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &click);
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.messages.back().text.startsWith(c.message))
+        << dialogs.messages.back().text.toStdString();
   }
 }
 

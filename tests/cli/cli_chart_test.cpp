@@ -52,7 +52,7 @@ TEST(CliChart, DrawsTheBitrateAndVbvCharts) {
   const struct {
     const char* options;
     const char* legend;
-  } cases[] = {{"--chart bitrate --per gop --window 2", "Nominal 2000 kbit/s"},
+  } cases[] = {{"--chart bitrate --per gop --window 50f", "Nominal 2000 kbit/s"},
                {"--chart vbv --scale 100", "Buffer 1015 kbit, variable rate 2000 kbit/s"}};
   for (const auto& c : cases) {
     const fs::path svg = test::scratch_dir() / "timing.svg";
