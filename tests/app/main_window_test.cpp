@@ -564,7 +564,8 @@ TEST_F(MainWindowTest, ConfigurationRepaintsItsChart) {
 }
 
 // The Bitrate and VBV buffer windows open from the Show menu, chart the whole file once it is
-// measured, and a click says what it hits (a GOP, as the Bitrate configuration asks).
+// measured, say what a click hits (a GOP, as the Bitrate configuration asks), export their
+// picture and follow the stream as it plays.
 TEST_F(MainWindowTest, TimingWindowsChartTheMeasureAndAnswerClicks) {
   open_sample();
   action(Command::kMeasureWholeFile)->trigger();
@@ -595,6 +596,21 @@ TEST_F(MainWindowTest, TimingWindowsChartTheMeasureAndAnswerClicks) {
     EXPECT_TRUE(dialogs.messages.back().text.startsWith(c.message))
         << dialogs.messages.back().text.toStdString();
   }
+
+  // The buffer chart as a picture.
+  DocumentWindow* buffer = window->windows_of(WindowKind::kVbv).constFirst();
+  window->mdi_area()->setActiveSubWindow(buffer);
+  const QString svg = temp.filePath(QStringLiteral("vbv.svg"));
+  dialogs.save_answers = {svg};
+  action(Command::kExportSvg)->trigger();
+  EXPECT_NE(file_text(svg).find("Buffer 1015 kbit, variable rate 2000 kbit/s"), std::string::npos);
+
+  // Measured afresh from the first picture, the window follows the stream to its end.
+  auto* view = static_cast<TimingChartView*>(buffer->widget());
+  action(Command::kPlayFrame)->trigger();
+  ASSERT_TRUE(process_until([view] { return view->pictures_shown() < 100; }));
+  action(Command::kPlay)->trigger();
+  EXPECT_TRUE(process_until([view] { return view->pictures_shown() == 100; }));
 }
 
 // The decoding options are kept in the settings; OK refuses a pattern with other conversions.
