@@ -40,6 +40,12 @@ enum class Command {
   kExportPng = 32813,
   kExportSvg = 32814,
   kRealTime = 32815,
+  kOverlayGrid = 32840,
+  kOverlayTypes = 32841,
+  kOverlayVectors = 32842,
+  kOverlayQuantiser = 32843,
+  kOverlayBits = 32844,
+  kShowPicture = 32845,
 };
 
 // Stands for a separator in the toolbar's layout.
