@@ -70,8 +70,8 @@ constexpr std::array kCommandTexts = {
                 "Colour each macroblock by its quantiser", nullptr},
     CommandText{Command::kOverlayBits, "Bits heat map", nullptr,
                 "Colour each macroblock by the bits it took", nullptr},
-    CommandText{Command::kShowPicture, "Picture", nullptr,
-                "Show the chosen frame's coding figures", nullptr},
+    CommandText{Command::kShowPicture, "Picture", nullptr, "Show the chosen frame's coding figures",
+                nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {

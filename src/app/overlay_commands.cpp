@@ -24,13 +24,13 @@ QList<Command> overlay_commands() {
   return commands;
 }
 
-void connect_overlay_commands(const CommandTable& commands, AppSettings& settings,
-                              QObject* context, const std::function<void(unsigned)>& apply) {
+void connect_overlay_commands(const CommandTable& commands, AppSettings& settings, QObject* context,
+                              const std::function<void(unsigned)>& apply) {
   for (const auto& [command, layer] : kOverlayCommands) {
     QObject::connect(commands[command], &QAction::triggered, context,
                      [&settings, apply, layer = layer](bool on) {
-                       const unsigned layers =
-                           on ? settings.overlays() | layer : settings.overlays() & ~unsigned(layer);
+                       const unsigned layers = on ? settings.overlays() | layer
+                                                  : settings.overlays() & ~unsigned(layer);
                        settings.set_overlays(layers);
                        apply(layers);
                      });

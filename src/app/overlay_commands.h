@@ -14,8 +14,8 @@ namespace tavik::gui {
 
 // Each overlay command toggles its layer in the settings and hands the layers now chosen to
 // `apply`.
-void connect_overlay_commands(const CommandTable& commands, AppSettings& settings,
-                              QObject* context, const std::function<void(unsigned)>& apply);
+void connect_overlay_commands(const CommandTable& commands, AppSettings& settings, QObject* context,
+                              const std::function<void(unsigned)>& apply);
 
 // Checks the commands of the layers chosen.
 void check_overlay_commands(const CommandTable& commands, unsigned layers);

@@ -24,8 +24,8 @@ MacroblockHit macroblock_at(std::span<const PictureMacroblocks> pictures, int x,
 
 namespace {
 
-constexpr const char* kCategoryTexts[] = {"intra",   "forward", "backward", "bidirectional",
-                                          "skipped", "not decoded"};
+constexpr const char* kCategoryTexts[] = {"intra",         "forward", "backward",
+                                          "bidirectional", "skipped", "not decoded"};
 
 void append(std::string& out, const char* format, auto... values) {
   char line[160];
@@ -47,11 +47,10 @@ std::string macroblock_text(std::span<const PictureMacroblocks> pictures, Macrob
   append(out, "Macroblock %d (column %d, row %d) of picture %lld, %s\n", hit.address,
          hit.address % picture.mb_columns, hit.address / picture.mb_columns,
          static_cast<long long>(picture.picture), structure);
-  append(out, "%s",
-         kCategoryTexts[int(macroblock_category(r, picture.picture_coding_type))]);
+  append(out, "%s", kCategoryTexts[int(macroblock_category(r, picture.picture_coding_type))]);
   if (!r.decoded()) return out;
-  for (const auto& [flag, name] : {std::pair{kMbRecordPattern, "pattern"},
-                                   std::pair{kMbRecordQuant, "quant"}}) {
+  for (const auto& [flag, name] :
+       {std::pair{kMbRecordPattern, "pattern"}, std::pair{kMbRecordQuant, "quant"}}) {
     if (r.has(flag)) append(out, ", %s", name);
   }
   append(out, "\nquantiser_scale %d, coded_block_pattern %d, dct_type %d, %u bits",

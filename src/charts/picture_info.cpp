@@ -20,7 +20,8 @@ std::string format(const char* pattern, Values... values) {
 
 std::string range_text(const VectorRange& range) {
   std::string text = range.used ? format("%d..%d", range.used_min, range.used_max) : "none";
-  if (range.allowed) text += format(" (f_code allows %d..%d)", range.allowed_min, range.allowed_max);
+  if (range.allowed)
+    text += format(" (f_code allows %d..%d)", range.allowed_min, range.allowed_max);
   return text;
 }
 
@@ -32,8 +33,8 @@ void add_figures(std::vector<std::string>& lines, const PictureStatistics& s) {
       s.count(MacroblockCategory::kBackward), s.count(MacroblockCategory::kBidirectional),
       s.count(MacroblockCategory::kSkipped), s.count(MacroblockCategory::kLost)));
   if (s.quantiser_max > 0) {
-    lines.push_back(format("Quantiser: average %.2f - minimum %d - maximum %d",
-                           s.quantiser_average, s.quantiser_min, s.quantiser_max));
+    lines.push_back(format("Quantiser: average %.2f - minimum %d - maximum %d", s.quantiser_average,
+                           s.quantiser_min, s.quantiser_max));
   }
   const char* const directions[2] = {"Forward", "Backward"};
   for (int d = 0; d < 2; ++d) {

@@ -569,7 +569,8 @@ void PlaybackController::keep_macroblocks(const PictureMacroblocks& picture) {
   frame_macroblocks_.picture_decoded(picture);
   const PictureStatistics figures = tavik::picture_statistics(picture);
   std::lock_guard lock(statistics_mutex_);
-  if (statistics_.size() <= size_t(picture.picture)) statistics_.resize(size_t(picture.picture) + 1);
+  if (statistics_.size() <= size_t(picture.picture))
+    statistics_.resize(size_t(picture.picture) + 1);
   statistics_[size_t(picture.picture)] = figures;
 }
 

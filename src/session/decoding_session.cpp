@@ -323,7 +323,6 @@ class DecodingSession::Impl {
     if (picture_structure != 3) second_field_pending_ = !second_field_pending_;
   }
 
-
   // The picture's records, all cleared, when the listener asked for them; else empty. The
   // buffer grows with the picture size and is reused.
   std::span<MacroblockRecord> fresh_records() {

@@ -21,7 +21,8 @@ PictureView::PictureView(AnalysisStore& store, const PlaybackController& control
 }
 
 std::vector<std::string> PictureView::texts() const {
-  const std::optional<PictureStatistics> stats = controller_.picture_statistics(state_.chosen.frame);
+  const std::optional<PictureStatistics> stats =
+      controller_.picture_statistics(state_.chosen.frame);
   const std::string path = actions_.input_path().toStdString();
   return store_.read(
       [&](const StoreData& stored) { return picture_lines(stored, state_.chosen, stats, path); });
@@ -41,7 +42,8 @@ void PictureView::paintEvent(QPaintEvent* /*event*/) {
   const int scroll_y = verticalScrollBar()->value();
   QPainter painter(viewport());
   paint_scene(painter, scene, QPoint(0, scroll_y));
-  if (parentWidget() != nullptr) parentWidget()->setWindowTitle(QString::fromStdString(scene.title));
+  if (parentWidget() != nullptr)
+    parentWidget()->setWindowTitle(QString::fromStdString(scene.title));
 }
 
 }  // namespace tavik::gui
