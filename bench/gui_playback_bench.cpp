@@ -1,5 +1,5 @@
-// Continuous play in the desktop application (offscreen), the video window open: frames per
-// second, the longest wait of a timer on the window thread, and the resident memory after each
+// Continuous play in the desktop application (offscreen), the video window open (without
+// overlays, and with the macroblock types and vectors drawn over it): frames per second, the longest wait of a timer on the window thread, and the resident memory after each
 // play of the stream (it must not grow from one play to the next). The 1080i stream is made
 // with ffmpeg under /tmp as decode_bench makes it.
 #include <benchmark/benchmark.h>
@@ -16,6 +16,7 @@
 
 #include "app/document_window.h"
 #include "app/main_window.h"
+#include "charts/macroblock_overlay.h"
 
 namespace {
 
@@ -57,6 +58,7 @@ void BM_PlayInWindow(benchmark::State& state) {
   QTemporaryDir temp;
   tavik::AnalysisStore store;
   tavik::gui::AppSettings settings(temp.filePath(QStringLiteral("settings.ini")));
+  settings.set_overlays(unsigned(state.range(0)));
   CountingDialogs dialogs;
   tavik::gui::MainWindow window(store, settings, dialogs);
   window.resize(2200, 1400);
@@ -93,7 +95,13 @@ void BM_PlayInWindow(benchmark::State& state) {
   state.counters["rss_last_kib"] = static_cast<double>(last_rss);
   window.windows_of(tavik::WindowKind::kVideo).constFirst()->close();
 }
-BENCHMARK(BM_PlayInWindow)->Unit(benchmark::kMillisecond)->Iterations(8)->UseRealTime();
+BENCHMARK(BM_PlayInWindow)
+    ->ArgName("overlays")
+    ->Arg(0)
+    ->Arg(tavik::kOverlayTypes | tavik::kOverlayVectors)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(8)
+    ->UseRealTime();
 
 }  // namespace
 

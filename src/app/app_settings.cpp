@@ -8,6 +8,7 @@ namespace {
 constexpr int kRecentFiles = 4;
 const QString kRecentKey = QStringLiteral("recent_files");
 const QString kTrueColourKey = QStringLiteral("view/true_colour");
+const QString kOverlaysKey = QStringLiteral("view/overlays");
 const QString kLowerLayerKey = QStringLiteral("decoding/lower_layer_pattern");
 const QString kThreadsKey = QStringLiteral("decoding/threads");
 }  // namespace
@@ -35,6 +36,14 @@ bool AppSettings::true_colour() const {
 
 void AppSettings::set_true_colour(bool on) {
   settings_->setValue(kTrueColourKey, on);
+}
+
+unsigned AppSettings::overlays() const {
+  return settings_->value(kOverlaysKey, 0U).toUInt();
+}
+
+void AppSettings::set_overlays(unsigned layers) {
+  settings_->setValue(kOverlaysKey, layers);
 }
 
 QString AppSettings::lower_layer_pattern() const {

@@ -6,8 +6,8 @@
 
 namespace tavik::gui {
 
-// What the program remembers between runs: the recent files, the true-colour choice and the
-// decoding options.
+// What the program remembers between runs: the recent files, the true-colour choice, the
+// macroblock overlays and the decoding options.
 class AppSettings {
  public:
   // The user's own settings file.
@@ -20,6 +20,9 @@ class AppSettings {
   void add_recent_file(const QString& path);
   [[nodiscard]] bool true_colour() const;
   void set_true_colour(bool on);
+  // The macroblock overlays shown over the video (OverlayLayer bits; 0 unless chosen).
+  [[nodiscard]] unsigned overlays() const;
+  void set_overlays(unsigned layers);
   // The lower layer's file name pattern of spatially scalable streams (empty: none).
   [[nodiscard]] QString lower_layer_pattern() const;
   void set_lower_layer_pattern(const QString& pattern);

@@ -68,6 +68,18 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::kExportSvg, "Export picture as SVG...", nullptr, nullptr, nullptr},
     CommandText{Command::kRealTime, "Real-time", nullptr,
                 "Play at the stream's frame rate instead of as fast as it decodes", nullptr},
+    CommandText{Command::kOverlayGrid, "Macroblock grid", nullptr,
+                "Draw the macroblock grid over the picture", nullptr},
+    CommandText{Command::kOverlayTypes, "Macroblock types", nullptr,
+                "Colour each macroblock by how it is predicted", nullptr},
+    CommandText{Command::kOverlayVectors, "Motion vectors", nullptr,
+                "Draw each macroblock's motion vectors as arrows", nullptr},
+    CommandText{Command::kOverlayQuantiser, "Quantiser heat map", nullptr,
+                "Colour each macroblock by its quantiser", nullptr},
+    CommandText{Command::kOverlayBits, "Bits heat map", nullptr,
+                "Colour each macroblock by the bits it took", nullptr},
+    CommandText{Command::kShowPicture, "Picture", nullptr, "Show the chosen frame's coding figures",
+                nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -107,6 +119,12 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kToolbar:
     case Command::kTrueColour:
     case Command::kRealTime:
+    case Command::kOverlayGrid:
+    case Command::kOverlayTypes:
+    case Command::kOverlayVectors:
+    case Command::kOverlayQuantiser:
+    case Command::kOverlayBits:
+    case Command::kShowPicture:
       return true;
     default:
       return false;

@@ -44,6 +44,12 @@ enum class Command {
   kShowVbv = 32831,
   kBitrateGraphic = 32832,
   kVbvGraphic = 32833,
+  kOverlayGrid = 32840,
+  kOverlayTypes = 32841,
+  kOverlayVectors = 32842,
+  kOverlayQuantiser = 32843,
+  kOverlayBits = 32844,
+  kShowPicture = 32845,
 };
 
 // Stands for a separator in the toolbar's layout.

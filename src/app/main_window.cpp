@@ -21,11 +21,13 @@
 
 #include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
+#include "app/overlay_commands.h"
 #include "app/save_information_dialog.h"
 #include "results/summary.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/information_list_view.h"
+#include "views/picture_view.h"
 #include "views/statistics_dialog.h"
 #include "views/statistics_view.h"
 #include "views/video_view.h"
@@ -127,6 +129,7 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
   statusBar()->showMessage(QStringLiteral("Preparado"));
   statusBar()->hide();
   controller_.set_true_colour(settings_.true_colour());
+  controller_.set_macroblock_overlays(settings_.overlays() != 0);
   controller_.set_decoding_options(settings_.lower_layer_pattern().toStdString(),
                                    settings_.decoding_threads());
   build_toolbar();
@@ -182,6 +185,7 @@ void MainWindow::build_menus() {
     file->addSeparator();
     file->addAction(commands_[Command::kExit]);
     QList<Command> view = {Command::kToolbar, Command::kTrueColour, Command::kDecodingOptions};
+    view << kSeparator << overlay_commands();
     if (documents) view << kSeparator << Command::kExportPng << Command::kExportSvg;
     menu(QStringLiteral("View"), view, *set);
     if (documents) {
@@ -197,7 +201,7 @@ void MainWindow::build_menus() {
            *set);
       menu(QStringLiteral("Show"),
            {Command::kShowGop, Command::kShowFrame, Command::kShowSlice, Command::kShowBitrate,
-            Command::kShowVbv},
+            Command::kShowVbv, Command::kShowPicture},
            *set);
       QMenu* windows = menu(QStringLiteral("Window"),
                             {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
@@ -310,6 +314,15 @@ void MainWindow::connect_commands() {
   on(Command::kTrueColour, [this](bool checked) { set_true_colour(checked); });
   on(Command::kRealTime, [this](bool checked) { controller_.set_real_time(checked); });
   on(Command::kDecodingOptions, [this] { configure_decoding(); });
+  on(Command::kShowPicture, [this](bool shown) {
+    shown ? open_if_closed(WindowKind::kPicture) : close_windows(WindowKind::kPicture);
+  });
+  connect_overlay_commands(commands_, settings_, this, [this](unsigned layers) {
+    controller_.set_macroblock_overlays(layers != 0);
+    for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
+      if (auto* view = qobject_cast<VideoView*>(window->widget())) view->set_overlays(layers);
+    }
+  });
   on(Command::kExportPng, [this] { output_.export_active(false); });
   on(Command::kExportSvg, [this] { output_.export_active(true); });
   connect(toolbar_, &QToolBar::visibilityChanged, this, [this] { update_actions(); });
@@ -346,6 +359,9 @@ void MainWindow::update_actions() {
   commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
   commands_[Command::kTrueColour]->setChecked(settings_.true_colour());
   commands_[Command::kRealTime]->setChecked(controller_.real_time());
+  commands_[Command::kShowPicture]->setChecked(!windows_of(WindowKind::kPicture).isEmpty());
+  commands_[Command::kShowPicture]->setEnabled(state.file_loaded);
+  check_overlay_commands(commands_, settings_.overlays());
 
   const bool documents = !mdi_->subWindowList().isEmpty();
   if (documents != document_menus_shown_) show_menus(documents);
@@ -478,6 +494,8 @@ QWidget* MainWindow::make_view(WindowKind kind) {
     case WindowKind::kBitrate:
     case WindowKind::kVbv:
       return timing_windows_.make_view(kind);
+    case WindowKind::kPicture:
+      return new PictureView(store_, controller_, view_state_, *this);
     case WindowKind::kVideo:
       break;
   }
@@ -513,6 +531,7 @@ void MainWindow::chosen_frame_changed() {
     repaint_windows(WindowKind::kSliceChart);
   }
   repaint_windows(WindowKind::kSliceList);
+  repaint_windows(WindowKind::kPicture);
 }
 
 void MainWindow::export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) {
@@ -586,6 +605,7 @@ void MainWindow::play_once_shown() {
 void MainWindow::open_video_window(const QString& path) {
   auto* view = new VideoView(controller_);
   view->set_true_colour(settings_.true_colour());
+  view->set_overlays(settings_.overlays());
   DocumentWindow* window = add_window(WindowKind::kVideo, view);
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {

@@ -65,6 +65,9 @@ class PlaybackController::Listener final : public SessionListener {
     owner_.publish_picture(image);
     owner_.repaint_after_picture();
   }
+  void macroblocks_decoded(const PictureMacroblocks& picture) override {
+    owner_.keep_macroblocks(picture);
+  }
   void session_ended(const std::string& summary) override { owner_.pending_summary_ = summary; }
 
  private:
@@ -373,6 +376,13 @@ void PlaybackController::restart() {
       session_threads_ = options.threads;
       session_ = std::make_unique<DecodingSession>(store_, messages_, *listener_, options);
     }
+    // A new session may decode into buffers where an old one kept records.
+    frame_macroblocks_ = FrameMacroblocks{};
+    records_on_ = false;
+    {
+      std::lock_guard lock(statistics_mutex_);
+      statistics_.clear();
+    }
     session_->open_stream(input_path());
     timing_->publish(timeline_, true);
   } catch (const std::exception& error) {
@@ -398,6 +408,13 @@ void PlaybackController::restart() {
 // the playback.
 void PlaybackController::step() {
   if (!session_ || !status().session_open()) return;
+  const bool records = macroblock_records_wanted();
+  if (records != records_on_) {
+    // Frames decoded while records were off have none: what is kept from before is stale.
+    frame_macroblocks_ = FrameMacroblocks{};
+    records_on_ = records;
+    session_->set_macroblock_records(records);
+  }
   try {
     const bool more = session_->decode_step();
     timing_->publish(timeline_, !more);
@@ -440,8 +457,8 @@ void PlaybackController::start_repaint(WindowKind kind) {
 void PlaybackController::repaint_after_picture() {
   if (!status().video_shown()) return;
   start_repaint(WindowKind::kVideo);
-  for (WindowKind kind :
-       {WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kSliceList}) {
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kSliceList,
+                          WindowKind::kPicture}) {
     if (window_open_[index_of(kind)]) start_repaint(kind);
   }
 }
@@ -517,6 +534,14 @@ void PlaybackController::publish_frame(const FramePlanes& frame, const FrameGeom
   pending_matrix_ = vars.matrix_coefficients;
   pending_width_ = vars.horizontal_size;
   pending_height_ = vars.vertical_size;
+  macroblocks_pending_ = true;
+  if (records_on_) {
+    const std::span<const KeptPicture> shown = frame_macroblocks_.shown(frame);
+    macroblock_scratch_.assign(shown.begin(), shown.end());
+    for (KeptPicture& kept : macroblock_scratch_) kept.picture.records = kept.records;
+  } else {
+    macroblock_scratch_.clear();
+  }
   if (!true_colour_) return;
   convert_to_rgb(frame, geometry, vars, rgb_scratch_);
   std::lock_guard lock(picture_mutex_);
@@ -538,7 +563,32 @@ void PlaybackController::publish_picture(PaletteImage& image) {
   shown_.matrix_coefficients = pending_matrix_;
   shown_.horizontal_size = pending_width_;
   shown_.vertical_size = pending_height_;
+  // A second field's image shows the frame whose records are already there.
+  if (macroblocks_pending_) std::swap(shown_.macroblocks, macroblock_scratch_);
+  macroblocks_pending_ = false;
   ++shown_.serial;
+}
+
+bool PlaybackController::macroblock_records_wanted() const {
+  return macroblock_overlays_ || window_open_[index_of(WindowKind::kPicture)];
+}
+
+void PlaybackController::keep_macroblocks(const PictureMacroblocks& picture) {
+  frame_macroblocks_.picture_decoded(picture);
+  const PictureStatistics figures = tavik::picture_statistics(picture);
+  std::lock_guard lock(statistics_mutex_);
+  if (statistics_.size() <= size_t(picture.picture))
+    statistics_.resize(size_t(picture.picture) + 1);
+  statistics_[size_t(picture.picture)] = figures;
+}
+
+std::optional<PictureStatistics> PlaybackController::picture_statistics(int64_t picture) const {
+  std::lock_guard lock(statistics_mutex_);
+  if (picture < 0 || size_t(picture) >= statistics_.size() ||
+      statistics_[size_t(picture)].macroblocks == 0) {
+    return std::nullopt;
+  }
+  return statistics_[size_t(picture)];
 }
 
 }  // namespace tavik

@@ -6,17 +6,21 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
+#include "decoder/picture/macroblock_statistics.h"
 #include "display/dither.h"
 #include "display/true_colour.h"
 #include "playback/playback_machine.h"
 #include "playback/timing_share.h"
 #include "playback/window_kind.h"
 #include "session/decoding_session.h"
+#include "session/frame_macroblocks.h"
 
 namespace tavik {
 
@@ -59,6 +63,9 @@ struct ShownPicture {
   int horizontal_size = 0;
   int vertical_size = 0;
   uint64_t serial = 0;  // 0 = nothing shown yet
+  // The pictures decoded into the frame shown, while macroblock records are asked for (their
+  // records point into each KeptPicture's own).
+  std::vector<KeptPicture> macroblocks;
 };
 
 // Drives the decoding session from the user's commands and keeps the windows up to date while
@@ -124,6 +131,12 @@ class PlaybackController {
   // file name pattern, read beside the input unless it is an absolute path (empty: none), and
   // the threads that decode the slices of each picture.
   void set_decoding_options(std::string lower_layer_pattern, int threads);
+  // The macroblock overlays of the video window: while they are on, or while a Picture window
+  // is open, the session records every macroblock from the next picture on.
+  void set_macroblock_overlays(bool on) { macroblock_overlays_ = on; }
+  // The coding figures of a picture (coded order, as the store counts frames) decoded while
+  // records were asked for.
+  [[nodiscard]] std::optional<PictureStatistics> picture_statistics(int64_t picture) const;
 
   // The timing of the pictures read so far, by the session or by "Measure whole file"; it
   // outlives the controller for the workers that still read it.
@@ -158,6 +171,8 @@ class PlaybackController {
   void measure_worker();
   void wait_for_done(std::initializer_list<WindowKind> kinds);
   void publish_picture(PaletteImage& image);
+  void keep_macroblocks(const PictureMacroblocks& picture);
+  [[nodiscard]] bool macroblock_records_wanted() const;
   void publish_frame(const FramePlanes& frame, const FrameGeometry& geometry,
                      const DecodingVariables& vars);
 
@@ -173,6 +188,7 @@ class PlaybackController {
 
   Flag true_colour_{false};
   Flag real_time_{false};
+  Flag macroblock_overlays_{false};
   std::array<Flag, kWindowKinds> window_open_{};
   std::array<Flag, 3> show_preference_{};
   // Repaint requests: done is false while one is being issued or, for the windows the play
@@ -202,6 +218,14 @@ class PlaybackController {
   // Filled by the decoding thread, then exchanged with shown_ under the lock.
   PaletteImage image_scratch_;
   RgbImage rgb_scratch_;
+  // The decoding thread's records: what the session was last asked for, each frame set's
+  // pictures, and those of the frame handed over, until its image is published.
+  bool records_on_ = false;
+  FrameMacroblocks frame_macroblocks_;
+  std::vector<KeptPicture> macroblock_scratch_;
+  bool macroblocks_pending_ = false;
+  mutable std::mutex statistics_mutex_;
+  std::vector<PictureStatistics> statistics_;  // by picture; macroblocks 0: not recorded
   int pending_matrix_ = 5;
   int pending_width_ = 0;
   int pending_height_ = 0;

@@ -33,6 +33,8 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return QStringLiteral("Bitrate");
     case WindowKind::kVbv:
       return QStringLiteral("VBV buffer");
+    case WindowKind::kPicture:
+      return QStringLiteral("Picture");
     case WindowKind::kVideo:
       break;
   }

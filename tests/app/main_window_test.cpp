@@ -31,6 +31,7 @@
 #include "app/application_identity.h"
 #include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
+#include "charts/macroblock_overlay.h"
 #include "gui_support/scripted_dialogs.h"
 #include "results/report_files.h"
 #include "support/cli_run.h"
@@ -38,6 +39,8 @@
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/timing_chart_view.h"
+#include "views/picture_view.h"
+#include "views/video_view.h"
 
 namespace tavik::gui {
 namespace {
@@ -711,6 +714,64 @@ TEST_F(MainWindowTest, TheSummaryBoxNamesTheContainerUnderTheReport) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(dialogs.messages[0].text.startsWith("SUMMARY:\n\n- Total number of Bytes read: "));
   EXPECT_EQ(dialogs.messages[0].informative, "MPEG-1 system stream, video stream 0xE0");
+}
+
+}  // namespace
+}  // namespace tavik::gui
+
+namespace tavik::gui {
+namespace {
+
+// The View menu's overlays toggle, stay in the settings and draw over the picture; Ctrl+click
+// reads a record; Show > Picture follows the chosen frame with its macroblock counts.
+TEST_F(MainWindowTest, MacroblockOverlaysAndThePictureWindow) {
+  open_sample();
+  auto* video =
+      static_cast<VideoView*>(window->windows_of(WindowKind::kVideo).constFirst()->widget());
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).isEmpty());
+  action(Command::kOverlayTypes)->trigger();
+  action(Command::kOverlayGrid)->trigger();
+  EXPECT_EQ(settings.overlays(), unsigned(kOverlayTypes | kOverlayGrid));
+  EXPECT_TRUE(action(Command::kOverlayTypes)->isChecked());
+  EXPECT_FALSE(action(Command::kOverlayVectors)->isChecked());
+  action(Command::kPlayFrame)->trigger();
+  const QImage plain = video->current_image();
+  const QImage shown = video->grab().toImage();
+  EXPECT_NE(shown.pixel(100, 100), plain.pixel(100, 100));
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).startsWith("Macroblock 138 (column 6, row 6)"))
+      << video->macroblock_at(QPoint(100, 100)).toStdString();
+  action(Command::kOverlayTypes)->trigger();
+  action(Command::kOverlayGrid)->trigger();
+  EXPECT_EQ(settings.overlays(), 0U);
+  action(Command::kPlayFrame)->trigger();
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).isEmpty());
+  EXPECT_EQ(video->grab().toImage().pixel(100, 100), video->current_image().pixel(100, 100));
+
+  // Open, the Picture window records the frames decoded from then on.
+  action(Command::kShowPicture)->trigger();
+  ASSERT_EQ(window->windows_of(WindowKind::kPicture).size(), 1);
+  EXPECT_TRUE(action(Command::kShowPicture)->isChecked());
+  auto* picture =
+      static_cast<PictureView*>(window->windows_of(WindowKind::kPicture).constFirst()->widget());
+  EXPECT_EQ(picture->lines().size(), 1);
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  auto* chart = static_cast<QAbstractScrollArea*>(
+      window->windows_of(WindowKind::kFrameChart).constFirst()->widget());
+  chart->viewport()->repaint();
+  const QPointF bar(30 + 10 * 5, chart->height() - 70);
+  QMouseEvent click(QEvent::MouseButtonPress, bar, chart->viewport()->mapToGlobal(bar),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(chart->viewport(), &click);
+  const QStringList lines = picture->lines();
+  ASSERT_GE(lines.size(), 4);
+  EXPECT_TRUE(lines[1].contains("Frame: 10 "));
+  EXPECT_TRUE(lines[3].startsWith("Macroblocks: 396 - Intra: ")) << lines[3].toStdString();
+  picture->viewport()->repaint();
+  EXPECT_EQ(window->windows_of(WindowKind::kPicture).constFirst()->windowTitle(), "Picture");
+  action(Command::kShowPicture)->trigger();
+  process_until([this] { return window->windows_of(WindowKind::kPicture).isEmpty(); });
+  EXPECT_FALSE(action(Command::kShowPicture)->isChecked());
 }
 
 }  // namespace
