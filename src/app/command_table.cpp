@@ -60,6 +60,12 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::kExportSvg, "Export picture as SVG...", nullptr, nullptr, nullptr},
     CommandText{Command::kRealTime, "Real-time", nullptr,
                 "Play at the stream's frame rate instead of as fast as it decodes", nullptr},
+    CommandText{Command::kShowStructure, "Structure", nullptr,
+                "Show the stream's structure as a tree", nullptr},
+    CommandText{Command::kShowBytes, "Bytes", nullptr, "Show the file's bytes in hex", nullptr},
+    CommandText{Command::kGoToFrame, "Go to frame...", nullptr,
+                "Show any frame, decoded from the picture before it that makes it decodable",
+                nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -81,6 +87,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
       return {QKeySequence(Qt::Key_Home)};
     case Command::kPrint:
       return {QKeySequence(Qt::CTRL | Qt::Key_P)};
+    case Command::kGoToFrame:
+      return {QKeySequence(Qt::CTRL | Qt::Key_G)};
     default:
       return {};
   }
@@ -97,6 +105,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kToolbar:
     case Command::kTrueColour:
     case Command::kRealTime:
+    case Command::kShowStructure:
+    case Command::kShowBytes:
       return true;
     default:
       return false;

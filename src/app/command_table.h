@@ -40,6 +40,9 @@ enum class Command {
   kExportPng = 32813,
   kExportSvg = 32814,
   kRealTime = 32815,
+  kShowStructure = 32830,
+  kShowBytes = 32831,
+  kGoToFrame = 32832,
 };
 
 // Stands for a separator in the toolbar's layout.

@@ -118,7 +118,14 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
       commands_(this),
       mdi_(new QMdiArea(this)),
       output_(*mdi_, dialogs, controller_, *this),
-      measure_(controller_, *this) {
+      measure_(controller_, *this),
+      structure_(controller_, view_state_, dialogs, *this,
+                 {[this](WindowKind kind) { open_if_closed(kind); },
+                  [this](WindowKind kind) { repaint_windows(kind); },
+                  [this] {
+                    measure_.start();
+                    update_actions();
+                  }}) {
   setWindowTitle(QStringLiteral("Tavik"));
   setAcceptDrops(true);
   setCentralWidget(mdi_);
@@ -186,13 +193,15 @@ void MainWindow::build_menus() {
     if (documents) {
       menu(QStringLiteral("Control"),
            {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
-            kSeparator, Command::kMeasureWholeFile, Command::kRealTime},
+            kSeparator, Command::kMeasureWholeFile, Command::kGoToFrame, Command::kRealTime},
            *set);
       menu(QStringLiteral("Filter"), {Command::kFilterI, Command::kFilterP, Command::kFilterB},
            *set);
       menu(QStringLiteral("Graphic configuration"),
            {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic}, *set);
-      menu(QStringLiteral("Show"), {Command::kShowGop, Command::kShowFrame, Command::kShowSlice},
+      menu(QStringLiteral("Show"),
+           {Command::kShowGop, Command::kShowFrame, Command::kShowSlice, kSeparator,
+            Command::kShowStructure, Command::kShowBytes},
            *set);
       QMenu* windows = menu(QStringLiteral("Window"),
                             {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
@@ -289,6 +298,13 @@ void MainWindow::connect_commands() {
   on(Command::kShowGop, [this] { controller_.toggle_show(WindowKind::kGopChart); });
   on(Command::kShowFrame, [this] { controller_.toggle_show(WindowKind::kFrameChart); });
   on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
+  for (const auto& [command, kind] : {std::pair{Command::kShowStructure, WindowKind::kStructure},
+                                     std::pair{Command::kShowBytes, WindowKind::kBytes}}) {
+    on(command, [this, kind] {
+      windows_of(kind).isEmpty() ? open_window(kind) : close_windows(kind);
+    });
+  }
+  on(Command::kGoToFrame, [this] { structure_.go_to_frame(); });
   on(Command::kSummary, [this] { show_summary(); });
   on(Command::kStatistics, [this] { run_statistics(); });
   on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -318,6 +334,11 @@ void MainWindow::update_actions() {
   set(Command::kPause, state.file_loaded && state.playing);
   set(Command::kGoToBeginning, state.file_loaded && !state.measuring);
   set(Command::kMeasureWholeFile, idle);
+  set(Command::kGoToFrame, idle);
+  set(Command::kShowStructure, state.file_loaded);
+  set(Command::kShowBytes, state.file_loaded);
+  commands_[Command::kShowStructure]->setChecked(!windows_of(WindowKind::kStructure).isEmpty());
+  commands_[Command::kShowBytes]->setChecked(!windows_of(WindowKind::kBytes).isEmpty());
   set(Command::kExportPng, output_.can_export());
   set(Command::kExportSvg, output_.can_export());
   for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics}) {
@@ -427,6 +448,7 @@ void MainWindow::post_measure_done(bool completed) {
       [this, completed] {
         measured_ = completed ? Measured::kWhole : Measured::kPartial;
         measure_.finish();
+        structure_.measure_done(completed);
         repaint_analysis_windows();
         update_actions();
       },
@@ -461,6 +483,9 @@ QWidget* MainWindow::make_view(WindowKind kind) {
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
     case WindowKind::kStatistics:
       return new StatisticsView(store_, view_state_, *this);
+    case WindowKind::kStructure:
+    case WindowKind::kBytes:
+      return structure_.make_view(kind);
     case WindowKind::kVideo:
       break;
   }
@@ -573,6 +598,7 @@ void MainWindow::open_video_window(const QString& path) {
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
     measured_ = Measured::kNone;
+    structure_.clear();
     close_analysis_windows();
     update_actions();
   });

@@ -2,7 +2,7 @@
 
 namespace tavik {
 
-// The eight kinds of child window, numbered as the application registers them.
+// The kinds of child window, numbered as the application registers them.
 enum class WindowKind : int {
   kVideo = 0,
   kFrameChart = 1,
@@ -12,9 +12,11 @@ enum class WindowKind : int {
   kSliceChart = 5,
   kSliceList = 6,
   kStatistics = 7,
+  kStructure = 11,
+  kBytes = 12,
 };
 
-inline constexpr int kWindowKinds = 8;
+inline constexpr int kWindowKinds = 13;
 
 [[nodiscard]] constexpr int index_of(WindowKind kind) {
   return static_cast<int>(kind);

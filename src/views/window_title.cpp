@@ -29,6 +29,10 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return text_of(list_title(ListKind::kSlices));
     case WindowKind::kStatistics:
       return QStringLiteral("Statistics");
+    case WindowKind::kStructure:
+      return QStringLiteral("Structure");
+    case WindowKind::kBytes:
+      return QStringLiteral("Bytes");
     case WindowKind::kVideo:
       break;
   }
