@@ -299,10 +299,9 @@ void MainWindow::connect_commands() {
   on(Command::kShowFrame, [this] { controller_.toggle_show(WindowKind::kFrameChart); });
   on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
   for (const auto& [command, kind] : {std::pair{Command::kShowStructure, WindowKind::kStructure},
-                                     std::pair{Command::kShowBytes, WindowKind::kBytes}}) {
-    on(command, [this, kind] {
-      windows_of(kind).isEmpty() ? open_window(kind) : close_windows(kind);
-    });
+                                      std::pair{Command::kShowBytes, WindowKind::kBytes}}) {
+    on(command,
+       [this, kind] { windows_of(kind).isEmpty() ? open_window(kind) : close_windows(kind); });
   }
   on(Command::kGoToFrame, [this] { structure_.go_to_frame(); });
   on(Command::kSummary, [this] { show_summary(); });

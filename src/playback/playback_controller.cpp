@@ -309,8 +309,7 @@ void PlaybackController::measure_worker() {
     structure->file = RandomAccessFile::open(path);
     if (structure->file) {
       const StreamInfo& info = walk.stream_info();
-      builder.finish(info.container, structure->file->size(), info.skipped_bytes,
-                     structure->error);
+      builder.finish(info.container, structure->file->size(), info.skipped_bytes, structure->error);
       std::lock_guard publish(structure_mutex_);
       structure_ = std::move(structure);
       structure_complete_ = completed;
@@ -348,8 +347,8 @@ bool PlaybackController::show_picture(uint32_t picture) {
     session_.reset();
     seek_structure_ = structure;
     seeking_session_ = true;
-    session_ = std::make_unique<DecodingSession>(seek_store_, messages_, *listener_,
-                                                 session_options());
+    session_ =
+        std::make_unique<DecodingSession>(seek_store_, messages_, *listener_, session_options());
     try {
       session_->open_inputs(std::make_unique<VideoRangesInput>(index, *structure->file, ranges),
                             std::make_unique<VideoRangesInput>(index, *structure->file, ranges));

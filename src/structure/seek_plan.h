@@ -38,7 +38,6 @@ struct VideoRange {
 // The video a decode opened at `start_picture` reads: the sequence header in force with its
 // extensions (when they do not lie just before the picture's group), then the stream from the
 // group on.
-[[nodiscard]] std::vector<VideoRange> seek_ranges(const StreamIndex& index,
-                                                  uint32_t start_picture);
+[[nodiscard]] std::vector<VideoRange> seek_ranges(const StreamIndex& index, uint32_t start_picture);
 
 }  // namespace tavik

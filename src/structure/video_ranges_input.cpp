@@ -23,7 +23,8 @@ size_t VideoRangesInput::read_some(uint8_t* dst, size_t n) {
   const uint64_t end = std::min(ranges_[range_].end, at_ + n);
   size_t got = 0;
   for (const PayloadMap::Span& span : index_.payload.file_spans(at_, end)) {
-    const size_t read = file_.read_at(index_.skipped_bytes + span.file, {dst + got, size_t(span.size)});
+    const size_t read =
+        file_.read_at(index_.skipped_bytes + span.file, {dst + got, size_t(span.size)});
     got += read;
     if (read < span.size) {
       // A short read ends this stretch.

@@ -13,7 +13,7 @@ namespace tavik::gui {
 namespace {
 
 constexpr int kOffsetChars = 12;
-constexpr int kHexColumn = kOffsetChars + 2;                    // in characters
+constexpr int kHexColumn = kOffsetChars + 2;                     // in characters
 constexpr int kAsciiColumn = kHexColumn + kHexRowBytes * 3 + 1;  // in characters
 // Larger nodes are highlighted in the stretch they begin with: their spans are not listed.
 constexpr uint64_t kMostListedBits = uint64_t{1} << 28;
@@ -67,7 +67,8 @@ void BytesView::follow(NodeId node) {
     } else {
       spans_ = {{byte, info.bits / 8}};
     }
-    selection_line_ = QStringLiteral("%1: byte %2").arg(QString::fromStdString(tree.text(node))).arg(byte);
+    selection_line_ =
+        QStringLiteral("%1: byte %2").arg(QString::fromStdString(tree.text(node))).arg(byte);
     if (info.bit_offset % 8 != 0 || info.bits % 8 != 0) {
       selection_line_ += QStringLiteral(" bit %1, %2 bits: %3")
                              .arg(info.bit_offset % 8)
@@ -85,8 +86,9 @@ void BytesView::follow(NodeId node) {
 }
 
 bool BytesView::highlighted(uint64_t byte) const {
-  const auto after = std::upper_bound(spans_.begin(), spans_.end(), byte,
-                                      [](uint64_t b, const PayloadMap::Span& s) { return b < s.file; });
+  const auto after =
+      std::upper_bound(spans_.begin(), spans_.end(), byte,
+                       [](uint64_t b, const PayloadMap::Span& s) { return b < s.file; });
   if (after == spans_.begin()) return false;
   const PayloadMap::Span& span = *std::prev(after);
   return byte < span.file + span.size;
@@ -129,12 +131,13 @@ void BytesView::paintEvent(QPaintEvent* /*event*/) {
       if (!highlighted(row.offset + i)) continue;
       painter.fillRect((kHexColumn + int(i) * 3) * char_width_ - shift, top, 2 * char_width_,
                        row_height_, marked);
-      painter.fillRect((kAsciiColumn + int(i)) * char_width_ - shift, top, char_width_,
-                       row_height_, marked);
+      painter.fillRect((kAsciiColumn + int(i)) * char_width_ - shift, top, char_width_, row_height_,
+                       marked);
     }
     painter.drawText(-shift, top + ascent,
                      QStringLiteral("%1").arg(row.offset, kOffsetChars, 16, QLatin1Char('0')));
-    painter.drawText(kHexColumn * char_width_ - shift, top + ascent, QString::fromStdString(row.hex));
+    painter.drawText(kHexColumn * char_width_ - shift, top + ascent,
+                     QString::fromStdString(row.hex));
     painter.drawText(kAsciiColumn * char_width_ - shift, top + ascent,
                      QString::fromStdString(row.ascii));
   }

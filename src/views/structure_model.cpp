@@ -23,6 +23,7 @@ StructureModel::StructureModel(StructureLink& link, QObject* parent)
 void StructureModel::reset() {
   beginResetModel();
   fetched_.clear();
+  cached_node_.reset();
   endResetModel();
 }
 
@@ -105,7 +106,7 @@ QModelIndex StructureModel::index_of(NodeId node) {
 QVariant StructureModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || !link_.has_structure()) return {};
   if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::ForegroundRole) return {};
-  const NodeInfo info = link_.tree().info(node_of(index));
+  const NodeInfo& info = info_of(node_of(index));
   if (role == Qt::ForegroundRole) return info.damaged ? QVariant(QBrush(Qt::red)) : QVariant();
   switch (index.column()) {
     case 0:
@@ -121,6 +122,14 @@ QVariant StructureModel::data(const QModelIndex& index, int role) const {
     default:
       return {};
   }
+}
+
+const NodeInfo& StructureModel::info_of(NodeId node) const {
+  if (cached_node_ != node) {
+    cached_info_ = link_.tree().info(node);
+    cached_node_ = node;
+  }
+  return cached_info_;
 }
 
 QVariant StructureModel::headerData(int section, Qt::Orientation orientation, int role) const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <optional>
 #include <unordered_map>
 
 #include "views/structure_link.h"
@@ -40,9 +41,13 @@ class StructureModel final : public QAbstractItemModel {
   void reset();
   // Fetches the node's children up to `rows` (rounded up to a batch).
   void fetch_to(const QModelIndex& parent, NodeId node, uint64_t rows);
+  // The node's info, read once for all the columns and roles of its row.
+  [[nodiscard]] const NodeInfo& info_of(NodeId node) const;
 
   StructureLink& link_;
   std::unordered_map<uint64_t, uint64_t> fetched_;
+  mutable std::optional<NodeId> cached_node_;
+  mutable NodeInfo cached_info_;
 };
 
 }  // namespace tavik::gui

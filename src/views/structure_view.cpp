@@ -70,7 +70,8 @@ bool StructureView::find_next() {
   if (!link_.has_structure() || search_->text().isEmpty()) return false;
   const std::optional<NodeId> found =
       link_.tree().find(search_->text().toStdString(), link_.selected());
-  note_->setText(found ? QString() : QStringLiteral("\"%1\" not found further on.").arg(search_->text()));
+  note_->setText(found ? QString()
+                       : QStringLiteral("\"%1\" not found further on.").arg(search_->text()));
   if (found) link_.select(*found);
   return found.has_value();
 }
@@ -85,7 +86,9 @@ bool StructureView::step_picture(bool forward) {
 }
 
 void StructureView::contextMenuEvent(QContextMenuEvent* event) {
-  const std::optional<uint32_t> picture = link_.picture_of(link_.selected());
+  const QModelIndex under = tree_->indexAt(tree_->viewport()->mapFrom(this, event->pos()));
+  const std::optional<uint32_t> picture =
+      link_.picture_of(under.isValid() ? model_.node_of(under) : link_.selected());
   if (!picture) return;
   QMenu menu(this);
   menu.addAction(QStringLiteral("Show this picture"),

@@ -18,9 +18,9 @@ namespace tavik::gui {
 
 // What the analysis views share and what they ask of the main window.
 struct ViewState {
-  ChosenFrame chosen;       // the frame whose slices the Bytes/slice chart and list show
+  ChosenFrame chosen;         // the frame whose slices the Bytes/slice chart and list show
   int64_t marked_frame = -1;  // the frame of the picture selected in the Structure window
-  StatSettings statistics;  // the Statistics dialog's choices
+  StatSettings statistics;    // the Statistics dialog's choices
   bool statistics_histogram = true;
 };
 

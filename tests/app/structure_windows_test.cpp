@@ -61,14 +61,15 @@ class StructureWindowsTest : public ::testing::Test {
     return windows.isEmpty() ? nullptr : qobject_cast<View*>(windows.constFirst()->widget());
   }
   QImage shown() const {
-    return view_of<VideoView>(WindowKind::kVideo)->current_image().convertToFormat(
-        QImage::Format_RGB32);
+    return view_of<VideoView>(WindowKind::kVideo)
+        ->current_image()
+        .convertToFormat(QImage::Format_RGB32);
   }
   QImage snapshot(int frame) const {
     const QString png = temp.filePath(QStringLiteral("frame.png"));
-    const auto result = test::run_cli("snapshot " + test::quoted(path) + " --frame " +
-                                      std::to_string(frame) + " -o " +
-                                      test::quoted(png.toStdString()));
+    const auto result =
+        test::run_cli("snapshot " + test::quoted(path) + " --frame " + std::to_string(frame) +
+                      " -o " + test::quoted(png.toStdString()));
     EXPECT_EQ(result.status, 0) << result.err;
     return QImage(png).convertToFormat(QImage::Format_RGB32);
   }
@@ -93,7 +94,8 @@ TEST_F(StructureWindowsTest, ShowInStructureOpensTheLinkedWindows) {
   open("testsrc-mpeg2.m2v");
   window->show_in_structure(5);
   auto* tree = static_cast<StructureView*>(nullptr);
-  ASSERT_TRUE(process_until([&] { return (tree = view_of<StructureView>(WindowKind::kStructure)); }));
+  ASSERT_TRUE(
+      process_until([&] { return (tree = view_of<StructureView>(WindowKind::kStructure)); }));
   auto* bytes = view_of<BytesView>(WindowKind::kBytes);
   ASSERT_NE(bytes, nullptr);
   StructureLink& link = window->structure_windows().link();
