@@ -80,6 +80,12 @@ constexpr std::array kCommandTexts = {
                 "Colour each macroblock by the bits it took", nullptr},
     CommandText{Command::kShowPicture, "Picture", nullptr, "Show the chosen frame's coding figures",
                 nullptr},
+    CommandText{Command::kShowStructure, "Structure", nullptr,
+                "Show the stream's structure as a tree", nullptr},
+    CommandText{Command::kShowBytes, "Bytes", nullptr, "Show the file's bytes in hex", nullptr},
+    CommandText{Command::kGoToFrame, "Go to frame...", nullptr,
+                "Show any frame, decoded from the picture before it that makes it decodable",
+                nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -101,6 +107,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
       return {QKeySequence(Qt::Key_Home)};
     case Command::kPrint:
       return {QKeySequence(Qt::CTRL | Qt::Key_P)};
+    case Command::kGoToFrame:
+      return {QKeySequence(Qt::CTRL | Qt::Key_G)};
     default:
       return {};
   }
@@ -125,6 +133,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kOverlayQuantiser:
     case Command::kOverlayBits:
     case Command::kShowPicture:
+    case Command::kShowStructure:
+    case Command::kShowBytes:
       return true;
     default:
       return false;

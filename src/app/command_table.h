@@ -50,6 +50,9 @@ enum class Command {
   kOverlayQuantiser = 32843,
   kOverlayBits = 32844,
   kShowPicture = 32845,
+  kShowStructure = 32850,
+  kShowBytes = 32851,
+  kGoToFrame = 32852,
 };
 
 // Stands for a separator in the toolbar's layout.

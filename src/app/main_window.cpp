@@ -121,7 +121,14 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
       commands_(this),
       mdi_(new QMdiArea(this)),
       output_(*mdi_, dialogs, controller_, *this),
-      measure_(controller_, *this) {
+      measure_(controller_, *this),
+      structure_(controller_, view_state_, dialogs, *this,
+                 {[this](WindowKind kind) { open_if_closed(kind); },
+                  [this](WindowKind kind) { repaint_windows(kind); },
+                  [this] {
+                    measure_.start();
+                    update_actions();
+                  }}) {
   setWindowTitle(QStringLiteral("Tavik"));
   setAcceptDrops(true);
   setCentralWidget(mdi_);
@@ -191,7 +198,7 @@ void MainWindow::build_menus() {
     if (documents) {
       menu(QStringLiteral("Control"),
            {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
-            kSeparator, Command::kMeasureWholeFile, Command::kRealTime},
+            kSeparator, Command::kMeasureWholeFile, Command::kGoToFrame, Command::kRealTime},
            *set);
       menu(QStringLiteral("Filter"), {Command::kFilterI, Command::kFilterP, Command::kFilterB},
            *set);
@@ -201,7 +208,8 @@ void MainWindow::build_menus() {
            *set);
       menu(QStringLiteral("Show"),
            {Command::kShowGop, Command::kShowFrame, Command::kShowSlice, Command::kShowBitrate,
-            Command::kShowVbv, Command::kShowPicture},
+            Command::kShowVbv, Command::kShowPicture, kSeparator, Command::kShowStructure,
+            Command::kShowBytes},
            *set);
       QMenu* windows = menu(QStringLiteral("Window"),
                             {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
@@ -304,6 +312,9 @@ void MainWindow::connect_commands() {
     on(kind == WindowKind::kVbv ? Command::kVbvGraphic : Command::kBitrateGraphic,
        [this, kind] { timing_windows_.configure(kind, this, windows_of(kind)); });
   }
+  on(Command::kShowStructure, [this] { toggle_window(WindowKind::kStructure); });
+  on(Command::kShowBytes, [this] { toggle_window(WindowKind::kBytes); });
+  on(Command::kGoToFrame, [this] { structure_.go_to_frame(); });
   on(Command::kSummary, [this] { show_summary(); });
   on(Command::kStatistics, [this] { run_statistics(); });
   on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -342,6 +353,11 @@ void MainWindow::update_actions() {
   set(Command::kPause, state.file_loaded && state.playing);
   set(Command::kGoToBeginning, state.file_loaded && !state.measuring);
   set(Command::kMeasureWholeFile, idle);
+  set(Command::kGoToFrame, idle);
+  set(Command::kShowStructure, state.file_loaded);
+  set(Command::kShowBytes, state.file_loaded);
+  commands_[Command::kShowStructure]->setChecked(!windows_of(WindowKind::kStructure).isEmpty());
+  commands_[Command::kShowBytes]->setChecked(!windows_of(WindowKind::kBytes).isEmpty());
   set(Command::kExportPng, output_.can_export());
   set(Command::kExportSvg, output_.can_export());
   for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics,
@@ -457,6 +473,7 @@ void MainWindow::post_measure_done(bool completed) {
       [this, completed] {
         measured_ = completed ? Measured::kWhole : Measured::kPartial;
         measure_.finish();
+        structure_.measure_done(completed);
         repaint_analysis_windows();
         update_actions();
       },
@@ -496,6 +513,9 @@ QWidget* MainWindow::make_view(WindowKind kind) {
       return timing_windows_.make_view(kind);
     case WindowKind::kPicture:
       return new PictureView(store_, controller_, view_state_, *this);
+    case WindowKind::kStructure:
+    case WindowKind::kBytes:
+      return structure_.make_view(kind);
     case WindowKind::kVideo:
       break;
   }
@@ -610,6 +630,7 @@ void MainWindow::open_video_window(const QString& path) {
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
     measured_ = Measured::kNone;
+    structure_.clear();
     close_analysis_windows();
     update_actions();
   });

@@ -10,6 +10,7 @@
 #include "app/app_settings.h"
 #include "app/command_table.h"
 #include "app/measure_progress.h"
+#include "app/structure_windows.h"
 #include "app/timing_windows.h"
 #include "app/view_output.h"
 #include "playback/playback_controller.h"
@@ -64,6 +65,10 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   [[nodiscard]] bool playing() const override;
   void export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) override;
   [[nodiscard]] QString input_path() const override;
+  void show_in_structure(int64_t frame) override { structure_.show_in_structure(frame); }
+  void show_picture(int64_t frame) override { structure_.show_picture(frame); }
+
+  [[nodiscard]] StructureWindows& structure_windows() { return structure_; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -112,6 +117,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   QMdiArea* mdi_;
   ViewOutput output_;
   MeasureProgress measure_;
+  StructureWindows structure_;
   QToolBar* toolbar_ = nullptr;
   QList<QMenu*> no_document_menus_;
   QList<QMenu*> document_menus_;

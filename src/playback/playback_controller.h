@@ -21,6 +21,7 @@
 #include "playback/window_kind.h"
 #include "session/decoding_session.h"
 #include "session/frame_macroblocks.h"
+#include "structure/file_structure.h"
 
 namespace tavik {
 
@@ -106,6 +107,15 @@ class PlaybackController {
   // of its own, without decoding; playing afterwards starts from the beginning.
   void measure_whole_file();
   void cancel_measuring();
+  // The structure the last "Measure whole file" built (null before one), and whether it covers
+  // the whole file.
+  [[nodiscard]] std::shared_ptr<const FileStructure> structure() const;
+  [[nodiscard]] bool structure_complete() const;
+  // Shows the frame of coded picture `picture` in the video window, decoded from the nearest
+  // picture that makes it decodable, found in the structure of a whole-file measure. The store
+  // keeps the measure's figures: the new session measures into a store of its own, and playing
+  // goes on from there. False when there is no such structure or picture.
+  bool show_picture(uint32_t picture);
   void toggle_filter(PictureType type);
   // The Show commands of the three charts (frame_chart, gop_chart, slice_chart).
   void toggle_show(WindowKind chart);
@@ -158,6 +168,7 @@ class PlaybackController {
   bool apply(PlaybackEvent event);
   void set_flag(Flag& flag, bool value);
   void restart();
+  [[nodiscard]] SessionOptions session_options() const;
   void step();
   void end_playback();
   void fail(const std::string& text);
@@ -206,6 +217,18 @@ class PlaybackController {
   // The options the current session was made with.
   std::string session_pattern_;
   int session_threads_ = 1;
+
+  mutable std::mutex structure_mutex_;
+  std::shared_ptr<const FileStructure> structure_;
+  bool structure_complete_ = false;
+  // A session opened part-way by show_picture: it measures into seek_store_, and holds the
+  // structure its input reads through. The seek phase (decoding thread, under decode_mutex_)
+  // passes over the frames before the one to show and everything after it in the same step.
+  AnalysisStore seek_store_;
+  std::shared_ptr<const FileStructure> seek_structure_;
+  bool seeking_session_ = false;
+  enum class SeekPhase { kNone, kSkipping, kTarget, kShown } seek_phase_ = SeekPhase::kNone;
+  uint64_t seek_skip_ = 0;
 
   std::mutex decode_mutex_;
   PictureTimeline timeline_;  // the session's, guarded by decode_mutex_

@@ -15,10 +15,12 @@ enum class WindowKind : int {
   kBitrate = 8,
   kVbv = 9,
   kPicture = 10,
+  kStructure = 11,
+  kBytes = 12,
 };
 
 // One past the highest kind.
-inline constexpr int kWindowKinds = 11;
+inline constexpr int kWindowKinds = 13;
 
 [[nodiscard]] constexpr int index_of(WindowKind kind) {
   return static_cast<int>(kind);

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <utility>
 
+#include "charts/bar_mark.h"
 #include "render/scene_painter.h"
 #include "views/chart_area.h"
 
@@ -85,6 +86,7 @@ BarChart BarChartView::build(int scroll_x) {
     apply_chart_limits(kind_, built, stored);
     return built;
   });
+  if (kind_ == ChartKind::kFrame) mark_bar(chart.scene, state_.marked_frame);
   x_extent_ = chart.next_x_extent;
   return chart;
 }
@@ -196,7 +198,15 @@ void BarChartView::export_picture(bool svg) {
 }
 
 void BarChartView::contextMenuEvent(QContextMenuEvent* event) {
-  show_export_menu(*this, this, event->globalPos());
+  MenuEntries entries;
+  const ChartHit hit = hit_at(event->pos());
+  if (kind_ == ChartKind::kFrame && hit.kind == HitKind::kBar) {
+    entries.append({QStringLiteral("Show in structure"),
+                    [this, frame = hit.index] { actions_.show_in_structure(frame); }});
+    entries.append({QStringLiteral("Show this picture"),
+                    [this, frame = hit.index] { actions_.show_picture(frame); }});
+  }
+  show_export_menu(*this, this, event->globalPos(), entries);
 }
 
 }  // namespace tavik::gui

@@ -35,6 +35,10 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return QStringLiteral("VBV buffer");
     case WindowKind::kPicture:
       return QStringLiteral("Picture");
+    case WindowKind::kStructure:
+      return QStringLiteral("Structure");
+    case WindowKind::kBytes:
+      return QStringLiteral("Bytes");
     case WindowKind::kVideo:
       break;
   }
