@@ -40,6 +40,7 @@ enum class Command {
   kExportPng = 32813,
   kExportSvg = 32814,
   kRealTime = 32815,
+  kShowMessages = 32830,
 };
 
 // Stands for a separator in the toolbar's layout.

@@ -26,6 +26,7 @@
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/information_list_view.h"
+#include "views/messages_view.h"
 #include "views/statistics_dialog.h"
 #include "views/statistics_view.h"
 #include "views/video_view.h"
@@ -114,7 +115,12 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
       settings_(settings),
       dialogs_(dialogs),
       messages_(std::make_unique<WindowMessages>(*this)),
-      controller_(store, *messages_, *this),
+      log_(store, *messages_,
+           [this] {
+             QMetaObject::invokeMethod(
+                 this, [this] { refresh_messages(); }, Qt::QueuedConnection);
+           }),
+      controller_(store, log_, *this),
       commands_(this),
       mdi_(new QMdiArea(this)),
       output_(*mdi_, dialogs, controller_, *this),
@@ -192,7 +198,8 @@ void MainWindow::build_menus() {
            *set);
       menu(QStringLiteral("Graphic configuration"),
            {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic}, *set);
-      menu(QStringLiteral("Show"), {Command::kShowGop, Command::kShowFrame, Command::kShowSlice},
+      menu(QStringLiteral("Show"),
+           {Command::kShowGop, Command::kShowFrame, Command::kShowSlice, Command::kShowMessages},
            *set);
       QMenu* windows = menu(QStringLiteral("Window"),
                             {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
@@ -289,6 +296,13 @@ void MainWindow::connect_commands() {
   on(Command::kShowGop, [this] { controller_.toggle_show(WindowKind::kGopChart); });
   on(Command::kShowFrame, [this] { controller_.toggle_show(WindowKind::kFrameChart); });
   on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
+  on(Command::kShowMessages, [this] {
+    if (windows_of(WindowKind::kMessages).isEmpty()) {
+      open_window(WindowKind::kMessages);
+    } else {
+      close_windows(WindowKind::kMessages);
+    }
+  });
   on(Command::kSummary, [this] { show_summary(); });
   on(Command::kStatistics, [this] { run_statistics(); });
   on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -329,6 +343,7 @@ void MainWindow::update_actions() {
   commands_[Command::kShowFrame]->setChecked(state.show_frame_chart);
   commands_[Command::kShowGop]->setChecked(state.show_gop_chart);
   commands_[Command::kShowSlice]->setChecked(state.show_slice_chart);
+  commands_[Command::kShowMessages]->setChecked(!windows_of(WindowKind::kMessages).isEmpty());
   commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
   commands_[Command::kTrueColour]->setChecked(settings_.true_colour());
   commands_[Command::kRealTime]->setChecked(controller_.real_time());
@@ -385,7 +400,7 @@ void MainWindow::post_end_of_stream(const std::string& summary) {
       [this, text = QString::fromStdString(summary)] {
         update_actions();
         dialogs_.show_message_informing(this, MessageIcon::kInformation, text,
-                                        stream_origin(store_));
+                                        summary_informative());
       },
       Qt::QueuedConnection);
 }
@@ -461,6 +476,8 @@ QWidget* MainWindow::make_view(WindowKind kind) {
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
     case WindowKind::kStatistics:
       return new StatisticsView(store_, view_state_, *this);
+    case WindowKind::kMessages:
+      return new MessagesView(log_);
     case WindowKind::kVideo:
       break;
   }
@@ -617,13 +634,31 @@ void MainWindow::arrange_icons() {
 }
 
 void MainWindow::show_summary() {
-  QString informative = stream_origin(store_);
+  QString informative = summary_informative();
   if (measured_ == Measured::kPartial) {
     informative =
         QStringLiteral("Partial measure: cancelled before the end of the file.\n") + informative;
   }
   dialogs_.show_message_informing(this, MessageIcon::kInformation,
                                   QString::fromStdString(BuildSummary(store_)), informative);
+}
+
+// The container and stream measured, and how many texts the Messages window lists.
+QString MainWindow::summary_informative() const {
+  QString informative = stream_origin(store_);
+  if (const size_t errors = log_.size(); errors > 0) {
+    if (!informative.isEmpty()) informative += QLatin1Char('\n');
+    informative += QStringLiteral("%1 stream error%2; see Messages")
+                       .arg(errors)
+                       .arg(errors == 1 ? QString() : QStringLiteral("s"));
+  }
+  return informative;
+}
+
+void MainWindow::refresh_messages() {
+  for (DocumentWindow* window : windows_of(WindowKind::kMessages)) {
+    if (auto* view = qobject_cast<MessagesView*>(window->widget())) view->refresh();
+  }
 }
 
 // Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when

@@ -11,6 +11,7 @@
 #include "app/command_table.h"
 #include "app/measure_progress.h"
 #include "app/view_output.h"
+#include "playback/message_log.h"
 #include "playback/playback_controller.h"
 #include "views/dialog_service.h"
 #include "views/view_actions.h"
@@ -89,6 +90,8 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void close_analysis_windows();
   void arrange_icons();
   void show_summary();
+  [[nodiscard]] QString summary_informative() const;
+  void refresh_messages();
   void repaint_analysis_windows();
   void repaint_windows(WindowKind kind);
   [[nodiscard]] QWidget* make_view(WindowKind kind);
@@ -103,6 +106,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   AppSettings& settings_;
   DialogService& dialogs_;
   std::unique_ptr<WindowMessages> messages_;
+  MessageLog log_;
   PlaybackController controller_;
   ViewState view_state_;
   CommandTable commands_;

@@ -2,7 +2,7 @@
 
 namespace tavik {
 
-// The eight kinds of child window, numbered as the application registers them.
+// The kinds of child window, numbered as the application registers them.
 enum class WindowKind : int {
   kVideo = 0,
   kFrameChart = 1,
@@ -12,9 +12,10 @@ enum class WindowKind : int {
   kSliceChart = 5,
   kSliceList = 6,
   kStatistics = 7,
+  kMessages = 13,
 };
 
-inline constexpr int kWindowKinds = 8;
+inline constexpr int kWindowKinds = 14;
 
 [[nodiscard]] constexpr int index_of(WindowKind kind) {
   return static_cast<int>(kind);

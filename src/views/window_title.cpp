@@ -29,6 +29,8 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return text_of(list_title(ListKind::kSlices));
     case WindowKind::kStatistics:
       return QStringLiteral("Statistics");
+    case WindowKind::kMessages:
+      return QStringLiteral("Messages");
     case WindowKind::kVideo:
       break;
   }

@@ -24,6 +24,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <functional>
 #include <map>
 #include <set>
@@ -660,6 +661,41 @@ TEST_F(MainWindowTest, TheSummaryBoxNamesTheContainerUnderTheReport) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(dialogs.messages[0].text.startsWith("SUMMARY:\n\n- Total number of Bytes read: "));
   EXPECT_EQ(dialogs.messages[0].informative, "MPEG-1 system stream, video stream 0xE0");
+}
+
+// A damaged stream's texts are listed with their frames and counted under the summary; a new
+// session lists its own.
+TEST_F(MainWindowTest, TheMessagesWindowListsTheStreamsErrorsWithTheirFrames) {
+  std::vector<uint8_t> bytes = test::read_file(test::sample_path("testsrc-mpeg2.m2v"));
+  for (size_t i = bytes.size() / 3; i < bytes.size() / 3 + 3000; i += 7) bytes[i] ^= 0x5A;
+  const QString damaged = temp.filePath(QStringLiteral("damaged.m2v"));
+  test::write_file(damaged.toStdString(), bytes);
+  dialogs.open_answers = {damaged};
+  action(Command::kOpen)->trigger();
+  ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
+  action(Command::kShowMessages)->trigger();
+  ASSERT_EQ(window->windows_of(WindowKind::kMessages).size(), 1);
+  EXPECT_TRUE(action(Command::kShowMessages)->isChecked());
+  auto* list =
+      qobject_cast<QTreeWidget*>(window->windows_of(WindowKind::kMessages).constFirst()->widget());
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->topLevelItemCount(), 0);
+
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  process_until([list] { return list->topLevelItemCount() > 0; });
+  const int rows = list->topLevelItemCount();
+  ASSERT_GT(rows, 0);
+  EXPECT_TRUE(dialogs.messages[0].informative.endsWith(
+      QStringLiteral("%1 stream error%2; see Messages").arg(rows).arg(rows == 1 ? "" : "s")));
+  const QTreeWidgetItem* first = list->topLevelItem(0);
+  EXPECT_GT(first->text(0).toInt(), 0);
+  EXPECT_LT(first->text(0).toInt(), 100);
+  EXPECT_FALSE(first->text(1).isEmpty());
+  EXPECT_FALSE(first->text(1).endsWith('\n'));
+
+  action(Command::kGoToBeginning)->trigger();
+  ASSERT_TRUE(process_until([list] { return list->topLevelItemCount() == 0; }));
 }
 
 }  // namespace
