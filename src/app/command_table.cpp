@@ -60,6 +60,8 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::kExportSvg, "Export picture as SVG...", nullptr, nullptr, nullptr},
     CommandText{Command::kRealTime, "Real-time", nullptr,
                 "Play at the stream's frame rate instead of as fast as it decodes", nullptr},
+    CommandText{Command::kFitVideo, "Fit video to window", nullptr,
+                "Scale the picture to the video window instead of showing it at 1:1", nullptr},
     CommandText{Command::kShowMessages, "Messages", nullptr,
                 "Show the stream's errors and warnings with their frames", nullptr},
 };
@@ -97,6 +99,7 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowFrame:
     case Command::kShowSlice:
     case Command::kShowMessages:
+    case Command::kFitVideo:
     case Command::kToolbar:
     case Command::kTrueColour:
     case Command::kRealTime:

@@ -41,6 +41,7 @@ enum class Command {
   kExportSvg = 32814,
   kRealTime = 32815,
   kShowMessages = 32830,
+  kFitVideo = 32831,
 };
 
 // Stands for a separator in the toolbar's layout.

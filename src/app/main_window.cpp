@@ -22,6 +22,7 @@
 #include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
 #include "app/save_information_dialog.h"
+#include "app/window_sizes.h"
 #include "results/summary.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
@@ -113,7 +114,8 @@ class MainWindow::WindowMessages final : public Messages {
 MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogService& dialogs)
     : store_(store),
       settings_(settings),
-      dialogs_(dialogs),
+      folder_dialogs_(dialogs, settings),
+      dialogs_(folder_dialogs_),
       messages_(std::make_unique<WindowMessages>(*this)),
       log_(store, *messages_,
            [this] {
@@ -138,7 +140,7 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
   build_menus();
   connect_commands();
   connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { update_actions(); });
-  resize(1024, 768);
+  resize(main_window_start_size(settings_.main_window_size(), screen()));
   update_actions();
 }
 
@@ -186,7 +188,8 @@ void MainWindow::build_menus() {
     }
     file->addSeparator();
     file->addAction(commands_[Command::kExit]);
-    QList<Command> view = {Command::kToolbar, Command::kTrueColour, Command::kDecodingOptions};
+    QList<Command> view = {Command::kToolbar, Command::kTrueColour, Command::kFitVideo,
+                           Command::kDecodingOptions};
     if (documents) view << kSeparator << Command::kExportPng << Command::kExportSvg;
     menu(QStringLiteral("View"), view, *set);
     if (documents) {
@@ -311,6 +314,7 @@ void MainWindow::connect_commands() {
   on(Command::kAbout, [this] { dialogs_.show_about(this); });
   on(Command::kPrint, [this] { output_.print_active(); });
   on(Command::kTrueColour, [this](bool checked) { set_true_colour(checked); });
+  on(Command::kFitVideo, [this](bool checked) { set_video_fit(checked); });
   on(Command::kRealTime, [this](bool checked) { controller_.set_real_time(checked); });
   on(Command::kDecodingOptions, [this] { configure_decoding(); });
   on(Command::kExportPng, [this] { output_.export_active(false); });
@@ -542,7 +546,8 @@ void MainWindow::open_window(WindowKind kind) {
   DocumentWindow* window = add_window(kind, make_view(kind));
   window->setWindowTitle(
       store_.read([kind](const StoreData& stored) { return analysis_window_title(kind, stored); }));
-  window->resize(400, 300);
+  const QSize frame = window->size() - window->widget()->size();
+  window->resize(frame + opening_view_size(*window->widget(), mdi_->viewport()->size() - frame));
   controller_.window_opened(kind);
 }
 
@@ -603,11 +608,23 @@ void MainWindow::open_video_window(const QString& path) {
   if (state.show_slice_chart) open_window(WindowKind::kSliceChart);
 }
 
+// A picture larger than the workspace is scaled to fit it; one that fits is shown at 1:1.
 void MainWindow::fit_video_window(QSize picture_size) {
   for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
-    if (QWidget* view = window->widget()) {
-      window->resize(window->size() - view->size() + picture_size);
-    }
+    const QSize room = mdi_->viewport()->size() - (window->size() - window->widget()->size());
+    set_video_fit(video_view_size(picture_size, room, true) != picture_size);
+  }
+}
+
+void MainWindow::set_video_fit(bool on) {
+  commands_[Command::kFitVideo]->setChecked(on);
+  for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
+    auto* view = qobject_cast<VideoView*>(window->widget());
+    if (view == nullptr) continue;
+    const QSize frame = window->size() - view->size();
+    view->set_fit(on);
+    window->resize(frame + video_view_size(view->sizeHint(), mdi_->viewport()->size() - frame, on));
+    if (on) window->move(0, 0);
   }
 }
 
@@ -744,6 +761,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  settings_.set_main_window_size(size());
   close_video_window();
   close_analysis_windows();
   QMainWindow::closeEvent(event);

@@ -10,6 +10,7 @@
 #include "app/app_settings.h"
 #include "app/command_table.h"
 #include "app/measure_progress.h"
+#include "app/save_folder_dialogs.h"
 #include "app/view_output.h"
 #include "playback/message_log.h"
 #include "playback/playback_controller.h"
@@ -86,6 +87,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   DocumentWindow* add_window(WindowKind kind, QWidget* view);
   void open_video_window(const QString& path);
   void fit_video_window(QSize picture_size);
+  void set_video_fit(bool on);
   void close_video_window();
   void close_analysis_windows();
   void arrange_icons();
@@ -104,6 +106,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
 
   AnalysisStore& store_;
   AppSettings& settings_;
+  SaveFolderDialogs folder_dialogs_;
   DialogService& dialogs_;
   std::unique_ptr<WindowMessages> messages_;
   MessageLog log_;

@@ -131,6 +131,9 @@ struct ViewRegion {
 void add_visible(ChartScene& scene, Primitive item, const ViewRegion& region,
                  const TextMetrics& metrics);
 
+// The right edge of the scene's rightmost text: the width that shows every text whole.
+[[nodiscard]] int text_extent(const ChartScene& scene, const TextMetrics& metrics);
+
 // The first region containing (x, y) in chart coordinates, or kNone.
 [[nodiscard]] ChartHit hit_test(const ChartScene& scene, int x, int y);
 

@@ -1,5 +1,7 @@
 #include "views/chart_area.h"
 
+#include <QScrollBar>
+
 namespace tavik::gui {
 
 void set_up_chart_area(QAbstractScrollArea& area, Qt::Orientation scrolling) {
@@ -12,6 +14,12 @@ void set_up_chart_area(QAbstractScrollArea& area, Qt::Orientation scrolling) {
   QPalette colours = viewport->palette();
   colours.setColor(QPalette::Window, Qt::white);
   viewport->setPalette(colours);
+}
+
+QSize chart_hint(const QAbstractScrollArea& area, int width) {
+  const int frame = 2 * area.frameWidth();
+  return {width + 10 + frame,
+          kChartHintHeight + frame + area.horizontalScrollBar()->sizeHint().height()};
 }
 
 }  // namespace tavik::gui

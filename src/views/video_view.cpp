@@ -20,6 +20,11 @@ void VideoView::set_true_colour(bool on) {
   update();
 }
 
+void VideoView::set_fit(bool on) {
+  fit_ = on;
+  update();
+}
+
 QSize VideoView::sizeHint() const {
   return picture_size_.isValid() ? picture_size_ : QSize(352, 288);
 }
@@ -35,7 +40,14 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
   }
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
-  if (!image_.isNull()) painter.drawImage(0, 0, image_);
+  if (image_.isNull()) return;
+  if (!fit_ || !picture_size_.isValid()) {
+    painter.drawImage(0, 0, image_);
+    return;
+  }
+  // Nearest-sample scaling: cheap enough for every picture of a fast playback.
+  const QSize scaled = picture_size_.scaled(size(), Qt::KeepAspectRatio);
+  painter.drawImage(QRect(QPoint(0, 0), scaled), image_, QRect(QPoint(0, 0), picture_size_));
 }
 
 QImage VideoView::current_image() {

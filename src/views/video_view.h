@@ -9,8 +9,9 @@
 
 namespace tavik::gui {
 
-// The video window: the latest picture handed to the display, at 1:1. Its first paint opens
-// the session and decodes the first picture; the window is then sized to the picture.
+// The video window: the latest picture handed to the display, at 1:1 or scaled to fit the
+// window. Its first paint opens the session and decodes the first picture; the window is then
+// sized to the picture.
 class VideoView final : public QWidget {
   Q_OBJECT
 
@@ -18,6 +19,9 @@ class VideoView final : public QWidget {
   VideoView(PlaybackController& controller, QWidget* parent = nullptr);
 
   void set_true_colour(bool on);
+  // Scaled to fit the window (proportions kept), or at 1:1.
+  void set_fit(bool on);
+  [[nodiscard]] bool fit() const { return fit_; }
   // The picture as the window paints it (for tests and printing).
   [[nodiscard]] QImage current_image();
   [[nodiscard]] QSize sizeHint() const override;
@@ -35,6 +39,7 @@ class VideoView final : public QWidget {
 
   PlaybackController& controller_;
   bool true_colour_ = false;
+  bool fit_ = false;
   QImage image_;  // RGB32, top-down
   uint64_t serial_ = 0;
   QSize picture_size_;

@@ -19,6 +19,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -606,7 +607,9 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
     EXPECT_EQ(dialogs.dialogs_run, 0);
     EXPECT_EQ(dialogs.save_filters.value(0), "Frame Files (*.frm)");
     EXPECT_EQ(dialogs.save_suffix, "frm");
-    EXPECT_EQ(dialogs.save_dir, QCoreApplication::applicationDirPath());
+    // The second save starts in the folder the first one saved to.
+    EXPECT_EQ(dialogs.save_dir,
+              kind == WindowKind::kGopList ? QCoreApplication::applicationDirPath() : temp.path());
     EXPECT_EQ(file_text(list), store.read([&, document = document](const StoreData& data) {
       return document_list_text(document, data, input);
     }));
@@ -696,6 +699,45 @@ TEST_F(MainWindowTest, TheMessagesWindowListsTheStreamsErrorsWithTheirFrames) {
 
   action(Command::kGoToBeginning)->trigger();
   ASSERT_TRUE(process_until([list] { return list->topLevelItemCount() == 0; }));
+}
+
+// Windows open where they can be used: the main window at its last size, a chart reopened from
+// Show and the statistics wide enough for their texts, a picture larger than the workspace
+// scaled to fit it (and 1:1 on demand).
+TEST_F(MainWindowTest, WindowsOpenAtUsableSizes) {
+  EXPECT_GE(window->width(), window->screen()->availableSize().width() * 8 / 10);
+  window->resize(700, 500);
+  window->close();
+  EXPECT_EQ(MainWindow(store, settings, dialogs).size(), QSize(700, 500));
+
+  window->show();
+  open_sample();
+  EXPECT_FALSE(action(Command::kFitVideo)->isChecked());
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  for (Command show : {Command::kShowFrame, Command::kShowFrame}) action(show)->trigger();
+  window->run_statistics();
+  dialogs.dialog_script = [](QDialog& dialog) { dialog.accept(); };
+  window->run_statistics();
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kStatistics}) {
+    const QWidget* view = window->windows_of(kind).constFirst()->widget();
+    EXPECT_GE(view->width(), view->sizeHint().width()) << index_of(kind);
+    EXPECT_GT(view->sizeHint().width(), 400) << index_of(kind);
+  }
+
+  const QString big = QString::fromStdString(
+      test::make_ffmpeg_stream("big.m2v", "-c:v mpeg2video -frames:v 2",
+                               "-f lavfi -i testsrc2=size=1280x720:rate=25 -t 1")
+          .string());
+  window->open_path(big);
+  ASSERT_TRUE(process_until([this] { return action(Command::kFitVideo)->isChecked(); }));
+  const QWidget* video = window->windows_of(WindowKind::kVideo).constFirst()->widget();
+  const QSize room = window->mdi_area()->viewport()->size();
+  EXPECT_LE(video->width(), room.width());
+  EXPECT_LE(video->height(), room.height());
+  EXPECT_NEAR(video->width() * 720.0 / video->height(), 1280, 8);
+  action(Command::kFitVideo)->trigger();
+  EXPECT_EQ(video->size(), QSize(1280, 720));
 }
 
 }  // namespace
