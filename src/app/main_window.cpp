@@ -126,7 +126,8 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
       commands_(this),
       mdi_(new QMdiArea(this)),
       output_(*mdi_, dialogs, controller_, *this),
-      measure_(controller_, *this) {
+      measure_(controller_, *this),
+      pacer_([this](WindowKind kind) { repaint_windows(kind); }, this) {
   setWindowTitle(QStringLiteral("Tavik"));
   setAcceptDrops(true);
   setCentralWidget(mdi_);
@@ -392,7 +393,7 @@ void MainWindow::post_repaint(WindowKind kind, bool /*erase*/) {
   QMetaObject::invokeMethod(
       this,
       [this, kind] {
-        repaint_windows(kind);
+        pacer_.request(kind);
         controller_.repaint_issued(kind);
       },
       Qt::QueuedConnection);

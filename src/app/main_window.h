@@ -10,6 +10,7 @@
 #include "app/app_settings.h"
 #include "app/command_table.h"
 #include "app/measure_progress.h"
+#include "app/repaint_pacer.h"
 #include "app/save_folder_dialogs.h"
 #include "app/view_output.h"
 #include "playback/message_log.h"
@@ -116,6 +117,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   QMdiArea* mdi_;
   ViewOutput output_;
   MeasureProgress measure_;
+  RepaintPacer pacer_;
   QToolBar* toolbar_ = nullptr;
   QList<QMenu*> no_document_menus_;
   QList<QMenu*> document_menus_;

@@ -740,5 +740,19 @@ TEST_F(MainWindowTest, WindowsOpenAtUsableSizes) {
   EXPECT_EQ(video->size(), QSize(1280, 720));
 }
 
+// Playback's repaint requests are gathered until the next tick of the display: one paint per
+// window however many pictures came.
+TEST(RepaintPacer, GathersTheRequestsOfOneTick) {
+  std::multiset<int> repainted;
+  RepaintPacer pacer([&](WindowKind kind) { repainted.insert(index_of(kind)); }, nullptr);
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kVideo, WindowKind::kFrameChart,
+                          WindowKind::kFrameChart}) {
+    pacer.request(kind);
+  }
+  EXPECT_TRUE(repainted.empty());
+  ASSERT_TRUE(process_until([&] { return !repainted.empty(); }));
+  EXPECT_EQ(repainted, (std::multiset<int>{0, 1}));
+}
+
 }  // namespace
 }  // namespace tavik::gui
