@@ -86,6 +86,10 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::kGoToFrame, "Go to frame...", nullptr,
                 "Show any frame, decoded from the picture before it that makes it decodable",
                 nullptr},
+    CommandText{Command::kFitVideo, "Fit video to window", nullptr,
+                "Scale the picture to the video window instead of showing it at 1:1", nullptr},
+    CommandText{Command::kShowMessages, "Messages", nullptr,
+                "Show the stream's errors and warnings with their frames", nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -124,6 +128,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowSlice:
     case Command::kShowBitrate:
     case Command::kShowVbv:
+    case Command::kShowMessages:
+    case Command::kFitVideo:
     case Command::kToolbar:
     case Command::kTrueColour:
     case Command::kRealTime:

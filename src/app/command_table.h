@@ -53,6 +53,8 @@ enum class Command {
   kShowStructure = 32850,
   kShowBytes = 32851,
   kGoToFrame = 32852,
+  kShowMessages = 32860,
+  kFitVideo = 32861,
 };
 
 // Stands for a separator in the toolbar's layout.

@@ -10,9 +10,12 @@
 #include "app/app_settings.h"
 #include "app/command_table.h"
 #include "app/measure_progress.h"
+#include "app/repaint_pacer.h"
+#include "app/save_folder_dialogs.h"
 #include "app/structure_windows.h"
 #include "app/timing_windows.h"
 #include "app/view_output.h"
+#include "playback/message_log.h"
 #include "playback/playback_controller.h"
 #include "views/dialog_service.h"
 #include "views/view_actions.h"
@@ -91,10 +94,13 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   DocumentWindow* add_window(WindowKind kind, QWidget* view);
   void open_video_window(const QString& path);
   void fit_video_window(QSize picture_size);
+  void set_video_fit(bool on);
   void close_video_window();
   void close_analysis_windows();
   void arrange_icons();
   void show_summary();
+  [[nodiscard]] QString summary_informative() const;
+  void refresh_messages();
   void repaint_analysis_windows();
   void repaint_windows(WindowKind kind);
   [[nodiscard]] QWidget* make_view(WindowKind kind);
@@ -108,8 +114,10 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
 
   AnalysisStore& store_;
   AppSettings& settings_;
+  SaveFolderDialogs folder_dialogs_;
   DialogService& dialogs_;
   std::unique_ptr<WindowMessages> messages_;
+  MessageLog log_;
   PlaybackController controller_;
   ViewState view_state_;
   TimingWindows timing_windows_;
@@ -118,6 +126,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   ViewOutput output_;
   MeasureProgress measure_;
   StructureWindows structure_;
+  RepaintPacer pacer_;
   QToolBar* toolbar_ = nullptr;
   QList<QMenu*> no_document_menus_;
   QList<QMenu*> document_menus_;

@@ -17,10 +17,11 @@ enum class WindowKind : int {
   kPicture = 10,
   kStructure = 11,
   kBytes = 12,
+  kMessages = 13,
 };
 
 // One past the highest kind.
-inline constexpr int kWindowKinds = 13;
+inline constexpr int kWindowKinds = 14;
 
 [[nodiscard]] constexpr int index_of(WindowKind kind) {
   return static_cast<int>(kind);

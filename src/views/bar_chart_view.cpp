@@ -91,6 +91,18 @@ BarChart BarChartView::build(int scroll_x) {
   return chart;
 }
 
+QSize BarChartView::sizeHint() const {
+  const ChartWindow window{kChartHintWidth, kChartHintHeight, initial_x_extent(kind_),
+                           kChartHintRegion};
+  // One frame measured: the chart draws its axes, captions and legend.
+  StoreData one;
+  one.last_frame = 0;
+  const QtTextMetrics metrics(font());
+  const int width =
+      text_extent(build_bar_chart(kind_, one, state_.chosen, window, metrics).scene, metrics);
+  return chart_hint(*this, width);
+}
+
 void BarChartView::zoom_at(double factor, int pointer_x) {
   const int32_t setting = store_.update([this](StoreData& stored) { return bar_width_in(stored); });
   const int32_t before = zoomed(setting);

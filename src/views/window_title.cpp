@@ -39,6 +39,8 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return QStringLiteral("Structure");
     case WindowKind::kBytes:
       return QStringLiteral("Bytes");
+    case WindowKind::kMessages:
+      return QStringLiteral("Messages");
     case WindowKind::kVideo:
       break;
   }
