@@ -136,6 +136,13 @@ void BM_ScrollBytesWindow(benchmark::State& state, tavik::gui::StructureLink* li
       benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// A search that finds nothing reads every header of the file again.
+void BM_SearchWithoutMatch(benchmark::State& state, tavik::gui::StructureLink* link) {
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(link->tree().find("no such element", link->tree().root()));
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,7 +158,8 @@ int main(int argc, char** argv) {
   link.set_structure(walk(true));
   for (const auto& [name, run] : {std::pair{"OpenStructureWindow", &BM_OpenStructureWindow},
                                   std::pair{"ScrollStructureWindow", &BM_ScrollStructureWindow},
-                                  std::pair{"ScrollBytesWindow", &BM_ScrollBytesWindow}}) {
+                                  std::pair{"ScrollBytesWindow", &BM_ScrollBytesWindow},
+                                  std::pair{"SearchWithoutMatch", &BM_SearchWithoutMatch}}) {
     benchmark::RegisterBenchmark(name, run, &link)->Unit(benchmark::kMillisecond)->UseRealTime();
   }
   benchmark::RunSpecifiedBenchmarks();

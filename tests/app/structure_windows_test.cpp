@@ -129,8 +129,11 @@ TEST_F(StructureWindowsTest, ShowInStructureOpensTheLinkedWindows) {
   EXPECT_GT(*next_b, 2u);
   EXPECT_EQ(index.pictures[*next_b].type, index.pictures[2].type);
   tree->search_edit()->setText(QStringLiteral("closed_gop"));
-  EXPECT_TRUE(tree->find_next());
+  ASSERT_TRUE(tree->find_next());
+  EXPECT_FALSE(tree->find_next());  // one search at a time
+  ASSERT_TRUE(process_until([&] { return !link.searching(); }));
   EXPECT_EQ(link.tree().info(link.selected()).name, "closed_gop");
+  EXPECT_EQ(tree->model().node_of(tree->tree_view()->currentIndex()), link.selected());
 }
 
 // Go to frame shows what the command line's snapshot of that frame shows, the measure's
