@@ -140,7 +140,7 @@ TEST_F(StructureWindowsTest, ShowInStructureOpensTheLinkedWindows) {
 // figures stay, and a step then shows the frame after it.
 TEST_F(StructureWindowsTest, GoToFrameShowsTheSnapshotsFrameAndKeepsTheStore) {
   const std::pair<std::filesystem::path, std::vector<int>> cases[] = {
-      {test::sample_path("testsrc-mpeg2.m2v"), {99, 13, 0, 37}},
+      {test::sample_path("testsrc-mpeg2.m2v"), {99, 13, 0, 37, 10, 11, 22, 23}},
       {test::sample_path("mandelbrot-mpeg1.mpg"), {20, 3}},
       {test::make_ffmpeg_stream("clip.ts", "-c:v mpeg2video -g 12 -bf 2 -f mpegts"), {17, 5}},
   };
