@@ -300,8 +300,9 @@ void MainWindow::connect_commands() {
   on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
   for (const auto& [command, kind] : {std::pair{Command::kShowStructure, WindowKind::kStructure},
                                       std::pair{Command::kShowBytes, WindowKind::kBytes}}) {
-    on(command,
-       [this, kind] { windows_of(kind).isEmpty() ? open_window(kind) : close_windows(kind); });
+    on(command, [this, kind = kind] {
+      windows_of(kind).isEmpty() ? open_window(kind) : close_windows(kind);
+    });
   }
   on(Command::kGoToFrame, [this] { structure_.go_to_frame(); });
   on(Command::kSummary, [this] { show_summary(); });
