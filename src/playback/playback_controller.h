@@ -191,6 +191,8 @@ class PlaybackController {
   Messages& messages_;
   PlaybackWindows& windows_;
   std::unique_ptr<Listener> listener_;
+  // The structure a session opened part-way reads its input through: it outlives the session.
+  std::shared_ptr<const FileStructure> seek_structure_;
   std::unique_ptr<DecodingSession> session_;
   std::string pending_summary_;
 
@@ -221,11 +223,10 @@ class PlaybackController {
   mutable std::mutex structure_mutex_;
   std::shared_ptr<const FileStructure> structure_;
   bool structure_complete_ = false;
-  // A session opened part-way by show_picture: it measures into seek_store_, and holds the
-  // structure its input reads through. The seek phase (decoding thread, under decode_mutex_)
-  // passes over the frames before the one to show and everything after it in the same step.
+  // A session opened part-way by show_picture measures into seek_store_. The seek phase
+  // (decoding thread, under decode_mutex_) passes over the frames before the one to show and
+  // everything after it in the same step.
   AnalysisStore seek_store_;
-  std::shared_ptr<const FileStructure> seek_structure_;
   bool seeking_session_ = false;
   enum class SeekPhase { kNone, kSkipping, kTarget, kShown } seek_phase_ = SeekPhase::kNone;
   uint64_t seek_skip_ = 0;

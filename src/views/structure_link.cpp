@@ -2,7 +2,32 @@
 
 namespace tavik::gui {
 
+StructureLink::~StructureLink() {
+  if (searcher_.joinable()) searcher_.join();
+}
+
+bool StructureLink::search(const std::string& query, NodeId after) {
+  if (searching_ || !tree_) return false;
+  if (searcher_.joinable()) searcher_.join();
+  searching_ = true;
+  searcher_ = std::thread([this, structure = structure_, query, after, serial = structures_] {
+    StructureTree tree(structure->index, *structure->file);
+    const std::optional<NodeId> found = tree.find(query, after);
+    QMetaObject::invokeMethod(
+        this,
+        [this, found, serial] {
+          searching_ = false;
+          if (serial != structures_) return;
+          if (found) select(*found);
+          emit search_done(found.has_value());
+        },
+        Qt::QueuedConnection);
+  });
+  return true;
+}
+
 void StructureLink::set_structure(std::shared_ptr<const FileStructure> structure) {
+  ++structures_;
   tree_.reset();
   structure_ = std::move(structure);
   if (structure_ && structure_->file) {

@@ -47,6 +47,10 @@ StructureView::StructureView(StructureLink& link, QWidget* parent)
   connect(&link_, &StructureLink::selection_changed, this,
           [this](quint64 node) { follow(NodeId{node}); });
   connect(&link_, &StructureLink::structure_changed, this, [this] { structure_changed(); });
+  connect(&link_, &StructureLink::search_done, this, [this](bool found) {
+    note_->setText(found ? QString()
+                         : QStringLiteral("\"%1\" not found further on.").arg(search_->text()));
+  });
   structure_changed();
 }
 
@@ -68,12 +72,9 @@ void StructureView::follow(NodeId node) {
 
 bool StructureView::find_next() {
   if (!link_.has_structure() || search_->text().isEmpty()) return false;
-  const std::optional<NodeId> found =
-      link_.tree().find(search_->text().toStdString(), link_.selected());
-  note_->setText(found ? QString()
-                       : QStringLiteral("\"%1\" not found further on.").arg(search_->text()));
-  if (found) link_.select(*found);
-  return found.has_value();
+  if (!link_.search(search_->text().toStdString(), link_.selected())) return false;
+  note_->setText(QStringLiteral("Searching..."));
+  return true;
 }
 
 bool StructureView::step_picture(bool forward) {

@@ -24,8 +24,8 @@ class StructureView final : public QWidget {
   [[nodiscard]] QTreeView* tree_view() const { return tree_; }
   [[nodiscard]] StructureModel& model() { return model_; }
   [[nodiscard]] QLineEdit* search_edit() const { return search_; }
-  // The search from the selected node on; false (and a note under the tree) when nothing
-  // further matches.
+  // Starts the search from the selected node on (false while one runs); what it finds is
+  // selected, and a note under the tree says when nothing further matches.
   bool find_next();
   // The next (or previous) picture of the selected picture's type.
   bool step_picture(bool forward);

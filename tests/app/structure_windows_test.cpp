@@ -48,8 +48,8 @@ class StructureWindowsTest : public ::testing::Test {
  protected:
   StructureWindowsTest() : settings(temp.filePath(QStringLiteral("settings.ini"))) {}
 
-  void open(const std::string& sample) {
-    path = test::sample_path(sample).string();
+  void open(const std::filesystem::path& file) {
+    path = file.string();
     window = std::make_unique<MainWindow>(store, settings, dialogs);
     window->show();
     window->open_path(QString::fromStdString(path));
@@ -91,7 +91,7 @@ class StructureWindowsTest : public ::testing::Test {
 // "Show in structure" measures first, opens both windows on the picture; a click on a byte
 // selects the element holding it in the tree; the picture selected marks its bar.
 TEST_F(StructureWindowsTest, ShowInStructureOpensTheLinkedWindows) {
-  open("testsrc-mpeg2.m2v");
+  open(test::sample_path("testsrc-mpeg2.m2v"));
   window->show_in_structure(5);
   auto* tree = static_cast<StructureView*>(nullptr);
   ASSERT_TRUE(
@@ -129,16 +129,22 @@ TEST_F(StructureWindowsTest, ShowInStructureOpensTheLinkedWindows) {
   EXPECT_GT(*next_b, 2u);
   EXPECT_EQ(index.pictures[*next_b].type, index.pictures[2].type);
   tree->search_edit()->setText(QStringLiteral("closed_gop"));
-  EXPECT_TRUE(tree->find_next());
+  ASSERT_TRUE(tree->find_next());
+  EXPECT_FALSE(tree->find_next());  // one search at a time
+  ASSERT_TRUE(process_until([&] { return !link.searching(); }));
   EXPECT_EQ(link.tree().info(link.selected()).name, "closed_gop");
+  EXPECT_EQ(tree->model().node_of(tree->tree_view()->currentIndex()), link.selected());
 }
 
 // Go to frame shows what the command line's snapshot of that frame shows, the measure's
 // figures stay, and a step then shows the frame after it.
 TEST_F(StructureWindowsTest, GoToFrameShowsTheSnapshotsFrameAndKeepsTheStore) {
-  for (const auto& [sample, frames] :
-       {std::pair{std::string("testsrc-mpeg2.m2v"), std::vector<int>{99, 13, 0, 37}},
-        std::pair{std::string("mandelbrot-mpeg1.mpg"), std::vector<int>{20, 3}}}) {
+  const std::pair<std::filesystem::path, std::vector<int>> cases[] = {
+      {test::sample_path("testsrc-mpeg2.m2v"), {99, 13, 0, 37, 10, 11, 22, 23}},
+      {test::sample_path("mandelbrot-mpeg1.mpg"), {20, 3}},
+      {test::make_ffmpeg_stream("clip.ts", "-c:v mpeg2video -g 12 -bf 2 -f mpegts"), {17, 5}},
+  };
+  for (const auto& [sample, frames] : cases) {
     open(sample);
     for (const int frame : frames) {
       dialogs.dialog_script = [frame](QDialog& dialog) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/picture_type.h"
+
 namespace tavik {
 namespace {
 
@@ -64,6 +66,35 @@ TEST(SeekPlan, NumbersFramesInDisplayOrder) {
   }
   EXPECT_FALSE(picture_of_frame(index, std::size(display)).has_value());
   EXPECT_EQ(frame_count(pictures_of({"ipbb"})), 2u);
+}
+
+// The sequence header in force goes in front of a group it is not just before.
+TEST(SeekPlan, ReadsTheSequenceHeaderInForceThenTheGroup) {
+  StreamIndex index;
+  index.payload.add(0, 1000);
+  const std::pair<uint64_t, HeaderKind> headers[] = {
+      {0, HeaderKind::kSequenceHeader},    {12, HeaderKind::kSequenceExtension},
+      {22, HeaderKind::kGroupOfPictures},  {30, HeaderKind::kPictureHeader},
+      {500, HeaderKind::kGroupOfPictures}, {508, HeaderKind::kPictureHeader}};
+  for (const auto& [byte, kind] : headers) {
+    HeaderEntry entry;
+    entry.byte = byte;
+    entry.kind = kind;
+    entry.owner_kind = byte < 22 ? Owner::kSequence : Owner::kGroup;
+    index.headers.push_back(entry);
+  }
+  index.groups = {{2, 1, 0, 0, 2}, {4, 1, 1, 0, 3}};
+  index.pictures = {{3, 0, 0, 0, 1, kIPicture}, {5, 0, 1, 0, 1, kIPicture}};
+  const auto ranges = [&index](uint32_t picture) {
+    std::vector<std::pair<uint64_t, uint64_t>> found;
+    for (const VideoRange& range : seek_ranges(index, picture)) {
+      found.emplace_back(range.begin, range.end);
+    }
+    return found;
+  };
+  using Ranges = std::vector<std::pair<uint64_t, uint64_t>>;
+  EXPECT_EQ(ranges(0), (Ranges{{0, 1000}}));
+  EXPECT_EQ(ranges(1), (Ranges{{0, 22}, {500, 1000}}));
 }
 
 }  // namespace
