@@ -1,4 +1,5 @@
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <charconv>
 #include <cstdio>
 #include <memory>
@@ -9,6 +10,7 @@
 #include "cli/output_file.h"
 #include "cli/structure_output.h"
 #include "cli/structure_run.h"
+#include "session/picture_macroblocks.h"
 
 namespace tavik::cli {
 
@@ -19,6 +21,7 @@ struct HeadersOptions {
   std::string frames;
   std::string format = "text";
   bool all_sequences = false;
+  bool macroblocks = false;
 };
 
 // "A-B" or "N"; false when it is neither.
@@ -39,6 +42,19 @@ bool parse_frames(const std::string& text, PictureRange& range) {
 int write_structure(const HeadersOptions& options, BuiltStructure& built,
                     const PictureRange& range) {
   StructureTree tree(built.index, *built.file);
+  if (options.macroblocks && !built.index.pictures.empty()) {
+    tree.show_macroblocks(true);
+    const auto last = uint32_t(std::min<uint64_t>(range.last, built.index.pictures.size() - 1));
+    if (range.first <= last) {
+      const std::string problem =
+          decode_macroblocks(built.index, *built.file, uint32_t(range.first), last,
+                             [&tree](uint32_t picture, const PictureMacroblocks& macroblocks,
+                                     int field_order) {
+                               tree.set_macroblocks(picture, macroblocks, field_order);
+                             });
+      if (!problem.empty()) return fail("macroblocks: " + problem);
+    }
+  }
   const std::string text = options.format == "json" ? structure_json(tree, options.input, range)
                                                     : structure_text(tree, range);
   std::fwrite(text.data(), 1, text.size(), stdout);
@@ -108,6 +124,8 @@ void add_headers_command(CLI::App& app, int& exit_status) {
       ->check(CLI::IsMember({"text", "json"}))
       ->capture_default_str();
   add_all_sequences_flag(*command, options->all_sequences);
+  command->add_flag("--macroblocks", options->macroblocks,
+                    "Decode the pictures shown and list each one's macroblocks with their fields");
   command->callback([options, &exit_status] { exit_status = run_headers(*options); });
 }
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "decoder/picture/macroblock_fields.h"
 #include "results/report_files.h"
 
 namespace tavik::cli {
@@ -38,12 +39,6 @@ void for_each_decoded(const ShownFrame& shown, Each each) {
   }
 }
 
-constexpr std::string_view kCsvHeader =
-    "frame,picture,type,structure,address,column,row,x,y,skipped,intra,forward,backward,"
-    "pattern,quant,motion_type,dct_type,quantiser_scale,coded_block_pattern,"
-    "forward0_x,forward0_y,forward0_select,forward1_x,forward1_y,forward1_select,"
-    "backward0_x,backward0_y,backward0_select,backward1_x,backward1_y,backward1_select,"
-    "dmvector_x,dmvector_y,bits,weight_type\n";
 
 }  // namespace
 
@@ -74,40 +69,21 @@ nlohmann::ordered_json statistics_json(const PictureStatistics& stats) {
 }
 
 std::string macroblocks_csv_header() {
-  return std::string(kCsvHeader);
+  std::string header = "frame,picture,type,structure";
+  for (const std::string_view name : kMacroblockFieldNames) header += "," + std::string(name);
+  return header + "\n";
 }
 
 void append_macroblocks_csv(std::string& out, const ShownFrame& shown) {
   for_each_decoded(shown, [&](const PictureMacroblocks& picture, int field_order, int address,
-                              const MacroblockRecord& r) {
-    const MacroblockBox box = macroblock_box(picture, address, field_order);
-    char line[512];
-    int n = std::snprintf(
-        line, sizeof line, "%lld,%lld,%s,%s,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%s,%d,%d,%d",
-        static_cast<long long>(shown.frame), static_cast<long long>(picture.picture),
-        std::string(type_letter(uint32_t(picture.picture_coding_type), "non detected")).c_str(),
-        std::string(structure_key(picture.picture_structure)).c_str(), address,
-        address % picture.mb_columns, address / picture.mb_columns, box.x, box.y,
-        r.has(kMbRecordSkipped), r.has(kMbRecordIntra), r.has(kMbRecordForward),
-        r.has(kMbRecordBackward), r.has(kMbRecordPattern), r.has(kMbRecordQuant),
-        std::string(motion_type_name(picture, r)).c_str(), r.dct_type, r.quantiser_scale,
-        r.coded_block_pattern);
-    out.append(line, size_t(n));
-    for (int s = 0; s < 2; ++s) {
-      const int vectors = direction_vectors(picture, r, s);
-      for (int v = 0; v < 2; ++v) {
-        if (v < vectors) {
-          n = std::snprintf(line, sizeof line, ",%d,%d,%d", r.vectors[v][s][0], r.vectors[v][s][1],
-                            r.field_select[v][s]);
-          out.append(line, size_t(n));
-        } else {
-          out += ",,,";
-        }
-      }
+                              const MacroblockRecord&) {
+    out += std::to_string(shown.frame) + ',' + std::to_string(picture.picture) + ',' +
+           std::string(type_letter(uint32_t(picture.picture_coding_type), "non detected")) + ',' +
+           std::string(structure_key(picture.picture_structure));
+    for (const std::string& field : macroblock_fields(picture, address, field_order)) {
+      out += ',' + field;
     }
-    n = std::snprintf(line, sizeof line, ",%d,%d,%u,%d\n", r.dmvector[0], r.dmvector[1], r.bits,
-                      r.weight_type);
-    out.append(line, size_t(n));
+    out += '\n';
   });
 }
 

@@ -83,6 +83,10 @@ const char* section_of(NodeKind kind) {
       return "picture";
     case NodeKind::kSlice:
       return "slice";
+    case NodeKind::kMacroblocks:
+      return "macroblocks";
+    case NodeKind::kMacroblock:
+      return "macroblock";
     case NodeKind::kContainer:
       return "container";
     case NodeKind::kPid:
@@ -106,6 +110,14 @@ nlohmann::ordered_json text_or_null(const std::string& text) {
   return text.empty() ? nlohmann::ordered_json() : nlohmann::ordered_json(text);
 }
 
+// A number when the whole value is one (a macroblock's motion_type is a word).
+nlohmann::ordered_json element_value(const std::string& value) {
+  char* end = nullptr;
+  const long long number = std::strtoll(value.c_str(), &end, 10);
+  if (!value.empty() && *end == 0) return number;
+  return value;
+}
+
 nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const PictureRange& range) {
   const NodeInfo info = tree.info(node);
   const NodeKind kind = node.kind();
@@ -126,7 +138,8 @@ nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const Picture
       info.damaged ? nlohmann::ordered_json(info.meaning) : nlohmann::ordered_json();
   const uint64_t count = tree.child_count(node);
   const bool holds_elements = kind == NodeKind::kHeader || kind == NodeKind::kSlice ||
-                              kind == NodeKind::kTransportPacket || kind == NodeKind::kSystemUnit;
+                              kind == NodeKind::kTransportPacket || kind == NodeKind::kSystemUnit ||
+                              kind == NodeKind::kMacroblock;
   nlohmann::ordered_json children = nlohmann::ordered_json::array();
   for (uint64_t row = 0; row < count; ++row) {
     const NodeId child = tree.child(node, row);
@@ -134,7 +147,7 @@ nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const Picture
       const NodeInfo element = tree.info(child);
       nlohmann::ordered_json e;
       e["name"] = element.name;
-      e["value"] = std::strtoll(element.value.c_str(), nullptr, 10);
+      e["value"] = element_value(element.value);
       e["meaning"] = text_or_null(element.meaning);
       place(e, element);
       children.push_back(std::move(e));

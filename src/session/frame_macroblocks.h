@@ -10,12 +10,6 @@ namespace tavik {
 
 struct FramePlanes;
 
-// The records of a picture, kept.
-struct KeptPicture {
-  PictureMacroblocks picture;  // its records point into `records`
-  std::vector<MacroblockRecord> records;
-};
-
 // Keeps the macroblock records of the frames in the frame store until each is shown, so that
 // the records of a frame can be found when it is handed over in display order. The buffers are
 // reused from frame to frame.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/messages.h"
+#include "decoder/picture/macroblock_fields.h"
 #include "structure/element_meaning.h"
 
 namespace tavik {
@@ -70,10 +71,16 @@ uint64_t StructureTree::child_count(NodeId n) {
       return index_.groups[i].header_count + index_.group_picture_end(i) -
              index_.groups[i].first_picture;
     case NodeKind::kPicture:
-      return index_.pictures[i].header_count + index_.slice_end(i) - index_.pictures[i].first_slice;
+      return picture_rows(i) + (macroblock_nodes_ ? 1 : 0);
     case NodeKind::kHeader:
     case NodeKind::kSlice:
       return uint64_t(present_elements(record_of(n)));
+    case NodeKind::kMacroblocks: {
+      const DecodedPicture* d = decoded(n);
+      return d != nullptr ? d->addresses.size() : 0;
+    }
+    case NodeKind::kMacroblock:
+      return macroblock_elements(n).size();
     default:
       return 0;
   }
@@ -102,12 +109,18 @@ NodeId StructureTree::child(NodeId n, uint64_t r) {
     case NodeKind::kPicture: {
       const PictureEntry& p = index_.pictures[i];
       if (r < p.header_count) return node(NodeKind::kHeader, p.first_header + r);
+      if (r == picture_rows(i)) return node(NodeKind::kMacroblocks, i);
       return node(NodeKind::kSlice, p.first_slice + r - p.header_count);
     }
     case NodeKind::kHeader:
       return node(NodeKind::kElement, i, uint32_t(element_at(record_of(n), r)));
     case NodeKind::kSlice:
       return node(NodeKind::kSliceElement, i, uint32_t(element_at(record_of(n), r)));
+    case NodeKind::kMacroblocks:
+      return node(NodeKind::kMacroblock, i | uint64_t(decoded(n)->addresses[r]) << 32);
+    case NodeKind::kMacroblock:
+      return node(NodeKind::kMacroblockField, n.wide_index(),
+                  uint32_t(macroblock_elements(n)[r]));
     default:
       return n;
   }
@@ -143,6 +156,12 @@ NodeId StructureTree::parent(NodeId n) {
       return node(NodeKind::kHeader, i);
     case NodeKind::kSliceElement:
       return node(NodeKind::kSlice, i);
+    case NodeKind::kMacroblocks:
+      return node(NodeKind::kPicture, i);
+    case NodeKind::kMacroblock:
+      return node(NodeKind::kMacroblocks, i);
+    case NodeKind::kMacroblockField:
+      return node(NodeKind::kMacroblock, n.wide_index());
     default:
       return node(NodeKind::kRoot);
   }
@@ -173,6 +192,19 @@ uint64_t StructureTree::row(NodeId n) {
       for (int e = 0; e < n.element(); ++e) r += record.has(e) ? 1 : 0;
       return r;
     }
+    case NodeKind::kMacroblocks:
+      return picture_rows(i);
+    case NodeKind::kMacroblock: {
+      const std::vector<uint32_t>& addresses = decoded(n)->addresses;
+      const auto address = uint32_t(n.wide_index() >> 32);
+      return uint64_t(std::lower_bound(addresses.begin(), addresses.end(), address) -
+                      addresses.begin());
+    }
+    case NodeKind::kMacroblockField: {
+      const std::vector<int> elements = macroblock_elements(n);
+      return uint64_t(std::lower_bound(elements.begin(), elements.end(), n.element()) -
+                      elements.begin());
+    }
     default:
       return 0;
   }
@@ -196,6 +228,15 @@ std::pair<uint64_t, uint64_t> StructureTree::video_bits(NodeId n) {
     }
     case NodeKind::kSlice:
       return bytes(index_.slice_byte(index_.picture_of_slice(i), i), index_.slice_end_byte(i));
+    case NodeKind::kMacroblocks:
+    case NodeKind::kMacroblock:
+    case NodeKind::kMacroblockField: {
+      // Macroblocks are not placed to the bit: they lie in the picture's slices.
+      const PictureEntry& p = index_.pictures[i];
+      const bool sliced = index_.slice_end(i) > p.first_slice;
+      return bytes(sliced ? index_.slice_byte(i, p.first_slice) : index_.picture_byte(i),
+                   index_.picture_end(i));
+    }
     case NodeKind::kElement:
     case NodeKind::kSliceElement: {
       const SyntaxElement& e = record_of(n).elements[size_t(n.element())];
@@ -288,6 +329,8 @@ NodeInfo StructureTree::info(NodeId n) {
     const bool mpeg2 = n.kind() == NodeKind::kElement && mpeg2_at(n.index());
     info.meaning = element_meaning(record, e, mpeg2);
     info.damaged = info.meaning.starts_with("damaged");
+  } else if (n.kind() >= NodeKind::kMacroblocks) {
+    return macroblock_info(n);
   } else {
     info = unit_info(n);
   }
@@ -389,6 +432,67 @@ std::optional<NodeId> StructureTree::next_picture(uint32_t picture, int type, bo
     if (index_.pictures[size_t(p)].type == type) return node(NodeKind::kPicture, uint64_t(p));
   }
   return std::nullopt;
+}
+
+uint64_t StructureTree::picture_rows(uint32_t picture) const {
+  const PictureEntry& p = index_.pictures[picture];
+  return p.header_count + index_.slice_end(picture) - p.first_slice;
+}
+
+void StructureTree::set_macroblocks(uint32_t picture, const PictureMacroblocks& macroblocks,
+                                    int field_order) {
+  DecodedPicture& d = macroblocks_[picture];
+  d.kept.records.assign(macroblocks.records.begin(), macroblocks.records.end());
+  d.kept.picture = macroblocks;
+  d.kept.picture.records = d.kept.records;
+  d.field_order = field_order;
+  d.addresses.clear();
+  for (size_t a = 0; a < d.kept.records.size(); ++a) {
+    if (d.kept.records[a].decoded()) d.addresses.push_back(uint32_t(a));
+  }
+}
+
+const StructureTree::DecodedPicture* StructureTree::decoded(NodeId n) const {
+  const auto found = macroblocks_.find(n.index());
+  return found == macroblocks_.end() ? nullptr : &found->second;
+}
+
+std::vector<int> StructureTree::macroblock_elements(NodeId macroblock) const {
+  const DecodedPicture* d = decoded(macroblock);
+  if (d == nullptr) return {};
+  const MacroblockFields fields =
+      macroblock_fields(d->kept.picture, int(macroblock.wide_index() >> 32), d->field_order);
+  std::vector<int> elements;
+  for (size_t f = 0; f < fields.size(); ++f) {
+    if (!fields[f].empty()) elements.push_back(int(f));
+  }
+  return elements;
+}
+
+NodeInfo StructureTree::macroblock_info(NodeId n) {
+  NodeInfo info;
+  const auto [begin, end] = video_bits(n);
+  info.bit_offset = int64_t(index_.file_offset(begin / 8) * 8);
+  const DecodedPicture* d = decoded(n);
+  const int address = int(n.wide_index() >> 32);
+  switch (n.kind()) {
+    case NodeKind::kMacroblocks:
+      info.name = "macroblocks";
+      info.value = d != nullptr ? std::to_string(d->addresses.size()) : "";
+      info.meaning = d != nullptr ? "decoded" : "decoded when expanded";
+      info.bits = end - begin;
+      break;
+    case NodeKind::kMacroblock:
+      info.name = "macroblock";
+      info.value = std::to_string(address);
+      info.bits = d->kept.records[size_t(address)].bits;
+      break;
+    default:
+      info.name = kMacroblockFieldNames[size_t(n.element())];
+      info.value = macroblock_fields(d->kept.picture, address, d->field_order)[size_t(n.element())];
+      break;
+  }
+  return info;
 }
 
 }  // namespace tavik

@@ -6,6 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include <unordered_map>
+
+#include "decoder/picture/macroblock_record.h"
 #include "input/random_access.h"
 #include "structure/container_fields.h"
 #include "structure/header_reader.h"
@@ -23,6 +26,9 @@ enum class NodeKind : uint8_t {
   kSlice,            // index: the slice
   kElement,          // index: the header entry; element: its element
   kSliceElement,     // index: the slice; element: its element
+  kMacroblocks,      // index: the picture
+  kMacroblock,       // index: the picture, and the macroblock's address above bit 32
+  kMacroblockField,  // index: as its macroblock's; element: the field
   kContainer,        // the container's units
   kPid,              // index: the PID's place in the container index
   kTransportPacket,  // index: the packet's number in file order
@@ -39,7 +45,8 @@ struct NodeId {
     return {(uint64_t(kind) << 56) | ((index & kIndexMask) << 8) | (element & 0xFF)};
   }
   [[nodiscard]] NodeKind kind() const { return NodeKind(value >> 56); }
-  [[nodiscard]] uint32_t index() const { return uint32_t((value >> 8) & kIndexMask); }
+  [[nodiscard]] uint32_t index() const { return uint32_t(wide_index()); }
+  [[nodiscard]] uint64_t wide_index() const { return (value >> 8) & kIndexMask; }
   [[nodiscard]] int element() const { return int(value & 0xFF); }
   bool operator==(const NodeId&) const = default;
 
@@ -59,7 +66,8 @@ struct NodeInfo {
 // The stream's structure as a tree that is read as it is looked at: root > video > sequences >
 // their headers and groups > the groups' headers and pictures > the pictures' headers and
 // slices > the elements of each header. Only the index is held; elements are read again from
-// the file.
+// the file. A tree that shows macroblocks gives each picture a last child, "macroblocks", whose
+// children are the macroblocks a decode set for it, each with its fields as elements.
 class StructureTree {
  public:
   StructureTree(const StreamIndex& index, const RandomAccess& file);
@@ -99,7 +107,28 @@ class StructureTree {
   }
   [[nodiscard]] const StreamIndex& index() const { return index_; }
 
+  void show_macroblocks(bool on) { macroblock_nodes_ = on; }
+  [[nodiscard]] bool shows_macroblocks() const { return macroblock_nodes_; }
+  // The macroblocks of the picture as a decode found them (those decoded are shown), and its
+  // field order (1: the second field of its frame).
+  void set_macroblocks(uint32_t picture, const PictureMacroblocks& macroblocks, int field_order);
+  [[nodiscard]] bool has_macroblocks(uint32_t picture) const {
+    return macroblocks_.contains(picture);
+  }
+
  private:
+  struct DecodedPicture {
+    KeptPicture kept;
+    int field_order = 0;
+    std::vector<uint32_t> addresses;  // of the macroblocks decoded, a row each
+  };
+  // The picture's slices, before its macroblocks node.
+  [[nodiscard]] uint64_t picture_rows(uint32_t picture) const;
+  [[nodiscard]] const DecodedPicture* decoded(NodeId node) const;
+  // The macroblock's fields shown (those with a value), by element.
+  [[nodiscard]] std::vector<int> macroblock_elements(NodeId macroblock) const;
+  [[nodiscard]] NodeInfo macroblock_info(NodeId node);
+
   [[nodiscard]] const HeaderRecord& record_of(NodeId node);
   // The element of a record shown at `row` (absent elements are not shown).
   [[nodiscard]] int element_at(const HeaderRecord& record, uint64_t row) const;
@@ -123,6 +152,8 @@ class StructureTree {
   const StreamIndex& index_;
   const RandomAccess& file_;
   HeaderReader reader_;
+  bool macroblock_nodes_ = false;
+  std::unordered_map<uint32_t, DecodedPicture> macroblocks_;
 };
 
 }  // namespace tavik

@@ -1,9 +1,48 @@
 #include "views/structure_link.h"
 
+#include "session/picture_macroblocks.h"
+
 namespace tavik::gui {
 
 StructureLink::~StructureLink() {
   if (searcher_.joinable()) searcher_.join();
+  if (decoder_.joinable()) decoder_.join();
+}
+
+void StructureLink::request_macroblocks(uint32_t picture) {
+  if (!tree_ || tree_->has_macroblocks(picture) || decoding_ == picture) return;
+  if (decoding_) {
+    next_decode_ = picture;
+    return;
+  }
+  if (decoder_.joinable()) decoder_.join();
+  decoding_ = picture;
+  decoder_ = std::thread([this, structure = structure_, picture, serial = structures_] {
+    auto kept = std::make_shared<KeptPicture>();
+    int field_order = 0;
+    // A picture that cannot be decoded gets no macroblocks, so that it is not asked for again.
+    (void)decode_macroblocks(structure->index, *structure->file, picture, picture,
+                             [&](uint32_t, const PictureMacroblocks& macroblocks, int order) {
+                               kept->records.assign(macroblocks.records.begin(),
+                                                    macroblocks.records.end());
+                               kept->picture = macroblocks;
+                               field_order = order;
+                             });
+    kept->picture.records = kept->records;
+    QMetaObject::invokeMethod(
+        this,
+        [this, kept, field_order, picture, serial] {
+          decoding_.reset();
+          if (serial == structures_) {
+            tree_->set_macroblocks(picture, kept->picture, field_order);
+            emit macroblocks_ready(picture);
+          }
+          if (const std::optional<uint32_t> next = std::exchange(next_decode_, std::nullopt)) {
+            request_macroblocks(*next);
+          }
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 bool StructureLink::search(const std::string& query, NodeId after) {
@@ -28,10 +67,12 @@ bool StructureLink::search(const std::string& query, NodeId after) {
 
 void StructureLink::set_structure(std::shared_ptr<const FileStructure> structure) {
   ++structures_;
+  next_decode_.reset();
   tree_.reset();
   structure_ = std::move(structure);
   if (structure_ && structure_->file) {
     tree_ = std::make_unique<StructureTree>(structure_->index, *structure_->file);
+    tree_->show_macroblocks(true);
   }
   selected_ = NodeId::make(NodeKind::kRoot);
   emit structure_changed();

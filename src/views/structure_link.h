@@ -20,7 +20,7 @@ class StructureLink final : public QObject {
 
  public:
   StructureLink() = default;
-  // Waits for a search in progress.
+  // Waits for a search or a decode in progress.
   ~StructureLink() override;
 
   // A new structure (null: none); the selection goes back to the root.
@@ -39,6 +39,11 @@ class StructureLink final : public QObject {
   bool search(const std::string& query, NodeId after);
   [[nodiscard]] bool searching() const { return searching_; }
 
+  // Decodes the picture's macroblocks on a thread of its own (through the seek plan) and sets
+  // them in the tree; macroblocks_ready then tells. A request made while one runs waits for it
+  // (the latest only).
+  void request_macroblocks(uint32_t picture);
+
   // A window asks for the frame of a picture in the video window.
   void request_picture(uint32_t picture) { emit picture_requested(picture); }
 
@@ -47,6 +52,7 @@ class StructureLink final : public QObject {
   void selection_changed(quint64 node);
   void picture_requested(quint32 picture);
   void search_done(bool found);
+  void macroblocks_ready(quint32 picture);
 
  private:
   std::shared_ptr<const FileStructure> structure_;
@@ -54,6 +60,9 @@ class StructureLink final : public QObject {
   NodeId selected_;
   std::thread searcher_;
   bool searching_ = false;
+  std::thread decoder_;
+  std::optional<uint32_t> decoding_;  // the picture whose macroblocks are being decoded
+  std::optional<uint32_t> next_decode_;
   uint64_t structures_ = 0;  // set so far: a search's result for an earlier one is dropped
 };
 

@@ -18,6 +18,23 @@ namespace {
 StructureModel::StructureModel(StructureLink& link, QObject* parent)
     : QAbstractItemModel(parent), link_(link) {
   connect(&link_, &StructureLink::structure_changed, this, [this] { reset(); });
+  connect(&link_, &StructureLink::macroblocks_ready, this,
+          [this](quint32 picture) { macroblocks_ready(picture); });
+}
+
+bool StructureModel::awaits_decode(NodeId node) const {
+  return node.kind() == NodeKind::kMacroblocks && !link_.tree().has_macroblocks(node.index());
+}
+
+void StructureModel::macroblocks_ready(uint32_t picture) {
+  const NodeId node = NodeId::make(NodeKind::kMacroblocks, picture);
+  const NodeId above = link_.tree().parent(node);
+  // Rows are added only under a picture whose rows were fetched (one the user opened).
+  if (fetched(above) <= link_.tree().row(node)) return;
+  cached_node_.reset();
+  const QModelIndex item = index_of(node);
+  emit dataChanged(item, item.siblingAtColumn(kColumns - 1));
+  fetch_to(item, node, 1);
 }
 
 void StructureModel::reset() {
@@ -60,18 +77,23 @@ int StructureModel::columnCount(const QModelIndex& /*parent*/) const {
 
 bool StructureModel::hasChildren(const QModelIndex& parent) const {
   if (!link_.has_structure() || parent.column() > 0) return false;
-  return link_.tree().child_count(node_of(parent)) > 0;
+  const NodeId node = node_of(parent);
+  return link_.tree().child_count(node) > 0 || awaits_decode(node);
 }
 
 bool StructureModel::canFetchMore(const QModelIndex& parent) const {
   if (!link_.has_structure() || parent.column() > 0) return false;
   const NodeId node = node_of(parent);
-  return fetched(node) < link_.tree().child_count(node);
+  return fetched(node) < link_.tree().child_count(node) || awaits_decode(node);
 }
 
 void StructureModel::fetchMore(const QModelIndex& parent) {
   if (parent.column() > 0) return;
   const NodeId node = node_of(parent);
+  if (awaits_decode(node)) {
+    link_.request_macroblocks(node.index());
+    return;
+  }
   fetch_to(parent, node, fetched(node) + 1);
 }
 

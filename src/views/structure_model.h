@@ -11,7 +11,8 @@ namespace tavik::gui {
 // The structure tree as an item model: each item's internal id is its node, and a node's
 // children are fetched as it is expanded (a batch at a time), so that a file of millions of
 // nodes opens at once. Columns: element, value, meaning, offset (byte, and bit when it does not
-// start on a byte), bits.
+// start on a byte), bits. A picture's macroblocks are decoded, off the window thread, when its
+// macroblocks node is expanded.
 class StructureModel final : public QAbstractItemModel {
   Q_OBJECT
 
@@ -39,6 +40,9 @@ class StructureModel final : public QAbstractItemModel {
 
  private:
   void reset();
+  // A picture's macroblocks node not decoded yet: expanding it starts the decode.
+  [[nodiscard]] bool awaits_decode(NodeId node) const;
+  void macroblocks_ready(uint32_t picture);
   // Fetches the node's children up to `rows` (rounded up to a batch).
   void fetch_to(const QModelIndex& parent, NodeId node, uint64_t rows);
   // The node's info, read once for all the columns and roles of its row.

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 namespace tavik {
 
@@ -68,6 +69,12 @@ struct PictureMacroblocks {
   // The frame buffer the picture was decoded into: the planes handed over for display carry the
   // same luminance pointer.
   const uint8_t* frame = nullptr;
+};
+
+// The records of a picture, kept.
+struct KeptPicture {
+  PictureMacroblocks picture;  // its records point into `records`
+  std::vector<MacroblockRecord> records;
 };
 
 // Where a macroblock shows on its frame, in luminance samples. A frame coded as two field
