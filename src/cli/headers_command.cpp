@@ -46,12 +46,11 @@ int write_structure(const HeadersOptions& options, BuiltStructure& built,
     tree.show_macroblocks(true);
     const auto last = uint32_t(std::min<uint64_t>(range.last, built.index.pictures.size() - 1));
     if (range.first <= last) {
-      const std::string problem =
-          decode_macroblocks(built.index, *built.file, uint32_t(range.first), last,
-                             [&tree](uint32_t picture, const PictureMacroblocks& macroblocks,
-                                     int field_order) {
-                               tree.set_macroblocks(picture, macroblocks, field_order);
-                             });
+      const std::string problem = decode_macroblocks(
+          built.index, *built.file, uint32_t(range.first), last,
+          [&tree](uint32_t picture, const PictureMacroblocks& macroblocks, int field_order) {
+            tree.set_macroblocks(picture, macroblocks, field_order);
+          });
       if (!problem.empty()) return fail("macroblocks: " + problem);
     }
   }

@@ -39,7 +39,6 @@ void for_each_decoded(const ShownFrame& shown, Each each) {
   }
 }
 
-
 }  // namespace
 
 nlohmann::ordered_json statistics_json(const PictureStatistics& stats) {

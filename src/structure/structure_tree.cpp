@@ -119,8 +119,7 @@ NodeId StructureTree::child(NodeId n, uint64_t r) {
     case NodeKind::kMacroblocks:
       return node(NodeKind::kMacroblock, i | uint64_t(decoded(n)->addresses[r]) << 32);
     case NodeKind::kMacroblock:
-      return node(NodeKind::kMacroblockField, n.wide_index(),
-                  uint32_t(macroblock_elements(n)[r]));
+      return node(NodeKind::kMacroblockField, n.wide_index(), uint32_t(macroblock_elements(n)[r]));
     default:
       return n;
   }

@@ -4,9 +4,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
-
 #include <unordered_map>
+#include <vector>
 
 #include "decoder/picture/macroblock_record.h"
 #include "input/random_access.h"

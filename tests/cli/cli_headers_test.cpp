@@ -5,6 +5,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -244,6 +245,73 @@ TEST(CliHeaders, FramesAndHexdumpShowOnePicture) {
   EXPECT_NE(dump.out.find("00 00 01 00"), std::string::npos);
   EXPECT_EQ(run_cli("hexdump --frame 99 " + quoted(stream)).status, 1);
   EXPECT_EQ(run_cli("headers --frames 3-2 " + quoted(stream)).status, 2);
+}
+
+// The fields of a macroblock by name, from a headers node or a macroblocks CSV row (the empty
+// cells left out).
+using Fields = std::map<std::string, std::string>;
+
+const json* section_named(const json& node, const std::string& section) {
+  if (node.value("section", "") == section) return &node;
+  if (!node.contains("children")) return nullptr;
+  for (const json& child : node["children"]) {
+    if (const json* found = section_named(child, section)) return found;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> cells(const std::string& line) {
+  std::vector<std::string> out(1);
+  for (const char c : line) {
+    if (c == ',') {
+      out.emplace_back();
+    } else {
+      out.back().push_back(c);
+    }
+  }
+  return out;
+}
+
+// The macroblocks of coded picture N under headers --macroblocks equal the macroblocks
+// command's rows of that picture (whose frame, in display order, is another for a B picture),
+// in a transport stream: a B picture, and a P picture of the second group.
+TEST(CliHeaders, MacroblockNodesEqualTheMacroblocksRows) {
+  const fs::path stream = test::make_ffmpeg_stream(kCases[4].file, kCases[4].args, kWithAudio);
+  const test::CliResult csv = run_cli("macroblocks --frames 0-15 --format csv " + quoted(stream));
+  ASSERT_EQ(csv.status, 0) << csv.err;
+  std::istringstream lines(csv.out);
+  std::string line;
+  std::getline(lines, line);
+  const std::vector<std::string> names = cells(line);
+  std::map<int, std::vector<Fields>> rows;  // by coded picture
+  std::map<int, int> frames;
+  while (std::getline(lines, line)) {
+    const std::vector<std::string> row = cells(line);
+    Fields fields;
+    for (size_t c = 4; c < names.size(); ++c) {
+      if (!row[c].empty()) fields[names[c]] = row[c];
+    }
+    rows[std::stoi(row[1])].push_back(fields);
+    frames[std::stoi(row[1])] = std::stoi(row[0]);
+  }
+  for (const int picture : {2, 13}) {
+    SCOPED_TRACE(picture);
+    EXPECT_NE(frames[picture], picture);
+    const json tree =
+        headers("--macroblocks --frames " + std::to_string(picture) + " " + quoted(stream));
+    const json* macroblocks = section_named(tree["video"], "macroblocks");
+    ASSERT_NE(macroblocks, nullptr);
+    std::vector<Fields> nodes;
+    for (const json& macroblock : (*macroblocks)["children"]) {
+      Fields fields;
+      for (const json& e : macroblock["elements"]) {
+        fields[e["name"]] =
+            e["value"].is_string() ? e["value"].get<std::string>() : e["value"].dump();
+      }
+      nodes.push_back(fields);
+    }
+    EXPECT_EQ(nodes, rows[picture]);
+  }
 }
 
 // A stream cut inside a header: the tree goes up to it and marks it; garbage is refused.

@@ -11,18 +11,37 @@ namespace tavik {
 // What a macroblock's record tells, field by field, as the macroblocks CSV has its columns and
 // the structure tree its elements: position, type flags, motion, quantiser, pattern, vectors
 // (half samples, with their field selects; empty when the macroblock has no such vector), bits.
-inline constexpr std::array<std::string_view, 31> kMacroblockFieldNames = {
-    "address",          "column",           "row",
-    "x",                "y",                "skipped",
-    "intra",            "forward",          "backward",
-    "pattern",          "quant",            "motion_type",
-    "dct_type",         "quantiser_scale",  "coded_block_pattern",
-    "forward0_x",       "forward0_y",       "forward0_select",
-    "forward1_x",       "forward1_y",       "forward1_select",
-    "backward0_x",      "backward0_y",      "backward0_select",
-    "backward1_x",      "backward1_y",      "backward1_select",
-    "dmvector_x",       "dmvector_y",       "bits",
-    "weight_type"};
+inline constexpr std::array<std::string_view, 31> kMacroblockFieldNames = {"address",
+                                                                           "column",
+                                                                           "row",
+                                                                           "x",
+                                                                           "y",
+                                                                           "skipped",
+                                                                           "intra",
+                                                                           "forward",
+                                                                           "backward",
+                                                                           "pattern",
+                                                                           "quant",
+                                                                           "motion_type",
+                                                                           "dct_type",
+                                                                           "quantiser_scale",
+                                                                           "coded_block_pattern",
+                                                                           "forward0_x",
+                                                                           "forward0_y",
+                                                                           "forward0_select",
+                                                                           "forward1_x",
+                                                                           "forward1_y",
+                                                                           "forward1_select",
+                                                                           "backward0_x",
+                                                                           "backward0_y",
+                                                                           "backward0_select",
+                                                                           "backward1_x",
+                                                                           "backward1_y",
+                                                                           "backward1_select",
+                                                                           "dmvector_x",
+                                                                           "dmvector_y",
+                                                                           "bits",
+                                                                           "weight_type"};
 
 using MacroblockFields = std::array<std::string, kMacroblockFieldNames.size()>;
 
