@@ -8,6 +8,7 @@ namespace {
 constexpr int kRecentFiles = 4;
 const QString kRecentKey = QStringLiteral("recent_files");
 const QString kTrueColourKey = QStringLiteral("view/true_colour");
+const QString kPositionSliderKey = QStringLiteral("view/position_slider");
 const QString kOverlaysKey = QStringLiteral("view/overlays");
 const QString kLowerLayerKey = QStringLiteral("decoding/lower_layer_pattern");
 const QString kThreadsKey = QStringLiteral("decoding/threads");
@@ -38,6 +39,14 @@ bool AppSettings::true_colour() const {
 
 void AppSettings::set_true_colour(bool on) {
   settings_->setValue(kTrueColourKey, on);
+}
+
+bool AppSettings::position_slider() const {
+  return settings_->value(kPositionSliderKey, false).toBool();
+}
+
+void AppSettings::set_position_slider(bool on) {
+  settings_->setValue(kPositionSliderKey, on);
 }
 
 unsigned AppSettings::overlays() const {

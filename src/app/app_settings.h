@@ -21,6 +21,9 @@ class AppSettings {
   void add_recent_file(const QString& path);
   [[nodiscard]] bool true_colour() const;
   void set_true_colour(bool on);
+  // The slider under the video window (off unless chosen).
+  [[nodiscard]] bool position_slider() const;
+  void set_position_slider(bool on);
   // The macroblock overlays shown over the video (OverlayLayer bits; 0 unless chosen).
   [[nodiscard]] unsigned overlays() const;
   void set_overlays(unsigned layers);

@@ -88,6 +88,8 @@ constexpr std::array kCommandTexts = {
                 nullptr},
     CommandText{Command::kFitVideo, "Fit video to window", nullptr,
                 "Scale the picture to the video window instead of showing it at 1:1", nullptr},
+    CommandText{Command::kPositionSlider, "Position slider", nullptr,
+                "Show a slider under the video that shows the frame it is moved to", nullptr},
     CommandText{Command::kShowMessages, "Messages", nullptr,
                 "Show the stream's errors and warnings with their frames", nullptr},
 };
@@ -130,6 +132,7 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowVbv:
     case Command::kShowMessages:
     case Command::kFitVideo:
+    case Command::kPositionSlider:
     case Command::kToolbar:
     case Command::kTrueColour:
     case Command::kRealTime:

@@ -55,6 +55,7 @@ enum class Command {
   kGoToFrame = 32852,
   kShowMessages = 32860,
   kFitVideo = 32861,
+  kPositionSlider = 32862,
 };
 
 // Stands for a separator in the toolbar's layout.

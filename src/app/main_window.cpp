@@ -201,7 +201,7 @@ void MainWindow::build_menus() {
     file->addSeparator();
     file->addAction(commands_[Command::kExit]);
     QList<Command> view = {Command::kToolbar, Command::kTrueColour, Command::kFitVideo,
-                           Command::kDecodingOptions};
+                           Command::kPositionSlider, Command::kDecodingOptions};
     view << kSeparator << overlay_commands();
     if (documents) view << kSeparator << Command::kExportPng << Command::kExportSvg;
     menu(QStringLiteral("View"), view, *set);
@@ -335,6 +335,7 @@ void MainWindow::connect_commands() {
   on(Command::kPrint, [this] { output_.print_active(); });
   on(Command::kTrueColour, [this](bool checked) { set_true_colour(checked); });
   on(Command::kFitVideo, [this](bool checked) { set_video_fit(checked); });
+  on(Command::kPositionSlider, [this](bool checked) { set_position_slider(checked); });
   on(Command::kRealTime, [this](bool checked) { controller_.set_real_time(checked); });
   on(Command::kDecodingOptions, [this] { configure_decoding(); });
   on(Command::kShowPicture, [this](bool shown) {
@@ -387,6 +388,7 @@ void MainWindow::update_actions() {
   commands_[Command::kShowMessages]->setChecked(!windows_of(WindowKind::kMessages).isEmpty());
   commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
   commands_[Command::kTrueColour]->setChecked(settings_.true_colour());
+  commands_[Command::kPositionSlider]->setChecked(settings_.position_slider());
   commands_[Command::kRealTime]->setChecked(controller_.real_time());
   commands_[Command::kShowPicture]->setChecked(!windows_of(WindowKind::kPicture).isEmpty());
   commands_[Command::kShowPicture]->setEnabled(state.file_loaded);
@@ -487,6 +489,11 @@ void MainWindow::post_measure_done(bool completed) {
         measured_ = completed ? Measured::kWhole : Measured::kPartial;
         measure_.finish();
         structure_.measure_done(completed);
+        for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
+          if (auto* view = qobject_cast<VideoView*>(window->widget())) {
+            view->set_frames(structure_.frames());
+          }
+        }
         repaint_analysis_windows();
         update_actions();
       },
@@ -642,6 +649,9 @@ void MainWindow::open_video_window(const QString& path) {
   auto* view = new VideoView(controller_);
   view->set_true_colour(settings_.true_colour());
   view->set_overlays(settings_.overlays());
+  view->set_slider(settings_.position_slider());
+  connect(view, &VideoView::frame_chosen, this,
+          [this](qint64 frame) { structure_.show_frame(frame); });
   DocumentWindow* window = add_window(WindowKind::kVideo, view);
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
@@ -783,6 +793,18 @@ void MainWindow::save_information() {
   controller_.pause();
   SaveInformationDialog dialog(store_, controller_.input_path(), dialogs_, this);
   dialogs_.run_dialog(dialog);
+}
+
+void MainWindow::set_position_slider(bool on) {
+  settings_.set_position_slider(on);
+  for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
+    auto* view = qobject_cast<VideoView*>(window->widget());
+    if (view == nullptr || view->slider_height() == 0) continue;
+    // The window grows by the slider, so that the picture keeps its room.
+    const int change = on ? view->slider_height() : -view->slider_height();
+    view->set_slider(on);
+    window->resize(window->size() + QSize(0, change));
+  }
 }
 
 void MainWindow::set_true_colour(bool on) {

@@ -109,6 +109,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   [[nodiscard]] int32_t minimum_y_limit(WindowKind chart) const;
   void save_information();
   void set_true_colour(bool on);
+  void set_position_slider(bool on);
   void configure_decoding();
   void show_message(MessageIcon icon, const QString& text);
 

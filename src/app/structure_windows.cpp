@@ -81,8 +81,19 @@ void StructureWindows::go_to_frame() {
   const auto frames = int32_t(std::min<uint64_t>(frame_count(index), INT32_MAX));
   GoToFrameDialog dialog(0, frames, dialogs_, &parent_);
   if (!dialogs_.run_dialog(dialog)) return;
-  const std::optional<uint32_t> picture = picture_of_frame(index, uint64_t(dialog.frame()));
+  show_frame(dialog.frame());
+}
+
+void StructureWindows::show_frame(int64_t frame) {
+  if (!ensure_structure(true, [this, frame] { show_frame(frame); })) return;
+  const std::optional<uint32_t> picture =
+      picture_of_frame(link_.structure().index, uint64_t(std::max<int64_t>(frame, 0)));
   if (picture) show_picture(*picture);
+}
+
+uint64_t StructureWindows::frames() const {
+  const std::shared_ptr<const FileStructure> built = controller_.structure();
+  return built && controller_.structure_complete() ? frame_count(built->index) : 0;
 }
 
 }  // namespace tavik::gui

@@ -38,6 +38,10 @@ class StructureWindows final : public QObject {
   void show_in_structure(int64_t picture);
   void show_picture(int64_t picture);
   void go_to_frame();
+  // Shows frame `frame` (display order) as "Go to frame..." does.
+  void show_frame(int64_t frame);
+  // The frames of the whole file, once measured (0 until then).
+  [[nodiscard]] uint64_t frames() const;
 
  private:
   // True when the structure is there (of the whole file when `whole`); otherwise starts the

@@ -3,6 +3,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
+#include <algorithm>
 #include <cstring>
 
 #include "charts/macroblock_inspect.h"
@@ -13,9 +14,43 @@
 namespace tavik::gui {
 
 VideoView::VideoView(PlaybackController& controller, QWidget* parent)
-    : QWidget(parent), controller_(controller) {
+    : QWidget(parent), controller_(controller), slider_(new QSlider(Qt::Horizontal, this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
+  // Each frame shown is decoded from the start of its group: only where the slider stops.
+  slider_->setTracking(false);
+  slider_->setMaximum(0);
+  slider_->hide();
+  connect(slider_, &QSlider::valueChanged, this, [this](int frame) { emit frame_chosen(frame); });
+  // Without the frame count there is nowhere to move to: a press asks for the first frame, and
+  // the measure that gives the count.
+  connect(slider_, &QSlider::sliderPressed, this, [this] {
+    if (slider_->maximum() == 0) emit frame_chosen(0);
+  });
   controller_.video_view_created();
+}
+
+void VideoView::set_slider(bool on) {
+  slider_->setVisible(on);
+  resizeEvent(nullptr);
+  updateGeometry();
+  update();
+}
+
+void VideoView::set_frames(uint64_t frames) {
+  const QSignalBlocker quiet(slider_);
+  slider_->setMaximum(int(std::min<uint64_t>(frames > 0 ? frames - 1 : 0, INT32_MAX)));
+}
+
+int VideoView::slider_height() const {
+  return slider_->sizeHint().height();
+}
+
+QSize VideoView::picture_area() const {
+  return size() - QSize(0, slider_->isHidden() ? 0 : slider_height());
+}
+
+void VideoView::resizeEvent(QResizeEvent* /*event*/) {
+  slider_->setGeometry(0, height() - slider_height(), width(), slider_height());
 }
 
 void VideoView::set_true_colour(bool on) {
@@ -37,7 +72,8 @@ void VideoView::set_fit(bool on) {
 }
 
 QSize VideoView::sizeHint() const {
-  return picture_size_.isValid() ? picture_size_ : QSize(352, 288);
+  const QSize picture = picture_size_.isValid() ? picture_size_ : QSize(352, 288);
+  return picture + QSize(0, slider_->isHidden() ? 0 : slider_height());
 }
 
 void VideoView::paintEvent(QPaintEvent* /*event*/) {
@@ -55,7 +91,7 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
   if (fit_ && picture_size_.isValid()) {
     // Nearest-sample scaling: cheap enough for every picture of a fast playback. The overlays
     // are laid out in picture samples and scaled with it.
-    const QSize scaled = picture_size_.scaled(size(), Qt::KeepAspectRatio);
+    const QSize scaled = picture_size_.scaled(picture_area(), Qt::KeepAspectRatio);
     painter.scale(double(scaled.width()) / picture_size_.width(),
                   double(scaled.height()) / picture_size_.height());
     painter.drawImage(QPoint(0, 0), image_, QRect(QPoint(0, 0), picture_size_));
@@ -73,7 +109,7 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
 
 QPoint VideoView::picture_point(QPoint window_point) const {
   if (!fit_ || !picture_size_.isValid()) return window_point;
-  const QSize scaled = picture_size_.scaled(size(), Qt::KeepAspectRatio);
+  const QSize scaled = picture_size_.scaled(picture_area(), Qt::KeepAspectRatio);
   if (scaled.isEmpty()) return window_point;
   return {window_point.x() * picture_size_.width() / scaled.width(),
           window_point.y() * picture_size_.height() / scaled.height()};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QSlider>
 #include <QWidget>
 #include <array>
 #include <cstdint>
@@ -27,6 +28,11 @@ class VideoView final : public QWidget {
   // Scaled to fit the window (proportions kept), or at 1:1.
   void set_fit(bool on);
   [[nodiscard]] bool fit() const { return fit_; }
+  // The position slider under the picture (hidden unless on), over `frames` frames (display
+  // order; 0 while the file's frames are not known: moving it then asks for frame 0).
+  void set_slider(bool on);
+  void set_frames(uint64_t frames);
+  [[nodiscard]] int slider_height() const;
   // The picture as the window paints it, without overlays (for tests and printing).
   [[nodiscard]] QImage current_image();
   // The record of the macroblock at (x, y) of the picture as text; empty when it has none.
@@ -38,15 +44,20 @@ class VideoView final : public QWidget {
  signals:
   // The first picture of a session is shown; the window wants horizontal_size x vertical_size.
   void picture_size_known(QSize size);
+  // The slider was let go at (or stepped to) a frame, in display order.
+  void frame_chosen(qint64 frame);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   // Turns a newly published picture into image_ and its records into pictures_.
   void take_picture();
   void take_macroblocks(const ShownPicture& shown);
+  // The part of the window the picture is painted in: above the slider.
+  [[nodiscard]] QSize picture_area() const;
 
   PlaybackController& controller_;
   bool true_colour_ = false;
@@ -59,6 +70,7 @@ class VideoView final : public QWidget {
   std::array<QRgb, 256> colours_{};
   std::vector<KeptPicture> macroblocks_;
   std::vector<PictureMacroblocks> pictures_;  // their records point into macroblocks_
+  QSlider* slider_;
   ChartScene overlay_;
   bool overlay_stale_ = true;
 };

@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMouseEvent>
+#include <QSlider>
 #include <QTemporaryDir>
 #include <QTreeView>
 #include <functional>
@@ -164,6 +165,25 @@ TEST_F(StructureWindowsTest, GoToFrameShowsTheSnapshotsFrameAndKeepsTheStore) {
     EXPECT_EQ(differing(shown(), snapshot(frames.back() + 1)), 0) << sample;
     window.reset();
   }
+}
+
+// The position slider (kept in the settings, off unless chosen) measures the file when pressed
+// before its frames are known, then shows the frame it is let go at as Go to frame does.
+TEST_F(StructureWindowsTest, PositionSliderShowsTheFrameItStopsAt) {
+  EXPECT_FALSE(settings.position_slider());
+  settings.set_position_slider(true);
+  open(test::sample_path("testsrc-mpeg2.m2v"));
+  EXPECT_TRUE(window->commands()[Command::kPositionSlider]->isChecked());
+  auto* slider = view_of<VideoView>(WindowKind::kVideo)->findChild<QSlider*>();
+  ASSERT_NE(slider, nullptr);
+  EXPECT_TRUE(slider->isVisible());
+  emit slider->sliderPressed();
+  ASSERT_TRUE(process_until([&] { return slider->maximum() == 99; }));
+  slider->setValue(37);
+  EXPECT_EQ(differing(shown(), snapshot(37)), 0);
+  window->commands()[Command::kPositionSlider]->trigger();
+  EXPECT_FALSE(slider->isVisible());
+  EXPECT_FALSE(settings.position_slider());
 }
 
 }  // namespace
