@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
 #include "decoder/syntax/stream_info.h"
@@ -82,6 +85,34 @@ TEST(StructureModel, FetchesChildrenInBatchesAsTheyAreAskedFor) {
   EXPECT_EQ(model.data(item.siblingAtColumn(3), Qt::DisplayRole).toString(),
             QStringLiteral("%1 bit %2").arg(info.bit_offset / 8).arg(info.bit_offset % 8));
   EXPECT_EQ(model.data(item.siblingAtColumn(4), Qt::DisplayRole).toULongLong(), info.bits);
+}
+
+// A picture's last child, its macroblocks, is decoded off the window thread when expanded: a row
+// a macroblock, each with its fields.
+TEST(StructureModel, DecodesAPicturesMacroblocksWhenExpanded) {
+  StructureLink link;
+  link.set_structure(structure_of(test::sample_path("testsrc-mpeg2.m2v")));
+  StructureModel model(link);
+  const NodeId picture = link.tree().picture(14);
+  const NodeId macroblocks = link.tree().child(picture, link.tree().child_count(picture) - 1);
+  ASSERT_EQ(macroblocks.kind(), NodeKind::kMacroblocks);
+  const QModelIndex item = model.index_of(macroblocks);
+  EXPECT_TRUE(model.hasChildren(item));
+  ASSERT_TRUE(model.canFetchMore(item));
+  model.fetchMore(item);
+  EXPECT_EQ(model.rowCount(item), 0);
+  QElapsedTimer timer;
+  timer.start();
+  while (model.rowCount(item) == 0 && timer.elapsed() < 60000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+  EXPECT_EQ(model.rowCount(item), 396);  // 22 x 18
+  const QModelIndex first = model.index(0, 0, item);
+  model.fetchMore(first);
+  ASSERT_GT(model.rowCount(first), 0);
+  EXPECT_EQ(model.data(model.index(0, 0, first), Qt::DisplayRole).toString(),
+            QStringLiteral("address"));
+  EXPECT_EQ(model.data(item.siblingAtColumn(1), Qt::DisplayRole).toString(), QStringLiteral("396"));
 }
 
 }  // namespace
