@@ -69,6 +69,7 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   void export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) override;
   [[nodiscard]] QString input_path() const override;
   void show_in_structure(int64_t frame) override { structure_.show_in_structure(frame); }
+  void show_group_in_structure(int64_t gop) override { structure_.show_group_in_structure(gop); }
   void show_picture(int64_t frame) override { structure_.show_picture(frame); }
 
   [[nodiscard]] StructureWindows& structure_windows() { return structure_; }

@@ -61,9 +61,19 @@ void StructureWindows::mark_selected_picture() {
 void StructureWindows::show_in_structure(int64_t picture) {
   if (!ensure_structure(false, [this, picture] { show_in_structure(picture); })) return;
   if (picture < 0 || uint64_t(picture) >= link_.structure().index.pictures.size()) return;
+  select_in_structure(link_.tree().picture(uint32_t(picture)));
+}
+
+void StructureWindows::show_group_in_structure(int64_t group) {
+  if (!ensure_structure(false, [this, group] { show_group_in_structure(group); })) return;
+  if (group < 0 || uint64_t(group) >= link_.structure().index.groups.size()) return;
+  select_in_structure(NodeId::make(NodeKind::kGroup, uint64_t(group)));
+}
+
+void StructureWindows::select_in_structure(NodeId node) {
   hooks_.open_if_closed(WindowKind::kStructure);
   hooks_.open_if_closed(WindowKind::kBytes);
-  link_.select(link_.tree().picture(uint32_t(picture)));
+  link_.select(node);
 }
 
 void StructureWindows::show_picture(int64_t picture) {

@@ -36,6 +36,7 @@ class StructureWindows final : public QObject {
   void clear();
 
   void show_in_structure(int64_t picture);
+  void show_group_in_structure(int64_t group);
   void show_picture(int64_t picture);
   void go_to_frame();
   // Shows frame `frame` (display order) as "Go to frame..." does.
@@ -48,6 +49,8 @@ class StructureWindows final : public QObject {
   // measure and keeps `then` for its end.
   bool ensure_structure(bool whole, std::function<void()> then);
   void mark_selected_picture();
+  // Opens the Structure and Bytes windows on the node.
+  void select_in_structure(NodeId node);
 
   PlaybackController& controller_;
   ViewState& state_;

@@ -42,12 +42,34 @@ void InformationListView::paintEvent(QPaintEvent* /*event*/) {
     parentWidget()->setWindowTitle(QString::fromStdString(scene.title));
 }
 
+MenuEntries InformationListView::menu_entries(QPoint point) {
+  MenuEntries entries;
+  if (kind_ != ListKind::kSlices) {
+    const int64_t lines = store_.read(
+        [&](const StoreData& stored) { return list_line_count(kind_, stored, state_.chosen); });
+    const LineRange line =
+        visible_lines(lines, point.y() + verticalScrollBar()->value(), 1, kLinePitch);
+    if (line.first < line.end) {
+      entries.append({QStringLiteral("Show in structure"), [this, at = line.first] {
+                        if (kind_ == ListKind::kFrames) {
+                          actions_.show_in_structure(at);
+                        } else {
+                          actions_.show_group_in_structure(at);
+                        }
+                      }});
+    }
+  }
+  entries.append(
+      {QStringLiteral("Copy as CSV"), [this] {
+         QApplication::clipboard()->setText(QString::fromStdString(store_.read(
+             [this](const StoreData& stored) { return list_csv(kind_, stored, state_.chosen); })));
+       }});
+  return entries;
+}
+
 void InformationListView::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
-  menu.addAction(QStringLiteral("Copy as CSV"), [this] {
-    QApplication::clipboard()->setText(QString::fromStdString(store_.read(
-        [this](const StoreData& stored) { return list_csv(kind_, stored, state_.chosen); })));
-  });
+  for (const auto& [text, run] : menu_entries(event->pos())) menu.addAction(text, run);
   menu.exec(event->globalPos());
 }
 

@@ -18,6 +18,9 @@ class InformationListView final : public QAbstractScrollArea {
                       QWidget* parent = nullptr);
 
   [[nodiscard]] ListKind kind() const { return kind_; }
+  // The context menu at a point of the viewport: "Show in structure" for the frame or GOP on
+  // that line (Frames and Gops lists), then "Copy as CSV".
+  [[nodiscard]] MenuEntries menu_entries(QPoint point);
 
  protected:
   void paintEvent(QPaintEvent* event) override;

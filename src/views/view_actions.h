@@ -53,6 +53,8 @@ class ViewActions {
   // A frame bar's context menu: the frame's picture selected in the Structure and Bytes
   // windows, or shown in the video window.
   virtual void show_in_structure(int64_t /*frame*/) {}
+  // A Gops list line's: the group selected in the Structure and Bytes windows.
+  virtual void show_group_in_structure(int64_t /*gop*/) {}
   virtual void show_picture(int64_t /*frame*/) {}
 };
 

@@ -19,6 +19,7 @@
 #include "support/cli_run.h"
 #include "support/stream_tools.h"
 #include "views/bytes_view.h"
+#include "views/information_list_view.h"
 #include "views/structure_view.h"
 #include "views/video_view.h"
 
@@ -184,6 +185,30 @@ TEST_F(StructureWindowsTest, PositionSliderShowsTheFrameItStopsAt) {
   window->commands()[Command::kPositionSlider]->trigger();
   EXPECT_FALSE(slider->isVisible());
   EXPECT_FALSE(settings.position_slider());
+}
+
+// "Show in structure" on a line of the Frames or Gops list selects its picture or group.
+TEST_F(StructureWindowsTest, InformationListsShowTheirLineInStructure) {
+  open(test::sample_path("testsrc-mpeg2.m2v"));
+  window->commands()[Command::kMeasureWholeFile]->trigger();
+  ASSERT_TRUE(process_until([this] { return window->controller().structure_complete(); }));
+  const std::pair<WindowKind, NodeId> cases[] = {
+      {WindowKind::kFrameList, NodeId::make(NodeKind::kPicture, 5)},
+      {WindowKind::kGopList, NodeId::make(NodeKind::kGroup, 2)},
+  };
+  for (const auto& [kind, node] : cases) {
+    window->open_window(kind);
+    auto* list = view_of<InformationListView>(kind);
+    ASSERT_NE(list, nullptr);
+    const int line = int(node.index());
+    const MenuEntries entries = list->menu_entries(QPoint(4, kFirstLineY + kLinePitch * line + 2));
+    ASSERT_EQ(entries.size(), 2);
+    EXPECT_EQ(entries[0].first, QStringLiteral("Show in structure"));
+    entries[0].second();
+    ASSERT_TRUE(
+        process_until([&] { return window->structure_windows().link().selected() == node; }));
+    EXPECT_NE(view_of<StructureView>(WindowKind::kStructure), nullptr);
+  }
 }
 
 }  // namespace
