@@ -799,7 +799,7 @@ void MainWindow::set_position_slider(bool on) {
   settings_.set_position_slider(on);
   for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
     auto* view = qobject_cast<VideoView*>(window->widget());
-    if (view == nullptr || view->slider_height() == 0) continue;
+    if (view == nullptr) continue;
     // The window grows by the slider, so that the picture keeps its room.
     const int change = on ? view->slider_height() : -view->slider_height();
     view->set_slider(on);

@@ -31,7 +31,7 @@ VideoView::VideoView(PlaybackController& controller, QWidget* parent)
 
 void VideoView::set_slider(bool on) {
   slider_->setVisible(on);
-  resizeEvent(nullptr);
+  place_slider();
   updateGeometry();
   update();
 }
@@ -50,6 +50,10 @@ QSize VideoView::picture_area() const {
 }
 
 void VideoView::resizeEvent(QResizeEvent* /*event*/) {
+  place_slider();
+}
+
+void VideoView::place_slider() {
   slider_->setGeometry(0, height() - slider_height(), width(), slider_height());
 }
 

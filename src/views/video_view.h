@@ -58,6 +58,7 @@ class VideoView final : public QWidget {
   void take_macroblocks(const ShownPicture& shown);
   // The part of the window the picture is painted in: above the slider.
   [[nodiscard]] QSize picture_area() const;
+  void place_slider();
 
   PlaybackController& controller_;
   bool true_colour_ = false;
