@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "support/cli_run.h"
+#include "support/field_picture_writer.h"
 #include "support/stream_tools.h"
 
 namespace tavik {
@@ -273,44 +274,55 @@ std::vector<std::string> cells(const std::string& line) {
 }
 
 // The macroblocks of coded picture N under headers --macroblocks equal the macroblocks
-// command's rows of that picture (whose frame, in display order, is another for a B picture),
-// in a transport stream: a B picture, and a P picture of the second group.
+// command's rows of that picture (whose frame, in display order, is another for a reordered
+// picture): in a transport stream a B picture and a P picture of the second group, in a
+// stream of field pictures the second field of a frame (drawn in the lower half of its rows).
 TEST(CliHeaders, MacroblockNodesEqualTheMacroblocksRows) {
-  const fs::path stream = test::make_ffmpeg_stream(kCases[4].file, kCases[4].args, kWithAudio);
-  const test::CliResult csv = run_cli("macroblocks --frames 0-15 --format csv " + quoted(stream));
-  ASSERT_EQ(csv.status, 0) << csv.err;
-  std::istringstream lines(csv.out);
-  std::string line;
-  std::getline(lines, line);
-  const std::vector<std::string> names = cells(line);
-  std::map<int, std::vector<Fields>> rows;  // by coded picture
-  std::map<int, int> frames;
-  while (std::getline(lines, line)) {
-    const std::vector<std::string> row = cells(line);
-    Fields fields;
-    for (size_t c = 4; c < names.size(); ++c) {
-      if (!row[c].empty()) fields[names[c]] = row[c];
-    }
-    rows[std::stoi(row[1])].push_back(fields);
-    frames[std::stoi(row[1])] = std::stoi(row[0]);
-  }
-  for (const int picture : {2, 13}) {
-    SCOPED_TRACE(picture);
-    EXPECT_NE(frames[picture], picture);
-    const json tree =
-        headers("--macroblocks --frames " + std::to_string(picture) + " " + quoted(stream));
-    const json* macroblocks = section_named(tree["video"], "macroblocks");
-    ASSERT_NE(macroblocks, nullptr);
-    std::vector<Fields> nodes;
-    for (const json& macroblock : (*macroblocks)["children"]) {
-      Fields fields;
-      for (const json& e : macroblock["elements"]) {
-        fields[e["name"]] =
-            e["value"].is_string() ? e["value"].get<std::string>() : e["value"].dump();
+  const fs::path fields = test::scratch_dir() / "mb-fields.m2v";
+  test::write_file(fields.string(),
+                   test::write_field_picture_stream(test::make_moving_frames(176, 144, 6), 176, 144,
+                                                    test::FieldStreamOptions{}));
+  const std::pair<fs::path, std::vector<int>> cases[] = {
+      {test::make_ffmpeg_stream(kCases[4].file, kCases[4].args, kWithAudio), {2, 13}},
+      {fields, {1, 5}},
+  };
+  for (const auto& [stream, pictures] : cases) {
+    const test::CliResult csv = run_cli("macroblocks --format csv " + quoted(stream));
+    ASSERT_EQ(csv.status, 0) << csv.err;
+    std::istringstream lines(csv.out);
+    std::string line;
+    std::getline(lines, line);
+    const std::vector<std::string> names = cells(line);
+    std::map<int, std::vector<Fields>> rows;  // by coded picture
+    std::map<int, int> frames;
+    while (std::getline(lines, line)) {
+      const std::vector<std::string> row = cells(line);
+      Fields fields_of_row;
+      for (size_t c = 4; c < names.size(); ++c) {
+        if (!row[c].empty()) fields_of_row[names[c]] = row[c];
       }
-      nodes.push_back(fields);
+      rows[std::stoi(row[1])].push_back(fields_of_row);
+      frames[std::stoi(row[1])] = std::stoi(row[0]);
     }
-    EXPECT_EQ(nodes, rows[picture]);
+    for (const int picture : pictures) {
+      SCOPED_TRACE(stream.string() + " picture " + std::to_string(picture));
+      EXPECT_NE(frames[picture], picture);
+      const json tree =
+          headers("--macroblocks --frames " + std::to_string(picture) + " " + quoted(stream));
+      const json* macroblocks = section_named(tree["video"], "macroblocks");
+      ASSERT_NE(macroblocks, nullptr);
+      std::vector<Fields> nodes;
+      for (const json& macroblock : (*macroblocks)["children"]) {
+        Fields node_fields;
+        for (const json& e : macroblock["elements"]) {
+          node_fields[e["name"]] =
+              e["value"].is_string() ? e["value"].get<std::string>() : e["value"].dump();
+        }
+        nodes.push_back(node_fields);
+      }
+      ASSERT_FALSE(nodes.empty());
+      EXPECT_EQ(nodes, rows[picture]);
+    }
   }
 }
 
