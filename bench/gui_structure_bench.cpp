@@ -109,8 +109,11 @@ void BM_OpenStructureWindow(benchmark::State& state, tavik::gui::StructureLink* 
     view.tree_view()->expandToDepth(1);
     view.tree_view()->viewport()->repaint();
   }
-  state.counters["nodes"] =
-      double(count_nodes(link.tree(), tavik::NodeId::make(tavik::NodeKind::kRoot)));
+  // Counting reads every element from the file: not for a named file of any size.
+  if (std::getenv("TAVIK_STRUCTURE_STREAM") == nullptr) {
+    state.counters["nodes"] =
+        double(count_nodes(link.tree(), tavik::NodeId::make(tavik::NodeKind::kRoot)));
+  }
 }
 
 // One page down the expanded sequence of groups and pictures, painted.
