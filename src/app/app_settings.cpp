@@ -8,8 +8,11 @@ namespace {
 constexpr int kRecentFiles = 4;
 const QString kRecentKey = QStringLiteral("recent_files");
 const QString kTrueColourKey = QStringLiteral("view/true_colour");
+const QString kOverlaysKey = QStringLiteral("view/overlays");
 const QString kLowerLayerKey = QStringLiteral("decoding/lower_layer_pattern");
 const QString kThreadsKey = QStringLiteral("decoding/threads");
+const QString kMainSizeKey = QStringLiteral("window/main_size");
+const QString kSaveFolderKey = QStringLiteral("files/save_folder");
 }  // namespace
 
 AppSettings::AppSettings()
@@ -37,6 +40,14 @@ void AppSettings::set_true_colour(bool on) {
   settings_->setValue(kTrueColourKey, on);
 }
 
+unsigned AppSettings::overlays() const {
+  return settings_->value(kOverlaysKey, 0U).toUInt();
+}
+
+void AppSettings::set_overlays(unsigned layers) {
+  settings_->setValue(kOverlaysKey, layers);
+}
+
 QString AppSettings::lower_layer_pattern() const {
   return settings_->value(kLowerLayerKey).toString();
 }
@@ -51,6 +62,22 @@ int AppSettings::decoding_threads() const {
 
 void AppSettings::set_decoding_threads(int threads) {
   settings_->setValue(kThreadsKey, threads);
+}
+
+QSize AppSettings::main_window_size() const {
+  return settings_->value(kMainSizeKey).toSize();
+}
+
+void AppSettings::set_main_window_size(QSize size) {
+  settings_->setValue(kMainSizeKey, size);
+}
+
+QString AppSettings::save_folder() const {
+  return settings_->value(kSaveFolderKey).toString();
+}
+
+void AppSettings::set_save_folder(const QString& folder) {
+  settings_->setValue(kSaveFolderKey, folder);
 }
 
 }  // namespace tavik::gui

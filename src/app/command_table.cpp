@@ -68,6 +68,28 @@ constexpr std::array kCommandTexts = {
     CommandText{Command::kExportSvg, "Export picture as SVG...", nullptr, nullptr, nullptr},
     CommandText{Command::kRealTime, "Real-time", nullptr,
                 "Play at the stream's frame rate instead of as fast as it decodes", nullptr},
+    CommandText{Command::kOverlayGrid, "Macroblock grid", nullptr,
+                "Draw the macroblock grid over the picture", nullptr},
+    CommandText{Command::kOverlayTypes, "Macroblock types", nullptr,
+                "Colour each macroblock by how it is predicted", nullptr},
+    CommandText{Command::kOverlayVectors, "Motion vectors", nullptr,
+                "Draw each macroblock's motion vectors as arrows", nullptr},
+    CommandText{Command::kOverlayQuantiser, "Quantiser heat map", nullptr,
+                "Colour each macroblock by its quantiser", nullptr},
+    CommandText{Command::kOverlayBits, "Bits heat map", nullptr,
+                "Colour each macroblock by the bits it took", nullptr},
+    CommandText{Command::kShowPicture, "Picture", nullptr, "Show the chosen frame's coding figures",
+                nullptr},
+    CommandText{Command::kShowStructure, "Structure", nullptr,
+                "Show the stream's structure as a tree", nullptr},
+    CommandText{Command::kShowBytes, "Bytes", nullptr, "Show the file's bytes in hex", nullptr},
+    CommandText{Command::kGoToFrame, "Go to frame...", nullptr,
+                "Show any frame, decoded from the picture before it that makes it decodable",
+                nullptr},
+    CommandText{Command::kFitVideo, "Fit video to window", nullptr,
+                "Scale the picture to the video window instead of showing it at 1:1", nullptr},
+    CommandText{Command::kShowMessages, "Messages", nullptr,
+                "Show the stream's errors and warnings with their frames", nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -89,6 +111,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
       return {QKeySequence(Qt::Key_Home)};
     case Command::kPrint:
       return {QKeySequence(Qt::CTRL | Qt::Key_P)};
+    case Command::kGoToFrame:
+      return {QKeySequence(Qt::CTRL | Qt::Key_G)};
     default:
       return {};
   }
@@ -104,9 +128,19 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowSlice:
     case Command::kShowBitrate:
     case Command::kShowVbv:
+    case Command::kShowMessages:
+    case Command::kFitVideo:
     case Command::kToolbar:
     case Command::kTrueColour:
     case Command::kRealTime:
+    case Command::kOverlayGrid:
+    case Command::kOverlayTypes:
+    case Command::kOverlayVectors:
+    case Command::kOverlayQuantiser:
+    case Command::kOverlayBits:
+    case Command::kShowPicture:
+    case Command::kShowStructure:
+    case Command::kShowBytes:
       return true;
     default:
       return false;

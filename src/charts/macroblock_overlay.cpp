@@ -116,4 +116,14 @@ ChartScene macroblock_overlay(std::span<const PictureMacroblocks> pictures, int 
   return scene;
 }
 
+void add_type_legend(ChartScene& scene, const TextMetrics& metrics) {
+  const int pitch = metrics.line_height() + 2;
+  for (size_t i = 0; i < std::size(kCategoryNames); ++i) {
+    const int top = 4 + pitch * int(i);
+    scene.items.push_back(
+        Rectangle{4, top, 4 + pitch - 3, top + pitch - 3, Pen{kBlack, 1}, kCategoryColours[i]});
+    scene.items.push_back(Text{4 + pitch + 2, top, std::string(kCategoryNames[i])});
+  }
+}
+
 }  // namespace tavik

@@ -54,4 +54,8 @@ inline constexpr int kHottestQuantiser = 62;
 [[nodiscard]] ChartScene macroblock_overlay(std::span<const PictureMacroblocks> pictures, int width,
                                             int height, unsigned layers);
 
+// The types' legend in the frame's top-left corner: a swatch and the name of each category, a
+// line each.
+void add_type_legend(ChartScene& scene, const TextMetrics& metrics);
+
 }  // namespace tavik

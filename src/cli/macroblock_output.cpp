@@ -26,32 +26,6 @@ std::string_view structure_key(int picture_structure) {
   return picture_structure == 1 ? "top" : picture_structure == 2 ? "bottom" : "frame";
 }
 
-// frame_motion_type / field_motion_type by name; "" when the macroblock has no vector.
-std::string_view motion_key(const PictureMacroblocks& picture, const MacroblockRecord& record) {
-  switch (record.motion_type) {
-    case 1:
-      return "field";
-    case 2:
-      return picture.picture_structure == 3 ? "frame" : "16x8";
-    case 3:
-      return "dual_prime";
-    default:
-      return "";
-  }
-}
-
-// Whether direction s is used, and with how many vectors.
-int direction_vectors(const PictureMacroblocks& picture, const MacroblockRecord& record, int s) {
-  if (record.has(kMbRecordIntra) && record.motion_type == 0) return 0;
-  const bool used = s == 0
-                        ? record.forward(picture.picture_coding_type) || record.has(kMbRecordIntra)
-                        : record.has(kMbRecordBackward);
-  if (!used) return 0;
-  const bool two = (record.motion_type == 1 && picture.picture_structure == 3) ||
-                   (record.motion_type == 2 && picture.picture_structure != 3);
-  return two ? 2 : 1;
-}
-
 // Calls `each(picture, field_order, address, record)` for every macroblock decoded.
 template <typename Each>
 void for_each_decoded(const ShownFrame& shown, Each each) {
@@ -116,7 +90,7 @@ void append_macroblocks_csv(std::string& out, const ShownFrame& shown) {
         address % picture.mb_columns, address / picture.mb_columns, box.x, box.y,
         r.has(kMbRecordSkipped), r.has(kMbRecordIntra), r.has(kMbRecordForward),
         r.has(kMbRecordBackward), r.has(kMbRecordPattern), r.has(kMbRecordQuant),
-        std::string(motion_key(picture, r)).c_str(), r.dct_type, r.quantiser_scale,
+        std::string(motion_type_name(picture, r)).c_str(), r.dct_type, r.quantiser_scale,
         r.coded_block_pattern);
     out.append(line, size_t(n));
     for (int s = 0; s < 2; ++s) {
@@ -157,7 +131,7 @@ void append_macroblocks_json(nlohmann::ordered_json& rows, const ShownFrame& sho
     row["backward"] = r.has(kMbRecordBackward);
     row["pattern"] = r.has(kMbRecordPattern);
     row["quant"] = r.has(kMbRecordQuant);
-    const std::string_view motion = motion_key(picture, r);
+    const std::string_view motion = motion_type_name(picture, r);
     row["motion_type"] = motion.empty() ? nlohmann::ordered_json(nullptr) : motion;
     row["dct_type"] = r.dct_type;
     row["quantiser_scale"] = r.quantiser_scale;

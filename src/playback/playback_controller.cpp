@@ -7,7 +7,12 @@
 #include <utility>
 
 #include "base/fatal_error.h"
+#include "decoder/syntax/stream_info.h"
 #include "results/stream_description.h"
+#include "results/summary.h"
+#include "structure/index_builder.h"
+#include "structure/seek_plan.h"
+#include "structure/video_ranges_input.h"
 
 namespace tavik {
 
@@ -59,11 +64,22 @@ class PlaybackController::Listener final : public SessionListener {
   explicit Listener(PlaybackController& owner) : owner_(owner) {}
   void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
                    const DecodingVariables& vars) override {
+    using Phase = SeekPhase;
+    Phase& phase = owner_.seek_phase_;
+    if (phase == Phase::kSkipping && owner_.seek_skip_-- == 0) phase = Phase::kTarget;
+    if (phase == Phase::kSkipping || phase == Phase::kShown) return;
     owner_.publish_frame(frame, geometry, vars);
   }
   void picture_ready(PaletteImage& image) override {
+    using Phase = SeekPhase;
+    Phase& phase = owner_.seek_phase_;
+    if (phase == Phase::kSkipping || phase == Phase::kShown) return;
+    if (phase == Phase::kTarget) phase = Phase::kShown;
     owner_.publish_picture(image);
     owner_.repaint_after_picture();
+  }
+  void macroblocks_decoded(const PictureMacroblocks& picture) override {
+    owner_.keep_macroblocks(picture);
   }
   void session_ended(const std::string& summary) override { owner_.pending_summary_ = summary; }
 
@@ -126,6 +142,10 @@ void PlaybackController::set_input(const std::string& path) {
   }
   store_.set_filters(false, false, false);
   for (auto& flag : show_preference_) flag = true;
+  {
+    std::lock_guard lock(structure_mutex_);
+    structure_.reset();
+  }
   apply(PlaybackEvent::kFileChosen);
   windows_.post_state_changed();
 }
@@ -171,6 +191,10 @@ void PlaybackController::close_video() {
   {
     std::lock_guard lock(picture_mutex_);
     shown_ = ShownPicture{};
+  }
+  {
+    std::lock_guard lock(structure_mutex_);
+    structure_.reset();
   }
   windows_.post_state_changed();
 }
@@ -256,13 +280,18 @@ void PlaybackController::measure_worker() {
     std::lock_guard lock(decode_mutex_);
     store_.zero_arrays();
     SessionListener quiet;
+    auto structure = std::make_shared<FileStructure>();
+    IndexBuilder builder(structure->index);
     SessionOptions options;
     options.decode_pictures = false;
     PictureTimeline timeline;
     options.timeline = &timeline;
+    options.header_observer = &builder;
+    options.payload_observer = &builder;
+    options.container_observer = &builder;
     DecodingSession walk(store_, messages_, quiet, options);
+    const std::string path = input_path();
     try {
-      const std::string path = input_path();
       try {
         walk.open_stream(path);
       } catch (const std::exception&) {
@@ -281,13 +310,71 @@ void PlaybackController::measure_worker() {
       timing_->publish(timeline, true);
       completed = walking();
     } catch (const std::exception& error) {
+      structure->error = error.what();
       windows_.post_fatal_error(error.what());
+    }
+    structure->file = RandomAccessFile::open(path);
+    if (structure->file) {
+      const StreamInfo& info = walk.stream_info();
+      builder.finish(info.container, structure->file->size(), info.skipped_bytes, structure->error);
+      std::lock_guard publish(structure_mutex_);
+      structure_ = std::move(structure);
+      structure_complete_ = completed;
     }
     store_.current_picture_type = 0;
     apply(PlaybackEvent::kMeasureDone);
   }
   windows_.post_measure_done(completed);
   windows_.post_state_changed();
+}
+
+std::shared_ptr<const FileStructure> PlaybackController::structure() const {
+  std::lock_guard lock(structure_mutex_);
+  return structure_;
+}
+
+bool PlaybackController::structure_complete() const {
+  std::lock_guard lock(structure_mutex_);
+  return structure_ != nullptr && structure_complete_;
+}
+
+bool PlaybackController::show_picture(uint32_t picture) {
+  const PlaybackStatus now = status();
+  if (!now.file_loaded() || now.measuring() || !structure_complete()) return false;
+  std::shared_ptr<const FileStructure> structure = this->structure();
+  const std::optional<SeekPlan> plan = plan_seek(structure->index, picture);
+  if (!plan) return false;
+  pause();
+  join_worker();
+  {
+    std::lock_guard lock(decode_mutex_);
+    const StreamIndex& index = structure->index;
+    const std::vector<VideoRange> ranges = seek_ranges(index, plan->start_picture);
+    seek_store_.zero_arrays();
+    session_.reset();
+    seek_structure_ = structure;
+    seeking_session_ = true;
+    session_ =
+        std::make_unique<DecodingSession>(seek_store_, messages_, *listener_, session_options());
+    try {
+      session_->open_inputs(std::make_unique<VideoRangesInput>(index, *structure->file, ranges),
+                            std::make_unique<VideoRangesInput>(index, *structure->file, ranges));
+    } catch (const std::exception& error) {
+      fail(error.what());
+      return false;
+    }
+    // A session that was open (a play after the measure) is replaced; one that was not opens.
+    apply(PlaybackEvent::kSessionOpened);
+    if (apply(PlaybackEvent::kStep)) {
+      seek_phase_ = SeekPhase::kSkipping;
+      seek_skip_ = plan->frames_before;
+      while (seek_phase_ != SeekPhase::kShown && status().session_open()) step();
+      seek_phase_ = SeekPhase::kNone;
+      apply(PlaybackEvent::kStepDone);
+    }
+  }
+  windows_.post_state_changed();
+  return true;
 }
 
 void PlaybackController::toggle_filter(PictureType type) {
@@ -371,18 +458,22 @@ PlaybackState PlaybackController::state() const {
 void PlaybackController::restart() {
   store_.zero_arrays();
   try {
-    SessionOptions options;
-    {
-      std::lock_guard lock(options_mutex_);
-      options.lower_layer_pattern = pattern_beside(input_path(), lower_layer_pattern_);
-      options.threads = threads_;
-    }
+    SessionOptions options = session_options();
     options.timeline = &timeline_;
-    if (!session_ || options.lower_layer_pattern != session_pattern_ ||
+    if (!session_ || seeking_session_ || options.lower_layer_pattern != session_pattern_ ||
         options.threads != session_threads_) {
       session_pattern_ = options.lower_layer_pattern;
       session_threads_ = options.threads;
       session_ = std::make_unique<DecodingSession>(store_, messages_, *listener_, options);
+      seeking_session_ = false;
+      seek_structure_.reset();
+    }
+    // A new session may decode into buffers where an old one kept records.
+    frame_macroblocks_ = FrameMacroblocks{};
+    records_on_ = false;
+    {
+      std::lock_guard lock(statistics_mutex_);
+      statistics_.clear();
     }
     session_->open_stream(input_path());
     timing_->publish(timeline_, true);
@@ -405,16 +496,32 @@ void PlaybackController::restart() {
   }
 }
 
+SessionOptions PlaybackController::session_options() const {
+  SessionOptions options;
+  std::lock_guard lock(options_mutex_);
+  options.lower_layer_pattern = pattern_beside(input_path(), lower_layer_pattern_);
+  options.threads = threads_;
+  return options;
+}
+
 // One decoding step, with decode_mutex_ held; the end of the stream and fatal errors end
 // the playback.
 void PlaybackController::step() {
   if (!session_ || !status().session_open()) return;
+  const bool records = macroblock_records_wanted();
+  if (records != records_on_) {
+    // Frames decoded while records were off have none: what is kept from before is stale.
+    frame_macroblocks_ = FrameMacroblocks{};
+    records_on_ = records;
+    session_->set_macroblock_records(records);
+  }
   try {
     const bool more = session_->decode_step();
     if (!more || timing_charted()) timing_->publish(timeline_, !more);
     if (more) return;
     end_playback();
-    windows_.post_end_of_stream(pending_summary_);
+    // A session opened part-way measured only its own part: the summary is the store's.
+    windows_.post_end_of_stream(seeking_session_ ? BuildSummary(store_) : pending_summary_);
   } catch (const std::exception& error) {
     fail(error.what());
   }
@@ -451,8 +558,8 @@ void PlaybackController::start_repaint(WindowKind kind) {
 void PlaybackController::repaint_after_picture() {
   if (!status().video_shown()) return;
   start_repaint(WindowKind::kVideo);
-  for (WindowKind kind :
-       {WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kSliceList}) {
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kFrameList, WindowKind::kSliceList,
+                          WindowKind::kPicture}) {
     if (window_open_[index_of(kind)]) start_repaint(kind);
   }
 }
@@ -528,6 +635,14 @@ void PlaybackController::publish_frame(const FramePlanes& frame, const FrameGeom
   pending_matrix_ = vars.matrix_coefficients;
   pending_width_ = vars.horizontal_size;
   pending_height_ = vars.vertical_size;
+  macroblocks_pending_ = true;
+  if (records_on_) {
+    const std::span<const KeptPicture> shown = frame_macroblocks_.shown(frame);
+    macroblock_scratch_.assign(shown.begin(), shown.end());
+    for (KeptPicture& kept : macroblock_scratch_) kept.picture.records = kept.records;
+  } else {
+    macroblock_scratch_.clear();
+  }
   if (!true_colour_) return;
   convert_to_rgb(frame, geometry, vars, rgb_scratch_);
   std::lock_guard lock(picture_mutex_);
@@ -549,7 +664,32 @@ void PlaybackController::publish_picture(PaletteImage& image) {
   shown_.matrix_coefficients = pending_matrix_;
   shown_.horizontal_size = pending_width_;
   shown_.vertical_size = pending_height_;
+  // A second field's image shows the frame whose records are already there.
+  if (macroblocks_pending_) std::swap(shown_.macroblocks, macroblock_scratch_);
+  macroblocks_pending_ = false;
   ++shown_.serial;
+}
+
+bool PlaybackController::macroblock_records_wanted() const {
+  return macroblock_overlays_ || window_open_[index_of(WindowKind::kPicture)];
+}
+
+void PlaybackController::keep_macroblocks(const PictureMacroblocks& picture) {
+  frame_macroblocks_.picture_decoded(picture);
+  const PictureStatistics figures = tavik::picture_statistics(picture);
+  std::lock_guard lock(statistics_mutex_);
+  if (statistics_.size() <= size_t(picture.picture))
+    statistics_.resize(size_t(picture.picture) + 1);
+  statistics_[size_t(picture.picture)] = figures;
+}
+
+std::optional<PictureStatistics> PlaybackController::picture_statistics(int64_t picture) const {
+  std::lock_guard lock(statistics_mutex_);
+  if (picture < 0 || size_t(picture) >= statistics_.size() ||
+      statistics_[size_t(picture)].macroblocks == 0) {
+    return std::nullopt;
+  }
+  return statistics_[size_t(picture)];
 }
 
 }  // namespace tavik

@@ -6,17 +6,22 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
+#include "decoder/picture/macroblock_statistics.h"
 #include "display/dither.h"
 #include "display/true_colour.h"
 #include "playback/playback_machine.h"
 #include "playback/timing_share.h"
 #include "playback/window_kind.h"
 #include "session/decoding_session.h"
+#include "session/frame_macroblocks.h"
+#include "structure/file_structure.h"
 
 namespace tavik {
 
@@ -59,6 +64,9 @@ struct ShownPicture {
   int horizontal_size = 0;
   int vertical_size = 0;
   uint64_t serial = 0;  // 0 = nothing shown yet
+  // The pictures decoded into the frame shown, while macroblock records are asked for (their
+  // records point into each KeptPicture's own).
+  std::vector<KeptPicture> macroblocks;
 };
 
 // Drives the decoding session from the user's commands and keeps the windows up to date while
@@ -99,6 +107,15 @@ class PlaybackController {
   // of its own, without decoding; playing afterwards starts from the beginning.
   void measure_whole_file();
   void cancel_measuring();
+  // The structure the last "Measure whole file" built (null before one), and whether it covers
+  // the whole file.
+  [[nodiscard]] std::shared_ptr<const FileStructure> structure() const;
+  [[nodiscard]] bool structure_complete() const;
+  // Shows the frame of coded picture `picture` in the video window, decoded from the nearest
+  // picture that makes it decodable, found in the structure of a whole-file measure. The store
+  // keeps the measure's figures: the new session measures into a store of its own, and playing
+  // goes on from there. False when there is no such structure or picture.
+  bool show_picture(uint32_t picture);
   void toggle_filter(PictureType type);
   // The Show commands of the three charts (frame_chart, gop_chart, slice_chart).
   void toggle_show(WindowKind chart);
@@ -124,6 +141,12 @@ class PlaybackController {
   // file name pattern, read beside the input unless it is an absolute path (empty: none), and
   // the threads that decode the slices of each picture.
   void set_decoding_options(std::string lower_layer_pattern, int threads);
+  // The macroblock overlays of the video window: while they are on, or while a Picture window
+  // is open, the session records every macroblock from the next picture on.
+  void set_macroblock_overlays(bool on) { macroblock_overlays_ = on; }
+  // The coding figures of a picture (coded order, as the store counts frames) decoded while
+  // records were asked for.
+  [[nodiscard]] std::optional<PictureStatistics> picture_statistics(int64_t picture) const;
 
   // The timing of the pictures read so far, by the session or by "Measure whole file"; it
   // outlives the controller for the workers that still read it.
@@ -145,6 +168,7 @@ class PlaybackController {
   bool apply(PlaybackEvent event);
   void set_flag(Flag& flag, bool value);
   void restart();
+  [[nodiscard]] SessionOptions session_options() const;
   void step();
   void end_playback();
   void fail(const std::string& text);
@@ -161,6 +185,8 @@ class PlaybackController {
   void measure_worker();
   void wait_for_done(std::initializer_list<WindowKind> kinds);
   void publish_picture(PaletteImage& image);
+  void keep_macroblocks(const PictureMacroblocks& picture);
+  [[nodiscard]] bool macroblock_records_wanted() const;
   void publish_frame(const FramePlanes& frame, const FrameGeometry& geometry,
                      const DecodingVariables& vars);
 
@@ -176,6 +202,7 @@ class PlaybackController {
 
   Flag true_colour_{false};
   Flag real_time_{false};
+  Flag macroblock_overlays_{false};
   std::array<Flag, kWindowKinds> window_open_{};
   std::array<Flag, 3> show_preference_{};
   // Repaint requests: done is false while one is being issued or, for the windows the play
@@ -194,6 +221,18 @@ class PlaybackController {
   std::string session_pattern_;
   int session_threads_ = 1;
 
+  mutable std::mutex structure_mutex_;
+  std::shared_ptr<const FileStructure> structure_;
+  bool structure_complete_ = false;
+  // A session opened part-way by show_picture: it measures into seek_store_, and holds the
+  // structure its input reads through. The seek phase (decoding thread, under decode_mutex_)
+  // passes over the frames before the one to show and everything after it in the same step.
+  AnalysisStore seek_store_;
+  std::shared_ptr<const FileStructure> seek_structure_;
+  bool seeking_session_ = false;
+  enum class SeekPhase { kNone, kSkipping, kTarget, kShown } seek_phase_ = SeekPhase::kNone;
+  uint64_t seek_skip_ = 0;
+
   std::mutex decode_mutex_;
   PictureTimeline timeline_;  // the session's, guarded by decode_mutex_
   const std::shared_ptr<TimingShare> timing_ = std::make_shared<TimingShare>();
@@ -205,6 +244,14 @@ class PlaybackController {
   // Filled by the decoding thread, then exchanged with shown_ under the lock.
   PaletteImage image_scratch_;
   RgbImage rgb_scratch_;
+  // The decoding thread's records: what the session was last asked for, each frame set's
+  // pictures, and those of the frame handed over, until its image is published.
+  bool records_on_ = false;
+  FrameMacroblocks frame_macroblocks_;
+  std::vector<KeptPicture> macroblock_scratch_;
+  bool macroblocks_pending_ = false;
+  mutable std::mutex statistics_mutex_;
+  std::vector<PictureStatistics> statistics_;  // by picture; macroblocks 0: not recorded
   int pending_matrix_ = 5;
   int pending_width_ = 0;
   int pending_height_ = 0;

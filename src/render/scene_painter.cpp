@@ -40,7 +40,7 @@ struct ItemPainter {
     const QFontMetrics metrics = painter.fontMetrics();
     painter.fillRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height(),
                      to_qcolor(text.background));
-    painter.setPen(Qt::black);
+    painter.setPen(to_qcolor(text_colour_on(text.background)));
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
   void operator()(const Polyline& polyline) const {

@@ -133,6 +133,7 @@ class DecodingSession::Impl {
 
   [[nodiscard]] bool is_open() const { return open_; }
   [[nodiscard]] int picture_counter() const { return picture_counter_; }
+  void set_macroblock_records(bool on) { macroblock_records_ = on; }
   [[nodiscard]] const StreamInfo& stream_info() const { return info_; }
 
  private:
@@ -150,6 +151,7 @@ class DecodingSession::Impl {
   void start(std::unique_ptr<ByteInput> decoder_input, std::unique_ptr<ByteInput> scanner_input) {
     decoder_input_ = std::move(decoder_input);
     scanner_input_ = std::move(scanner_input);
+    messages_.session_started();
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
     info_ = StreamInfo{};
@@ -325,7 +327,7 @@ class DecodingSession::Impl {
   // The picture's records, all cleared, when the listener asked for them; else empty. The
   // buffer grows with the picture size and is reused.
   std::span<MacroblockRecord> fresh_records() {
-    if (!options_.macroblock_records) return {};
+    if (!macroblock_records_) return {};
     const FrameGeometry& g = ctx_->geometry;
     const bool frame_picture = ctx_->vars.picture_structure == 3;
     const auto count = size_t(g.mb_columns) * size_t(frame_picture ? g.mb_rows : g.mb_rows / 2);
@@ -447,6 +449,7 @@ class DecodingSession::Impl {
   Messages& messages_;
   SessionListener& listener_;
   const SessionOptions options_;
+  bool macroblock_records_ = options_.macroblock_records;
   StartCodeScanner scanner_;
   MeasuringEvents events_;
 
@@ -504,6 +507,10 @@ bool DecodingSession::is_open() const {
 
 int DecodingSession::picture_counter() const {
   return impl_->picture_counter();
+}
+
+void DecodingSession::set_macroblock_records(bool on) {
+  impl_->set_macroblock_records(on);
 }
 
 const StreamInfo& DecodingSession::stream_info() const {

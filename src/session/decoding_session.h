@@ -106,6 +106,8 @@ class DecodingSession {
   [[nodiscard]] bool is_open() const;
   // Frames completed in this session (a pair of field pictures counts once).
   [[nodiscard]] int picture_counter() const;
+  // Asks for the macroblock records from the next picture on (or no longer), between steps.
+  void set_macroblock_records(bool on);
   // What the headers read so far tell; kept after the session ends, until the next open.
   [[nodiscard]] const StreamInfo& stream_info() const;
 

@@ -1,6 +1,7 @@
 #include "views/chart_area.h"
 
 #include <QKeyEvent>
+#include <QScrollBar>
 #include <QWheelEvent>
 
 namespace tavik::gui {
@@ -35,6 +36,12 @@ std::optional<double> zoom_step(const QKeyEvent& event, double zoom) {
     default:
       return {};
   }
+}
+
+QSize chart_hint(const QAbstractScrollArea& area, int width) {
+  const int frame = 2 * area.frameWidth();
+  return {width + 10 + frame,
+          kChartHintHeight + frame + area.horizontalScrollBar()->sizeHint().height()};
 }
 
 }  // namespace tavik::gui

@@ -1,9 +1,14 @@
 #include "views/video_view.h"
 
+#include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <cstring>
 
+#include "charts/macroblock_inspect.h"
+#include "charts/macroblock_overlay.h"
 #include "display/palette.h"
+#include "render/scene_painter.h"
 
 namespace tavik::gui {
 
@@ -17,6 +22,17 @@ void VideoView::set_true_colour(bool on) {
   true_colour_ = on;
   serial_ = 0;
   controller_.set_true_colour(on);
+  update();
+}
+
+void VideoView::set_overlays(unsigned layers) {
+  overlays_ = layers;
+  overlay_stale_ = true;
+  update();
+}
+
+void VideoView::set_fit(bool on) {
+  fit_ = on;
   update();
 }
 
@@ -35,7 +51,51 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
   }
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
-  if (!image_.isNull()) painter.drawImage(0, 0, image_);
+  if (image_.isNull()) return;
+  if (fit_ && picture_size_.isValid()) {
+    // Nearest-sample scaling: cheap enough for every picture of a fast playback. The overlays
+    // are laid out in picture samples and scaled with it.
+    const QSize scaled = picture_size_.scaled(size(), Qt::KeepAspectRatio);
+    painter.scale(double(scaled.width()) / picture_size_.width(),
+                  double(scaled.height()) / picture_size_.height());
+    painter.drawImage(QPoint(0, 0), image_, QRect(QPoint(0, 0), picture_size_));
+  } else {
+    painter.drawImage(0, 0, image_);
+  }
+  if (overlays_ == 0) return;
+  if (overlay_stale_) {
+    overlay_ = macroblock_overlay(pictures_, image_.width(), image_.height(), overlays_);
+    if (overlays_ & kOverlayTypes) add_type_legend(overlay_, QtTextMetrics(font()));
+    overlay_stale_ = false;
+  }
+  paint_scene(painter, overlay_);
+}
+
+QPoint VideoView::picture_point(QPoint window_point) const {
+  if (!fit_ || !picture_size_.isValid()) return window_point;
+  const QSize scaled = picture_size_.scaled(size(), Qt::KeepAspectRatio);
+  if (scaled.isEmpty()) return window_point;
+  return {window_point.x() * picture_size_.width() / scaled.width(),
+          window_point.y() * picture_size_.height() / scaled.height()};
+}
+
+void VideoView::mousePressEvent(QMouseEvent* event) {
+  if (!(event->modifiers() & Qt::ControlModifier)) {
+    QWidget::mousePressEvent(event);
+    return;
+  }
+  const QString text = macroblock_at(picture_point(event->position().toPoint()));
+  QToolTip::showText(event->globalPosition().toPoint(),
+                     text.isEmpty() ? QStringLiteral("No macroblock record: turn an overlay on "
+                                                     "and decode a picture")
+                                    : text,
+                     this);
+}
+
+QString VideoView::macroblock_at(QPoint position) {
+  take_picture();
+  return QString::fromStdString(
+      macroblock_text(pictures_, tavik::macroblock_at(pictures_, position.x(), position.y())));
 }
 
 QImage VideoView::current_image() {
@@ -47,6 +107,7 @@ void VideoView::take_picture() {
   controller_.read_picture([this](const ShownPicture& shown) {
     if (shown.serial == 0 || shown.serial == serial_) return;
     serial_ = shown.serial;
+    take_macroblocks(shown);
     picture_size_ = QSize(shown.horizontal_size, shown.vertical_size);
     const bool rgb = true_colour_ && !shown.rgb.pixels.empty();
     const int width = rgb ? shown.rgb.width : shown.image.width;
@@ -76,6 +137,17 @@ void VideoView::take_picture() {
       for (int x = 0; x < width; ++x) row[x] = colours_[indices[x]];
     }
   });
+}
+
+// Copies the records only while an overlay or the Picture window asks for them.
+void VideoView::take_macroblocks(const ShownPicture& shown) {
+  overlay_stale_ = true;
+  macroblocks_ = shown.macroblocks;
+  pictures_.clear();
+  for (KeptPicture& kept : macroblocks_) {
+    kept.picture.records = kept.records;
+    pictures_.push_back(kept.picture);
+  }
 }
 
 }  // namespace tavik::gui

@@ -33,6 +33,14 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return QStringLiteral("Bitrate");
     case WindowKind::kVbv:
       return QStringLiteral("VBV buffer");
+    case WindowKind::kPicture:
+      return QStringLiteral("Picture");
+    case WindowKind::kStructure:
+      return QStringLiteral("Structure");
+    case WindowKind::kBytes:
+      return QStringLiteral("Bytes");
+    case WindowKind::kMessages:
+      return QStringLiteral("Messages");
     case WindowKind::kVideo:
       break;
   }

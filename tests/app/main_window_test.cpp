@@ -19,11 +19,13 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <functional>
 #include <map>
 #include <set>
@@ -31,6 +33,7 @@
 #include "app/application_identity.h"
 #include "app/decoding_options_dialog.h"
 #include "app/document_window.h"
+#include "charts/macroblock_overlay.h"
 #include "gui_support/scripted_dialogs.h"
 #include "results/report_files.h"
 #include "support/cli_run.h"
@@ -38,6 +41,8 @@
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/timing_chart_view.h"
+#include "views/picture_view.h"
+#include "views/video_view.h"
 
 namespace tavik::gui {
 namespace {
@@ -656,7 +661,9 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
     EXPECT_EQ(dialogs.dialogs_run, 0);
     EXPECT_EQ(dialogs.save_filters.value(0), "Frame Files (*.frm)");
     EXPECT_EQ(dialogs.save_suffix, "frm");
-    EXPECT_EQ(dialogs.save_dir, QCoreApplication::applicationDirPath());
+    // The second save starts in the folder the first one saved to.
+    EXPECT_EQ(dialogs.save_dir,
+              kind == WindowKind::kGopList ? QCoreApplication::applicationDirPath() : temp.path());
     EXPECT_EQ(file_text(list), store.read([&, document = document](const StoreData& data) {
       return document_list_text(document, data, input);
     }));
@@ -711,6 +718,152 @@ TEST_F(MainWindowTest, TheSummaryBoxNamesTheContainerUnderTheReport) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(dialogs.messages[0].text.startsWith("SUMMARY:\n\n- Total number of Bytes read: "));
   EXPECT_EQ(dialogs.messages[0].informative, "MPEG-1 system stream, video stream 0xE0");
+}
+
+// A damaged stream's texts are listed with their frames and counted under the summary; a new
+// session lists its own.
+TEST_F(MainWindowTest, TheMessagesWindowListsTheStreamsErrorsWithTheirFrames) {
+  std::vector<uint8_t> bytes = test::read_file(test::sample_path("testsrc-mpeg2.m2v"));
+  for (size_t i = bytes.size() / 3; i < bytes.size() / 3 + 3000; i += 7) bytes[i] ^= 0x5A;
+  const QString damaged = temp.filePath(QStringLiteral("damaged.m2v"));
+  test::write_file(damaged.toStdString(), bytes);
+  dialogs.open_answers = {damaged};
+  action(Command::kOpen)->trigger();
+  ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
+  action(Command::kShowMessages)->trigger();
+  ASSERT_EQ(window->windows_of(WindowKind::kMessages).size(), 1);
+  EXPECT_TRUE(action(Command::kShowMessages)->isChecked());
+  auto* list =
+      qobject_cast<QTreeWidget*>(window->windows_of(WindowKind::kMessages).constFirst()->widget());
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->topLevelItemCount(), 0);
+
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  process_until([list] { return list->topLevelItemCount() > 0; });
+  const int rows = list->topLevelItemCount();
+  ASSERT_GT(rows, 0);
+  EXPECT_TRUE(dialogs.messages[0].informative.endsWith(
+      QStringLiteral("%1 stream error%2; see Messages").arg(rows).arg(rows == 1 ? "" : "s")));
+  const QTreeWidgetItem* first = list->topLevelItem(0);
+  EXPECT_GT(first->text(0).toInt(), 0);
+  EXPECT_LT(first->text(0).toInt(), 100);
+  EXPECT_FALSE(first->text(1).isEmpty());
+  EXPECT_FALSE(first->text(1).endsWith('\n'));
+
+  action(Command::kGoToBeginning)->trigger();
+  ASSERT_TRUE(process_until([list] { return list->topLevelItemCount() == 0; }));
+}
+
+// Windows open where they can be used: the main window at its last size, a chart reopened from
+// Show and the statistics wide enough for their texts, a picture larger than the workspace
+// scaled to fit it (and 1:1 on demand).
+TEST_F(MainWindowTest, WindowsOpenAtUsableSizes) {
+  EXPECT_GE(window->width(), window->screen()->availableSize().width() * 8 / 10);
+  window->resize(700, 500);
+  window->close();
+  EXPECT_EQ(MainWindow(store, settings, dialogs).size(), QSize(700, 500));
+
+  window->show();
+  open_sample();
+  EXPECT_FALSE(action(Command::kFitVideo)->isChecked());
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  for (Command show : {Command::kShowFrame, Command::kShowFrame}) action(show)->trigger();
+  window->run_statistics();
+  dialogs.dialog_script = [](QDialog& dialog) { dialog.accept(); };
+  window->run_statistics();
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kStatistics}) {
+    const QWidget* view = window->windows_of(kind).constFirst()->widget();
+    EXPECT_GE(view->width(), view->sizeHint().width()) << index_of(kind);
+    EXPECT_GT(view->sizeHint().width(), 400) << index_of(kind);
+  }
+
+  const QString big = QString::fromStdString(
+      test::make_ffmpeg_stream("big.m2v", "-c:v mpeg2video -frames:v 2",
+                               "-f lavfi -i testsrc2=size=1280x720:rate=25 -t 1")
+          .string());
+  window->open_path(big);
+  ASSERT_TRUE(process_until([this] { return action(Command::kFitVideo)->isChecked(); }));
+  const QWidget* video = window->windows_of(WindowKind::kVideo).constFirst()->widget();
+  const QSize room = window->mdi_area()->viewport()->size();
+  EXPECT_LE(video->width(), room.width());
+  EXPECT_LE(video->height(), room.height());
+  EXPECT_NEAR(video->width() * 720.0 / video->height(), 1280, 8);
+  action(Command::kFitVideo)->trigger();
+  EXPECT_EQ(video->size(), QSize(1280, 720));
+}
+
+// Playback's repaint requests are gathered until the next tick of the display: one paint per
+// window however many pictures came.
+TEST(RepaintPacer, GathersTheRequestsOfOneTick) {
+  std::multiset<int> repainted;
+  RepaintPacer pacer([&](WindowKind kind) { repainted.insert(index_of(kind)); }, nullptr);
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kVideo, WindowKind::kFrameChart,
+                          WindowKind::kFrameChart}) {
+    pacer.request(kind);
+  }
+  EXPECT_TRUE(repainted.empty());
+  ASSERT_TRUE(process_until([&] { return !repainted.empty(); }));
+  EXPECT_EQ(repainted, (std::multiset<int>{0, 1}));
+}
+
+}  // namespace
+}  // namespace tavik::gui
+
+namespace tavik::gui {
+namespace {
+
+// The View menu's overlays toggle, stay in the settings and draw over the picture; Ctrl+click
+// reads a record; Show > Picture follows the chosen frame with its macroblock counts.
+TEST_F(MainWindowTest, MacroblockOverlaysAndThePictureWindow) {
+  open_sample();
+  auto* video =
+      static_cast<VideoView*>(window->windows_of(WindowKind::kVideo).constFirst()->widget());
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).isEmpty());
+  action(Command::kOverlayTypes)->trigger();
+  action(Command::kOverlayGrid)->trigger();
+  EXPECT_EQ(settings.overlays(), unsigned(kOverlayTypes | kOverlayGrid));
+  EXPECT_TRUE(action(Command::kOverlayTypes)->isChecked());
+  EXPECT_FALSE(action(Command::kOverlayVectors)->isChecked());
+  action(Command::kPlayFrame)->trigger();
+  const QImage plain = video->current_image();
+  const QImage shown = video->grab().toImage();
+  EXPECT_NE(shown.pixel(100, 100), plain.pixel(100, 100));
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).startsWith("Macroblock 138 (column 6, row 6)"))
+      << video->macroblock_at(QPoint(100, 100)).toStdString();
+  action(Command::kOverlayTypes)->trigger();
+  action(Command::kOverlayGrid)->trigger();
+  EXPECT_EQ(settings.overlays(), 0U);
+  action(Command::kPlayFrame)->trigger();
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).isEmpty());
+  EXPECT_EQ(video->grab().toImage().pixel(100, 100), video->current_image().pixel(100, 100));
+
+  // Open, the Picture window records the frames decoded from then on.
+  action(Command::kShowPicture)->trigger();
+  ASSERT_EQ(window->windows_of(WindowKind::kPicture).size(), 1);
+  EXPECT_TRUE(action(Command::kShowPicture)->isChecked());
+  auto* picture =
+      static_cast<PictureView*>(window->windows_of(WindowKind::kPicture).constFirst()->widget());
+  EXPECT_EQ(picture->lines().size(), 1);
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  auto* chart = static_cast<QAbstractScrollArea*>(
+      window->windows_of(WindowKind::kFrameChart).constFirst()->widget());
+  chart->viewport()->repaint();
+  const QPointF bar(30 + 10 * 5, chart->height() - 70);
+  QMouseEvent click(QEvent::MouseButtonPress, bar, chart->viewport()->mapToGlobal(bar),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(chart->viewport(), &click);
+  const QStringList lines = picture->lines();
+  ASSERT_GE(lines.size(), 4);
+  EXPECT_TRUE(lines[1].contains("Frame: 10 "));
+  EXPECT_TRUE(lines[3].startsWith("Macroblocks: 396 - Intra: ")) << lines[3].toStdString();
+  picture->viewport()->repaint();
+  EXPECT_EQ(window->windows_of(WindowKind::kPicture).constFirst()->windowTitle(), "Picture");
+  action(Command::kShowPicture)->trigger();
+  process_until([this] { return window->windows_of(WindowKind::kPicture).isEmpty(); });
+  EXPECT_FALSE(action(Command::kShowPicture)->isChecked());
 }
 
 }  // namespace

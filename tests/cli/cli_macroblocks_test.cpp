@@ -2,9 +2,13 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include "support/cli_run.h"
+#include "support/field_picture_writer.h"
 #include "support/stream_tools.h"
 
 namespace tavik {
@@ -70,6 +74,94 @@ TEST(CliMacroblocks, StatisticsAgreeWithTheRowsAndTheSyntax) {
       EXPECT_GT(bits, es_bits - 8 * 1024);
       EXPECT_EQ(row_bits[index], picture["macroblock_bits"].get<int64_t>());
     }
+  }
+}
+
+// What `ffmpeg -debug mb_type+qp` prints of each frame it outputs (display order): rows of
+// five-character macroblocks, the quantiser in two digits, then the type (S skipped, i intra,
+// > forward, < backward, X both), the partition (- two vectors, one per field or half) and
+// = for field prediction. A field picture's macroblock row r is printed as row 2r of the top
+// field and row 2r + 1 of the bottom one.
+std::vector<std::vector<std::string>> ffmpeg_macroblocks(const std::string& stream) {
+  const auto log = test::scratch_dir() / "mb-debug.txt";
+  const std::string command = "ffmpeg -nostdin -nostats -threads 1 -debug mb_type+qp -i " + stream +
+                              " -f null - 2> " + test::quoted(log);
+  EXPECT_EQ(test::run_command(command), 0) << command;
+  std::vector<std::vector<std::string>> frames;
+  const std::regex row("^(([ 0-9][0-9][SiX<> ][ -][ =])+)$");
+  std::istringstream lines(test::file_text(log));
+  for (std::string line; std::getline(lines, line);) {
+    line = line.substr(line.find("] ") == std::string::npos ? 0 : line.find("] ") + 2);
+    std::smatch match;
+    if (line.starts_with("New frame")) {
+      frames.emplace_back();
+    } else if (!frames.empty() && std::regex_match(line, match, row)) {
+      frames.back().push_back(match[1]);
+    }
+  }
+  std::filesystem::remove(log);
+  return frames;
+}
+
+// ffmpeg's type and partition letters for one of our records.
+std::string ffmpeg_label(const nlohmann::json& mb) {
+  if (mb["skipped"]) return "S";
+  if (mb["intra"]) return "i  ";
+  const bool forward = mb["forward"] || mb["type"] == "P";
+  const char type = forward && mb["backward"] ? 'X' : forward ? '>' : '<';
+  const std::string motion = mb["motion_type"].is_null() ? "" : mb["motion_type"];
+  if (mb["structure"] == "frame") return type + std::string(motion == "field" ? "-=" : "  ");
+  return type + std::string(motion == "16x8" ? "-=" : " =");
+}
+
+// Every macroblock of every frame ffmpeg prints has our type, partition and quantiser, on each
+// picture structure. Conventions: ffmpeg prints MPEG-1's quantiser doubled (as the MPEG-2 linear
+// scale), and labels a skipped B macroblock of a frame picture as the macroblock before it,
+// while it (as we do, by its decoded pixels) predicts it frame-based from that one's vectors.
+TEST(CliMacroblocks, TypesAndQuantisersEqualFfmpegs) {
+  const std::string fields = (test::scratch_dir() / "mb-fields.m2v").string();
+  test::write_file(fields, test::write_field_picture_stream(test::make_moving_frames(176, 144, 10),
+                                                            176, 144, test::FieldStreamOptions{}));
+  const struct {
+    std::string stream;
+    int quantiser_factor;
+  } kStreams[] = {
+      {test::make_ffmpeg_stream("mb-progressive.m2v", "-c:v mpeg2video -g 12 -bf 2 -f mpeg2video"),
+       1},
+      // Moving fields: field motion, and skipped B macroblocks after field-predicted ones.
+      {test::make_ffmpeg_stream(
+           "mb-field-motion.m2v",
+           "-c:v mpeg2video -flags +ildct+ilme -top 1 -g 12 -bf 2 -b:v 300k -f mpeg2video",
+           "-f lavfi -i testsrc2=size=176x144:rate=50,tinterlace=mode=interleave_top -t 1"),
+       1},
+      {fields, 1},
+      {test::make_ffmpeg_stream("mb-mpeg1.m1v", "-c:v mpeg1video -g 12 -bf 2 -f mpeg1video"), 2},
+  };
+  for (const auto& s : kStreams) {
+    SCOPED_TRACE(s.stream);
+    const auto frames = ffmpeg_macroblocks(test::quoted(s.stream));
+    const auto ours =
+        nlohmann::json::parse(run_cli("macroblocks --format json " + test::quoted(s.stream)).out);
+    ASSERT_GE(frames.size(), 9U);
+    std::map<std::string, int> compared;
+    for (const auto& mb : ours["macroblocks"]) {
+      const size_t frame = mb["frame"];
+      if (frame >= frames.size()) continue;  // ffmpeg prints no last frame of field pictures
+      const int column = mb["column"];
+      const int row = mb["structure"] == "frame"
+                          ? mb["row"].get<int>()
+                          : 2 * mb["row"].get<int>() + (mb["structure"] == "bottom" ? 1 : 0);
+      ASSERT_LT(size_t(row), frames[frame].size());
+      const std::string printed = frames[frame][size_t(row)].substr(size_t(5 * column), 5);
+      SCOPED_TRACE(testing::Message() << "frame " << frame << " address " << mb["address"]);
+      EXPECT_EQ(std::stoi(printed.substr(0, 2)),
+                s.quantiser_factor * mb["quantiser_scale"].get<int>());
+      const std::string label = ffmpeg_label(mb);
+      EXPECT_EQ(printed.substr(2, label.size()), label);
+      ++compared[mb["type"].get<std::string>() + (mb["skipped"] ? " skipped" : "")];
+    }
+    EXPECT_GT(compared["B skipped"], 0);
+    EXPECT_GT(compared["P"], 0);
   }
 }
 

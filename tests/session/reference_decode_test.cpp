@@ -72,6 +72,11 @@ INSTANTIATE_TEST_SUITE_P(
                             "19,20,21,22,23,24,25,19,20,21,22,23,24,25,26,20,21,22,23,24,25,26,"
                             "27,21,22,23,24,25,26,27,28,22,23,24,25,26,27,28,29,23,24,25,26,27,"
                             "28,29,30"},
+        // Moving fields: field motion, and skipped B macroblocks after field-predicted ones,
+        // which are predicted frame-based from the vectors before them.
+        StreamCase{"moving-fields.m2v", kInterlaced + " -top 1",
+                   "-f lavfi -i testsrc2=size=176x144:rate=50,tinterlace=mode=interleave_top "
+                   "-t 0.8"},
         StreamCase{"odd-size.m2v", kInterlaced + " -top 1",
                    "-f lavfi -i testsrc2=size=170x130:rate=25 -t 0.8"},
         StreamCase{"mpeg1-odd-size.m1v", "-c:v mpeg1video -q:v 3 -g 6 -bf 1 -f mpeg1video",

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 namespace tavik {
 
@@ -90,6 +91,35 @@ struct MacroblockBox {
                                         const MacroblockRecord& record, int vertical) {
   const bool field_vector = picture.picture_structure != 3 || record.motion_type != 2;
   return field_vector ? 2 * vertical : vertical;
+}
+
+// frame_motion_type / field_motion_type by name; "" when the macroblock has no vector.
+[[nodiscard]] inline std::string_view motion_type_name(const PictureMacroblocks& picture,
+                                                       const MacroblockRecord& record) {
+  switch (record.motion_type) {
+    case 1:
+      return "field";
+    case 2:
+      return picture.picture_structure == 3 ? "frame" : "16x8";
+    case 3:
+      return "dual_prime";
+    default:
+      return "";
+  }
+}
+
+// How many vectors the macroblock has in direction s (0 forward, 1 backward): none, one, or
+// one per field (or half).
+[[nodiscard]] inline int direction_vectors(const PictureMacroblocks& picture,
+                                           const MacroblockRecord& record, int s) {
+  if (record.has(kMbRecordIntra) && record.motion_type == 0) return 0;
+  const bool used = s == 0
+                        ? record.forward(picture.picture_coding_type) || record.has(kMbRecordIntra)
+                        : record.has(kMbRecordBackward);
+  if (!used) return 0;
+  const bool two = (record.motion_type == 1 && picture.picture_structure == 3) ||
+                   (record.motion_type == 2 && picture.picture_structure != 3);
+  return two ? 2 : 1;
 }
 
 }  // namespace tavik

@@ -1,0 +1,135 @@
+// The cost of the macroblock records and overlays on the 1080i stream decode_bench makes under
+// /tmp: decoding without display with no records asked for, and with every record kept per
+// frame as the desktop program keeps them ("cpu_ms", best CPU time of the runs; "x_off" =
+// records-off time / this one); and one overlay of a 1080 frame (every layer, types' legend
+// included), laid out and painted over the picture.
+// Run: build/bench/gui_macroblock_bench
+#include <benchmark/benchmark.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <vector>
+
+#include "analysis/analysis_store.h"
+#include "base/messages.h"
+#include "charts/macroblock_overlay.h"
+#include "render/scene_painter.h"
+#include "session/decoding_session.h"
+#include "session/frame_macroblocks.h"
+
+namespace {
+
+constexpr const char* kStream = "/tmp/tavik-1080i.m2v";
+constexpr const char* kMakeStream =
+    "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 8 "
+    "-c:v mpeg2video -b:v 20M -maxrate 20M -bufsize 10M -flags +ilme+ildct -top 1 -g 12 -bf 2 "
+    "/tmp/tavik-1080i.m2v";
+
+double thread_cpu_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Keeps the records of every frame and, when asked, those of one frame shown.
+class Recorder final : public tavik::SessionListener {
+ public:
+  explicit Recorder(int keep_frame = -1) : keep_frame_(keep_frame) {}
+  void macroblocks_decoded(const tavik::PictureMacroblocks& picture) override {
+    frames_.picture_decoded(picture);
+  }
+  void frame_ready(const tavik::FramePlanes& frame, const tavik::FrameGeometry&,
+                   const tavik::DecodingVariables&) override {
+    if (shown_++ != keep_frame_) return;
+    const auto pictures = frames_.shown(frame);
+    kept.assign(pictures.begin(), pictures.end());
+    for (tavik::KeptPicture& p : kept) p.picture.records = p.records;
+  }
+  std::vector<tavik::KeptPicture> kept;
+
+ private:
+  tavik::FrameMacroblocks frames_;
+  int keep_frame_;
+  int shown_ = 0;
+};
+
+bool have_stream() {
+  return std::filesystem::exists(kStream) || std::system(kMakeStream) == 0;
+}
+
+double g_records_off_seconds = 0;
+
+void BM_Decode(benchmark::State& state) {
+  if (!have_stream()) {
+    state.SkipWithError("ffmpeg could not make the stream");
+    return;
+  }
+  const bool records = state.range(0) != 0;
+  double best = 1e30;
+  for (auto _ : state) {
+    const double start = thread_cpu_seconds();
+    tavik::AnalysisStore store;
+    tavik::CollectedMessages messages;
+    Recorder recorder;
+    tavik::DecodingSession session(store, messages, recorder,
+                                   {.display_disabled = true, .macroblock_records = records});
+    session.open_stream(kStream);
+    while (session.decode_step()) {
+    }
+    best = std::min(best, thread_cpu_seconds() - start);
+  }
+  if (!records) g_records_off_seconds = best;
+  state.counters["cpu_ms"] = best * 1e3;
+  if (g_records_off_seconds > 0) state.counters["x_off"] = g_records_off_seconds / best;
+}
+BENCHMARK(BM_Decode)->ArgName("records")->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
+
+void BM_PaintOverlay(benchmark::State& state) {
+  if (!have_stream()) {
+    state.SkipWithError("ffmpeg could not make the stream");
+    return;
+  }
+  // A B frame of the first GOP.
+  tavik::AnalysisStore store;
+  tavik::CollectedMessages messages;
+  Recorder recorder(4);
+  tavik::DecodingSession session(store, messages, recorder,
+                                 {.display_disabled = true, .macroblock_records = true});
+  session.open_stream(kStream);
+  while (recorder.kept.empty() && session.decode_step()) {
+  }
+  std::vector<tavik::PictureMacroblocks> pictures;
+  for (const tavik::KeptPicture& p : recorder.kept) pictures.push_back(p.picture);
+  QImage picture(1920, 1088, QImage::Format_RGB32);
+  picture.fill(Qt::darkGray);
+  QImage target(picture.size(), QImage::Format_RGB32);
+  const unsigned all = tavik::kOverlayGrid | tavik::kOverlayTypes | tavik::kOverlayVectors |
+                       tavik::kOverlayQuantiser | tavik::kOverlayBits;
+  size_t items = 0;
+  for (auto _ : state) {
+    QPainter painter(&target);
+    painter.drawImage(0, 0, picture);
+    tavik::ChartScene scene = tavik::macroblock_overlay(pictures, 1920, 1088, all);
+    tavik::add_type_legend(scene, tavik::QtTextMetrics(painter.font()));
+    tavik::paint_scene(painter, scene);
+    items = scene.items.size();
+  }
+  state.counters["items"] = double(items);
+}
+BENCHMARK(BM_PaintOverlay)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QGuiApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

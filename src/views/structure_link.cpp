@@ -1,0 +1,29 @@
+#include "views/structure_link.h"
+
+namespace tavik::gui {
+
+void StructureLink::set_structure(std::shared_ptr<const FileStructure> structure) {
+  tree_.reset();
+  structure_ = std::move(structure);
+  if (structure_ && structure_->file) {
+    tree_ = std::make_unique<StructureTree>(structure_->index, *structure_->file);
+  }
+  selected_ = NodeId::make(NodeKind::kRoot);
+  emit structure_changed();
+}
+
+void StructureLink::select(NodeId node) {
+  if (node == selected_ || !tree_) return;
+  selected_ = node;
+  emit selection_changed(node.value);
+}
+
+std::optional<uint32_t> StructureLink::picture_of(NodeId node) const {
+  if (!tree_ || StructureTree::is_container(node)) return std::nullopt;
+  for (; node.kind() != NodeKind::kRoot; node = tree_->parent(node)) {
+    if (node.kind() == NodeKind::kPicture) return node.index();
+  }
+  return std::nullopt;
+}
+
+}  // namespace tavik::gui
