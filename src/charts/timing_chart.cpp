@@ -19,7 +19,8 @@ constexpr Rgb kBarBlue{100, 149, 237};
 constexpr Rgb kBarSteel{70, 110, 180};
 constexpr Rgb kNominalGreen{0, 128, 0};
 
-// The plot's geometry: time to x, value to y.
+// The plot's geometry: time to x, value to y (values below zero, an underflow's occupancy, on
+// the time axis; the red marks tell them).
 struct Axes {
   double pixels_per_second;
   int baseline;
@@ -31,7 +32,7 @@ struct Axes {
   }
   [[nodiscard]] int y(double value) const {
     const double plot = baseline - kTop;
-    return int(std::clamp(std::round(baseline - value * plot / limit), 0.0, double(baseline + 10)));
+    return int(std::clamp(std::round(baseline - value * plot / limit), 0.0, double(baseline)));
   }
   [[nodiscard]] double time_at(int column) const { return (column - kLeft) / pixels_per_second; }
 };
