@@ -50,6 +50,13 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
   painter.drawImage(QRect(QPoint(0, 0), scaled), image_, QRect(QPoint(0, 0), picture_size_));
 }
 
+PrintedView VideoView::printed() {
+  PrintedView view;
+  view.image = current_image();
+  if (picture_size_.isValid()) view.image = view.image.copy(QRect(QPoint(0, 0), picture_size_));
+  return view;
+}
+
 QImage VideoView::current_image() {
   take_picture();
   return image_;

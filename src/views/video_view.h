@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "playback/playback_controller.h"
+#include "views/printing.h"
 
 namespace tavik::gui {
 
 // The video window: the latest picture handed to the display, at 1:1 or scaled to fit the
 // window. Its first paint opens the session and decodes the first picture; the window is then
 // sized to the picture.
-class VideoView final : public QWidget {
+class VideoView final : public QWidget, public PrintableView {
   Q_OBJECT
 
  public:
@@ -25,6 +26,8 @@ class VideoView final : public QWidget {
   // The picture as the window paints it (for tests and printing).
   [[nodiscard]] QImage current_image();
   [[nodiscard]] QSize sizeHint() const override;
+  // The picture at its display size.
+  [[nodiscard]] PrintedView printed() override;
 
  signals:
   // The first picture of a session is shown; the window wants horizontal_size x vertical_size.
