@@ -777,7 +777,7 @@ TEST_F(MainWindowTest, PrintsEveryLineOfAListAndChartsAsDrawings) {
     ASSERT_TRUE(dialogs.printed) << index_of(c.kind);
     const QString pdf = temp.filePath(QStringLiteral("printed.pdf"));
     {
-      QPrinter printer;
+      QPrinter printer(QPrinter::HighResolution);
       printer.setOutputFileName(pdf);
       dialogs.printed(printer);
     }
