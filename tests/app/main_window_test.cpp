@@ -16,9 +16,11 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -806,6 +808,42 @@ TEST(RepaintPacer, GathersTheRequestsOfOneTick) {
   EXPECT_TRUE(repainted.empty());
   ASSERT_TRUE(process_until([&] { return !repainted.empty(); }));
   EXPECT_EQ(repainted, (std::multiset<int>{0, 1}));
+}
+
+// Print: a list prints every line over as many pages as needed, a chart a vector drawing on
+// one page (no picture in the file), the video its picture.
+TEST_F(MainWindowTest, PrintsEveryLineOfAListAndChartsAsDrawings) {
+  open_sample();
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  window->open_window(WindowKind::kFrameList);
+  const struct {
+    WindowKind kind;
+    bool several_pages;
+    bool image;
+  } cases[] = {{WindowKind::kFrameList, true, false},
+               {WindowKind::kFrameChart, false, false},
+               {WindowKind::kVideo, false, true}};
+  for (const auto& c : cases) {
+    window->mdi_area()->setActiveSubWindow(window->windows_of(c.kind).constFirst());
+    dialogs.printed = nullptr;
+    action(Command::kPrint)->trigger();
+    ASSERT_TRUE(dialogs.printed) << index_of(c.kind);
+    const QString pdf = temp.filePath(QStringLiteral("printed.pdf"));
+    {
+      QPrinter printer(QPrinter::HighResolution);
+      printer.setOutputFileName(pdf);
+      dialogs.printed(printer);
+    }
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const qsizetype pages =
+        QString::fromLatin1(bytes).count(QRegularExpression("/Type\\s*/Page\\b"));
+    EXPECT_EQ(pages > 1, c.several_pages) << index_of(c.kind) << " pages " << pages;
+    EXPECT_GE(pages, 1);
+    EXPECT_EQ(bytes.contains("/Subtype /Image"), c.image) << index_of(c.kind);
+  }
 }
 
 }  // namespace
