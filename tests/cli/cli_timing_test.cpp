@@ -131,7 +131,7 @@ ReferenceModel variable_reference_model(const std::vector<ReferencePicture>& pic
   return model;
 }
 
-// Start codes of the stream's headers, in order, with the byte after each.
+// Calls `edit` on the bytes after each start code 00 00 01 `code`, in order.
 template <typename Edit>
 void edit_headers(std::vector<uint8_t>& bytes, uint8_t code, Edit edit) {
   for (size_t i = 0; i + 10 < bytes.size(); ++i) {
