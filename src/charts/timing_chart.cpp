@@ -131,8 +131,8 @@ void add_bars(ChartScene& scene, std::span<const RateSample> all, const Axes& ax
 }
 
 // Of each run of points in one pixel column only the first, the highest, the lowest and the
-// last, in their order: the line then covers the same pixels, and a zoomed-out view of
-// thousands of pictures a column paints a few points a column.
+// last, in their order: the line then covers the same span of each column (a wide pen's joins
+// aside), and a zoomed-out view of thousands of pictures paints a few points a column.
 void thin_columns(std::vector<Point>& points) {
   size_t out = 0;
   for (size_t a = 0; a < points.size();) {
