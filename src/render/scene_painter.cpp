@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QSvgGenerator>
+#include <algorithm>
 
 namespace tavik {
 
@@ -44,10 +45,18 @@ struct ItemPainter {
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
   void operator()(const Polyline& polyline) const {
-    QPolygon polygon;
-    for (const Point& point : polyline.points) polygon << QPoint(point.x, point.y);
+    // A wide pen's stroke of a long line costs far more than its length: stroked in pieces
+    // that share their end points, thousands of points paint in a few milliseconds.
+    constexpr size_t kPiece = 64;
     painter.setPen(to_qpen(polyline.pen));
-    painter.drawPolyline(polygon);
+    const std::vector<Point>& points = polyline.points;
+    for (size_t first = 0; first == 0 || first + 1 < points.size(); first += kPiece) {
+      const size_t end = std::min(points.size(), first + kPiece + 1);
+      QPolygon polygon;
+      polygon.reserve(int(end - first));
+      for (size_t i = first; i < end; ++i) polygon << QPoint(points[i].x, points[i].y);
+      painter.drawPolyline(polygon);
+    }
   }
   void operator()(const Fill& fill) const {
     QColor color = to_qcolor(fill.color);
