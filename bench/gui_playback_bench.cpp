@@ -1,7 +1,8 @@
 // Continuous play in the desktop application (offscreen), the video window open (without
-// overlays, and with the macroblock types and vectors drawn over it): frames per second, the longest wait of a timer on the window thread, and the resident memory after each
-// play of the stream (it must not grow from one play to the next). The 1080i stream is made
-// with ffmpeg under /tmp as decode_bench makes it.
+// overlays, and with the macroblock types and vectors drawn over it): frames per second, the
+// longest wait of a timer on the window thread, and the resident memory after each play of the
+// stream (it must not grow from one play to the next). The 1080i stream is made with ffmpeg under
+// /tmp as decode_bench makes it.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QSvgGenerator>
+#include <optional>
 
 namespace tavik {
 
@@ -24,13 +25,21 @@ QPen to_qpen(const Pen& pen) {
 
 struct ItemPainter {
   QPainter& painter;
+  // The pen last set: a scene's lines mostly share theirs, and setting one is not free.
+  mutable std::optional<Pen> pen;
+
+  void use(const Pen& wanted) const {
+    if (pen == wanted) return;
+    painter.setPen(to_qpen(wanted));
+    pen = wanted;
+  }
 
   void operator()(const Line& line) const {
-    painter.setPen(to_qpen(line.pen));
+    use(line.pen);
     painter.drawLine(line.x0, line.y0, line.x1, line.y1);
   }
   void operator()(const Rectangle& rect) const {
-    painter.setPen(to_qpen(rect.pen));
+    use(rect.pen);
     painter.setBrush(to_qcolor(rect.fill));
     painter.drawRect(QRect(QPoint(rect.left, rect.top), QPoint(rect.right, rect.bottom)));
     painter.setBrush(Qt::NoBrush);
@@ -40,13 +49,13 @@ struct ItemPainter {
     const QFontMetrics metrics = painter.fontMetrics();
     painter.fillRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height(),
                      to_qcolor(text.background));
-    painter.setPen(Qt::black);
+    use(Pen{kBlack, 1});
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
   void operator()(const Polyline& polyline) const {
     QPolygon polygon;
     for (const Point& point : polyline.points) polygon << QPoint(point.x, point.y);
-    painter.setPen(to_qpen(polyline.pen));
+    use(polyline.pen);
     painter.drawPolyline(polygon);
   }
   void operator()(const Fill& fill) const {
