@@ -4,6 +4,7 @@
 // but its cleared record), and the overlay must stay inside the frame. Stops on a broken rule.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <variant>
 #include <vector>
@@ -20,8 +21,10 @@
 
 namespace {
 
-void require(bool rule) {
-  if (!rule) __builtin_trap();
+void require(bool rule, int line = __builtin_LINE()) {
+  if (rule) return;
+  std::fprintf(stderr, "macroblock_fuzz.cpp:%d: rule broken\n", line);
+  __builtin_trap();
 }
 
 void check_record(const tavik::PictureMacroblocks& picture, const tavik::MacroblockRecord& r) {
@@ -30,7 +33,8 @@ void check_record(const tavik::PictureMacroblocks& picture, const tavik::Macrobl
     return;
   }
   require(r.motion_type <= 3 && r.dct_type <= 1 && r.weight_type <= 8);
-  require(r.quantiser_scale >= 1 && r.quantiser_scale <= 112);
+  // A forbidden quantiser_scale_code of 0 is decoded (and recorded) as it stands.
+  require(r.quantiser_scale <= 112);
   require(!r.has(tavik::kMbRecordSkipped) || (r.bits == 0 && r.coded_block_pattern == 0));
   require(r.coded_block_pattern < (1 << 12));
   for (int s = 0; s < 2; ++s) {
@@ -45,7 +49,8 @@ class RecordChecker final : public tavik::SessionListener {
   void macroblocks_decoded(const tavik::PictureMacroblocks& picture) override {
     require(picture.mb_columns > 0 && picture.mb_rows > 0);
     require(picture.records.size() == size_t(picture.mb_columns) * size_t(picture.mb_rows));
-    require(picture.picture_structure >= 1 && picture.picture_structure <= 3);
+    // A reserved picture_structure of 0 is decoded as a field picture.
+    require(picture.picture_structure >= 0 && picture.picture_structure <= 3);
     uint64_t bits = 0;
     for (const tavik::MacroblockRecord& r : picture.records) {
       check_record(picture, r);
