@@ -11,6 +11,8 @@ const QString kTrueColourKey = QStringLiteral("view/true_colour");
 const QString kOverlaysKey = QStringLiteral("view/overlays");
 const QString kLowerLayerKey = QStringLiteral("decoding/lower_layer_pattern");
 const QString kThreadsKey = QStringLiteral("decoding/threads");
+const QString kMainSizeKey = QStringLiteral("window/main_size");
+const QString kSaveFolderKey = QStringLiteral("files/save_folder");
 }  // namespace
 
 AppSettings::AppSettings()
@@ -60,6 +62,22 @@ int AppSettings::decoding_threads() const {
 
 void AppSettings::set_decoding_threads(int threads) {
   settings_->setValue(kThreadsKey, threads);
+}
+
+QSize AppSettings::main_window_size() const {
+  return settings_->value(kMainSizeKey).toSize();
+}
+
+void AppSettings::set_main_window_size(QSize size) {
+  settings_->setValue(kMainSizeKey, size);
+}
+
+QString AppSettings::save_folder() const {
+  return settings_->value(kSaveFolderKey).toString();
+}
+
+void AppSettings::set_save_folder(const QString& folder) {
+  settings_->setValue(kSaveFolderKey, folder);
 }
 
 }  // namespace tavik::gui

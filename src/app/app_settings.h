@@ -1,13 +1,14 @@
 #pragma once
 
 #include <QSettings>
+#include <QSize>
 #include <QStringList>
 #include <memory>
 
 namespace tavik::gui {
 
 // What the program remembers between runs: the recent files, the true-colour choice, the
-// macroblock overlays and the decoding options.
+// macroblock overlays, the decoding options, the main window's size and the last folder saved to.
 class AppSettings {
  public:
   // The user's own settings file.
@@ -29,6 +30,12 @@ class AppSettings {
   // The threads that decode the slices of each picture (1 unless the user chose more).
   [[nodiscard]] int decoding_threads() const;
   void set_decoding_threads(int threads);
+  // The main window's size when it was last closed (invalid: never).
+  [[nodiscard]] QSize main_window_size() const;
+  void set_main_window_size(QSize size);
+  // The folder of the last file saved (empty: none yet).
+  [[nodiscard]] QString save_folder() const;
+  void set_save_folder(const QString& folder);
 
  private:
   std::unique_ptr<QSettings> settings_;

@@ -41,6 +41,14 @@ constexpr std::array kCommandTexts = {
                 "Show Bytes/frame window"},
     CommandText{Command::kShowSlice, "Bytes/Slice", nullptr, "Show Bytes/slice window",
                 "Show Bytes/slice window"},
+    CommandText{Command::kShowBitrate, "Bitrate", nullptr, "Show Bitrate window",
+                "Show Bitrate window"},
+    CommandText{Command::kShowVbv, "VBV buffer", nullptr, "Show VBV buffer window",
+                "Show VBV buffer window"},
+    CommandText{Command::kBitrateGraphic, "Bitrate graphic...", nullptr,
+                "Bitrate graphic configuration", "Bitrate graphic configuration"},
+    CommandText{Command::kVbvGraphic, "VBV buffer graphic...", nullptr,
+                "VBV buffer graphic configuration", "VBV buffer graphic configuration"},
     CommandText{Command::kSummary, "Summary", nullptr, "Summary", "Summary"},
     CommandText{Command::kStatistics, "Statistics", nullptr, "Statistics", "Statistics"},
     CommandText{Command::kCascade, "Cascade", nullptr,
@@ -72,6 +80,16 @@ constexpr std::array kCommandTexts = {
                 "Colour each macroblock by the bits it took", nullptr},
     CommandText{Command::kShowPicture, "Picture", nullptr, "Show the chosen frame's coding figures",
                 nullptr},
+    CommandText{Command::kShowStructure, "Structure", nullptr,
+                "Show the stream's structure as a tree", nullptr},
+    CommandText{Command::kShowBytes, "Bytes", nullptr, "Show the file's bytes in hex", nullptr},
+    CommandText{Command::kGoToFrame, "Go to frame...", nullptr,
+                "Show any frame, decoded from the picture before it that makes it decodable",
+                nullptr},
+    CommandText{Command::kFitVideo, "Fit video to window", nullptr,
+                "Scale the picture to the video window instead of showing it at 1:1", nullptr},
+    CommandText{Command::kShowMessages, "Messages", nullptr,
+                "Show the stream's errors and warnings with their frames", nullptr},
 };
 
 QList<QKeySequence> shortcuts_of(Command command) {
@@ -93,6 +111,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
       return {QKeySequence(Qt::Key_Home)};
     case Command::kPrint:
       return {QKeySequence(Qt::CTRL | Qt::Key_P)};
+    case Command::kGoToFrame:
+      return {QKeySequence(Qt::CTRL | Qt::Key_G)};
     default:
       return {};
   }
@@ -106,6 +126,10 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kShowGop:
     case Command::kShowFrame:
     case Command::kShowSlice:
+    case Command::kShowBitrate:
+    case Command::kShowVbv:
+    case Command::kShowMessages:
+    case Command::kFitVideo:
     case Command::kToolbar:
     case Command::kTrueColour:
     case Command::kRealTime:
@@ -115,6 +139,8 @@ QList<QKeySequence> shortcuts_of(Command command) {
     case Command::kOverlayQuantiser:
     case Command::kOverlayBits:
     case Command::kShowPicture:
+    case Command::kShowStructure:
+    case Command::kShowBytes:
       return true;
     default:
       return false;
@@ -217,6 +243,18 @@ void draw_icon(QPainter& p, Command command) {
                    : command == Command::kShowFrame ? QColor(200, 30, 30)
                                                     : QColor(60, 90, 170));
       break;
+    case Command::kShowBitrate:
+      draw_bars(p, QColor(100, 149, 237));
+      p.setPen(QPen(QColor(200, 30, 30), 2));
+      p.drawLine(1, 6, 15, 3);
+      break;
+    case Command::kShowVbv:
+      p.setPen(QPen(QColor(0, 0, 255), 1.5));
+      p.drawPolyline(QPolygon({QPoint(1, 14), QPoint(5, 4), QPoint(5, 10), QPoint(10, 3),
+                               QPoint(10, 9), QPoint(15, 2)}));
+      p.setPen(dark);
+      p.drawLine(0, 2, 16, 2);
+      break;
     case Command::kGopGraphic:
     case Command::kFrameGraphic:
     case Command::kSliceGraphic: {
@@ -300,6 +338,8 @@ QList<Command> CommandTable::toolbar_layout() {
           Command::kShowGop,
           Command::kShowFrame,
           Command::kShowSlice,
+          Command::kShowBitrate,
+          Command::kShowVbv,
           kSeparator,
           Command::kGopGraphic,
           Command::kFrameGraphic,

@@ -40,12 +40,21 @@ enum class Command {
   kExportPng = 32813,
   kExportSvg = 32814,
   kRealTime = 32815,
+  kShowBitrate = 32830,
+  kShowVbv = 32831,
+  kBitrateGraphic = 32832,
+  kVbvGraphic = 32833,
   kOverlayGrid = 32840,
   kOverlayTypes = 32841,
   kOverlayVectors = 32842,
   kOverlayQuantiser = 32843,
   kOverlayBits = 32844,
   kShowPicture = 32845,
+  kShowStructure = 32850,
+  kShowBytes = 32851,
+  kGoToFrame = 32852,
+  kShowMessages = 32860,
+  kFitVideo = 32861,
 };
 
 // Stands for a separator in the toolbar's layout.

@@ -23,10 +23,12 @@
 #include "app/document_window.h"
 #include "app/overlay_commands.h"
 #include "app/save_information_dialog.h"
+#include "app/window_sizes.h"
 #include "results/summary.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
 #include "views/information_list_view.h"
+#include "views/messages_view.h"
 #include "views/picture_view.h"
 #include "views/statistics_dialog.h"
 #include "views/statistics_view.h"
@@ -114,13 +116,28 @@ class MainWindow::WindowMessages final : public Messages {
 MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogService& dialogs)
     : store_(store),
       settings_(settings),
-      dialogs_(dialogs),
+      folder_dialogs_(dialogs, settings),
+      dialogs_(folder_dialogs_),
       messages_(std::make_unique<WindowMessages>(*this)),
-      controller_(store, *messages_, *this),
+      log_(store, *messages_,
+           [this] {
+             QMetaObject::invokeMethod(
+                 this, [this] { refresh_messages(); }, Qt::QueuedConnection);
+           }),
+      controller_(store, log_, *this),
+      timing_windows_(controller_.timing(), dialogs_, *this),
       commands_(this),
       mdi_(new QMdiArea(this)),
       output_(*mdi_, dialogs, controller_, *this),
-      measure_(controller_, *this) {
+      measure_(controller_, *this),
+      structure_(controller_, view_state_, dialogs_, *this,
+                 {[this](WindowKind kind) { open_if_closed(kind); },
+                  [this](WindowKind kind) { repaint_windows(kind); },
+                  [this] {
+                    measure_.start();
+                    update_actions();
+                  }}),
+      pacer_([this](WindowKind kind) { repaint_windows(kind); }, this) {
   setWindowTitle(QStringLiteral("Tavik"));
   setAcceptDrops(true);
   setCentralWidget(mdi_);
@@ -135,7 +152,7 @@ MainWindow::MainWindow(AnalysisStore& store, AppSettings& settings, DialogServic
   build_menus();
   connect_commands();
   connect(mdi_, &QMdiArea::subWindowActivated, this, [this] { update_actions(); });
-  resize(1024, 768);
+  resize(main_window_start_size(settings_.main_window_size(), screen()));
   update_actions();
 }
 
@@ -183,21 +200,26 @@ void MainWindow::build_menus() {
     }
     file->addSeparator();
     file->addAction(commands_[Command::kExit]);
-    QList<Command> view = {Command::kToolbar, Command::kTrueColour, Command::kDecodingOptions};
+    QList<Command> view = {Command::kToolbar, Command::kTrueColour, Command::kFitVideo,
+                           Command::kDecodingOptions};
     view << kSeparator << overlay_commands();
     if (documents) view << kSeparator << Command::kExportPng << Command::kExportSvg;
     menu(QStringLiteral("View"), view, *set);
     if (documents) {
       menu(QStringLiteral("Control"),
            {Command::kPlay, Command::kPlayFrame, Command::kPause, Command::kGoToBeginning,
-            kSeparator, Command::kMeasureWholeFile, Command::kRealTime},
+            kSeparator, Command::kMeasureWholeFile, Command::kGoToFrame, Command::kRealTime},
            *set);
       menu(QStringLiteral("Filter"), {Command::kFilterI, Command::kFilterP, Command::kFilterB},
            *set);
       menu(QStringLiteral("Graphic configuration"),
-           {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic}, *set);
+           {Command::kGopGraphic, Command::kFrameGraphic, Command::kSliceGraphic,
+            Command::kBitrateGraphic, Command::kVbvGraphic},
+           *set);
       menu(QStringLiteral("Show"),
-           {Command::kShowGop, Command::kShowFrame, Command::kShowSlice, Command::kShowPicture},
+           {Command::kShowGop, Command::kShowFrame, Command::kShowSlice, Command::kShowBitrate,
+            Command::kShowVbv, Command::kShowPicture, kSeparator, Command::kShowStructure,
+            Command::kShowBytes, Command::kShowMessages},
            *set);
       QMenu* windows = menu(QStringLiteral("Window"),
                             {Command::kCascade, Command::kMosaic, Command::kArrangeIcons}, *set);
@@ -294,6 +316,16 @@ void MainWindow::connect_commands() {
   on(Command::kShowGop, [this] { controller_.toggle_show(WindowKind::kGopChart); });
   on(Command::kShowFrame, [this] { controller_.toggle_show(WindowKind::kFrameChart); });
   on(Command::kShowSlice, [this] { controller_.toggle_show(WindowKind::kSliceChart); });
+  on(Command::kShowBitrate, [this] { toggle_window(WindowKind::kBitrate); });
+  on(Command::kShowVbv, [this] { toggle_window(WindowKind::kVbv); });
+  for (const WindowKind kind : {WindowKind::kBitrate, WindowKind::kVbv}) {
+    on(kind == WindowKind::kVbv ? Command::kVbvGraphic : Command::kBitrateGraphic,
+       [this, kind] { timing_windows_.configure(kind, this, windows_of(kind)); });
+  }
+  on(Command::kShowStructure, [this] { toggle_window(WindowKind::kStructure); });
+  on(Command::kShowBytes, [this] { toggle_window(WindowKind::kBytes); });
+  on(Command::kShowMessages, [this] { toggle_window(WindowKind::kMessages); });
+  on(Command::kGoToFrame, [this] { structure_.go_to_frame(); });
   on(Command::kSummary, [this] { show_summary(); });
   on(Command::kStatistics, [this] { run_statistics(); });
   on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
@@ -302,6 +334,7 @@ void MainWindow::connect_commands() {
   on(Command::kAbout, [this] { dialogs_.show_about(this); });
   on(Command::kPrint, [this] { output_.print_active(); });
   on(Command::kTrueColour, [this](bool checked) { set_true_colour(checked); });
+  on(Command::kFitVideo, [this](bool checked) { set_video_fit(checked); });
   on(Command::kRealTime, [this](bool checked) { controller_.set_real_time(checked); });
   on(Command::kDecodingOptions, [this] { configure_decoding(); });
   on(Command::kShowPicture, [this](bool shown) {
@@ -332,17 +365,26 @@ void MainWindow::update_actions() {
   set(Command::kPause, state.file_loaded && state.playing);
   set(Command::kGoToBeginning, state.file_loaded && !state.measuring);
   set(Command::kMeasureWholeFile, idle);
+  set(Command::kGoToFrame, idle);
+  set(Command::kShowStructure, state.file_loaded);
+  set(Command::kShowBytes, state.file_loaded);
+  commands_[Command::kShowStructure]->setChecked(!windows_of(WindowKind::kStructure).isEmpty());
+  commands_[Command::kShowBytes]->setChecked(!windows_of(WindowKind::kBytes).isEmpty());
   set(Command::kExportPng, output_.can_export());
   set(Command::kExportSvg, output_.can_export());
-  for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics}) {
+  for (Command command : {Command::kSaveInformation, Command::kSummary, Command::kStatistics,
+                          Command::kShowBitrate, Command::kShowVbv}) {
     set(command, state.file_loaded);
   }
+  commands_[Command::kShowBitrate]->setChecked(!windows_of(WindowKind::kBitrate).isEmpty());
+  commands_[Command::kShowVbv]->setChecked(!windows_of(WindowKind::kVbv).isEmpty());
   commands_[Command::kFilterI]->setChecked(state.filter_i);
   commands_[Command::kFilterP]->setChecked(state.filter_p);
   commands_[Command::kFilterB]->setChecked(state.filter_b);
   commands_[Command::kShowFrame]->setChecked(state.show_frame_chart);
   commands_[Command::kShowGop]->setChecked(state.show_gop_chart);
   commands_[Command::kShowSlice]->setChecked(state.show_slice_chart);
+  commands_[Command::kShowMessages]->setChecked(!windows_of(WindowKind::kMessages).isEmpty());
   commands_[Command::kToolbar]->setChecked(!toolbar_->isHidden());
   commands_[Command::kTrueColour]->setChecked(settings_.true_colour());
   commands_[Command::kRealTime]->setChecked(controller_.real_time());
@@ -390,7 +432,7 @@ void MainWindow::post_repaint(WindowKind kind, bool /*erase*/) {
   QMetaObject::invokeMethod(
       this,
       [this, kind] {
-        repaint_windows(kind);
+        pacer_.request(kind);
         controller_.repaint_issued(kind);
       },
       Qt::QueuedConnection);
@@ -402,7 +444,7 @@ void MainWindow::post_end_of_stream(const std::string& summary) {
       [this, text = QString::fromStdString(summary)] {
         update_actions();
         dialogs_.show_message_informing(this, MessageIcon::kInformation, text,
-                                        stream_origin(store_));
+                                        summary_informative());
       },
       Qt::QueuedConnection);
 }
@@ -444,6 +486,7 @@ void MainWindow::post_measure_done(bool completed) {
       [this, completed] {
         measured_ = completed ? Measured::kWhole : Measured::kPartial;
         measure_.finish();
+        structure_.measure_done(completed);
         repaint_analysis_windows();
         update_actions();
       },
@@ -478,8 +521,16 @@ QWidget* MainWindow::make_view(WindowKind kind) {
       return new InformationListView(ListKind::kSlices, store_, view_state_, *this);
     case WindowKind::kStatistics:
       return new StatisticsView(store_, view_state_, *this);
+    case WindowKind::kBitrate:
+    case WindowKind::kVbv:
+      return timing_windows_.make_view(kind);
     case WindowKind::kPicture:
       return new PictureView(store_, controller_, view_state_, *this);
+    case WindowKind::kStructure:
+    case WindowKind::kBytes:
+      return structure_.make_view(kind);
+    case WindowKind::kMessages:
+      return new MessagesView(log_);
     case WindowKind::kVideo:
       break;
   }
@@ -545,7 +596,8 @@ void MainWindow::open_window(WindowKind kind) {
   DocumentWindow* window = add_window(kind, make_view(kind));
   window->setWindowTitle(
       store_.read([kind](const StoreData& stored) { return analysis_window_title(kind, stored); }));
-  window->resize(400, 300);
+  const QSize frame = window->size() - window->widget()->size();
+  window->resize(frame + opening_view_size(*window->widget(), mdi_->viewport()->size() - frame));
   controller_.window_opened(kind);
 }
 
@@ -594,6 +646,7 @@ void MainWindow::open_video_window(const QString& path) {
   window->setWindowTitle(QFileInfo(path).fileName());
   connect(window, &DocumentWindow::video_closing, this, [this] {
     measured_ = Measured::kNone;
+    structure_.clear();
     close_analysis_windows();
     update_actions();
   });
@@ -607,11 +660,23 @@ void MainWindow::open_video_window(const QString& path) {
   if (state.show_slice_chart) open_window(WindowKind::kSliceChart);
 }
 
+// A picture larger than the workspace is scaled to fit it; one that fits is shown at 1:1.
 void MainWindow::fit_video_window(QSize picture_size) {
   for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
-    if (QWidget* view = window->widget()) {
-      window->resize(window->size() - view->size() + picture_size);
-    }
+    const QSize room = mdi_->viewport()->size() - (window->size() - window->widget()->size());
+    set_video_fit(video_view_size(picture_size, room, true) != picture_size);
+  }
+}
+
+void MainWindow::set_video_fit(bool on) {
+  commands_[Command::kFitVideo]->setChecked(on);
+  for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
+    auto* view = qobject_cast<VideoView*>(window->widget());
+    if (view == nullptr) continue;
+    const QSize frame = window->size() - view->size();
+    view->set_fit(on);
+    window->resize(frame + video_view_size(view->sizeHint(), mdi_->viewport()->size() - frame, on));
+    if (on) window->move(0, 0);
   }
 }
 
@@ -638,13 +703,31 @@ void MainWindow::arrange_icons() {
 }
 
 void MainWindow::show_summary() {
-  QString informative = stream_origin(store_);
+  QString informative = summary_informative();
   if (measured_ == Measured::kPartial) {
     informative =
         QStringLiteral("Partial measure: cancelled before the end of the file.\n") + informative;
   }
   dialogs_.show_message_informing(this, MessageIcon::kInformation,
                                   QString::fromStdString(BuildSummary(store_)), informative);
+}
+
+// The container and stream measured, and how many texts the Messages window lists.
+QString MainWindow::summary_informative() const {
+  QString informative = stream_origin(store_);
+  if (const size_t errors = log_.size(); errors > 0) {
+    if (!informative.isEmpty()) informative += QLatin1Char('\n');
+    informative += QStringLiteral("%1 stream error%2; see Messages")
+                       .arg(errors)
+                       .arg(errors == 1 ? QString() : QStringLiteral("s"));
+  }
+  return informative;
+}
+
+void MainWindow::refresh_messages() {
+  for (DocumentWindow* window : windows_of(WindowKind::kMessages)) {
+    if (auto* view = qobject_cast<MessagesView*>(window->widget())) view->refresh();
+  }
 }
 
 // Runs the chart's configuration dialog; OK sets the chart's settings (the Y limit only when
@@ -666,6 +749,16 @@ void MainWindow::configure_chart(WindowKind chart) {
     if (chart == WindowKind::kGopChart) store_.gop_max_changed = true;
   }
   repaint_windows(chart);
+}
+
+// The Bitrate and VBV buffer windows are not opened with the video window: their Show
+// commands open and close them.
+void MainWindow::toggle_window(WindowKind kind) {
+  if (windows_of(kind).isEmpty()) {
+    open_window(kind);
+  } else {
+    close_windows(kind);
+  }
 }
 
 // The chart's row count in the tallest window it has or could have in the area.
@@ -730,6 +823,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  settings_.set_main_window_size(size());
   close_video_window();
   close_analysis_windows();
   QMainWindow::closeEvent(event);

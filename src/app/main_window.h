@@ -10,7 +10,12 @@
 #include "app/app_settings.h"
 #include "app/command_table.h"
 #include "app/measure_progress.h"
+#include "app/repaint_pacer.h"
+#include "app/save_folder_dialogs.h"
+#include "app/structure_windows.h"
+#include "app/timing_windows.h"
 #include "app/view_output.h"
+#include "playback/message_log.h"
 #include "playback/playback_controller.h"
 #include "views/dialog_service.h"
 #include "views/view_actions.h"
@@ -63,6 +68,10 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   [[nodiscard]] bool playing() const override;
   void export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) override;
   [[nodiscard]] QString input_path() const override;
+  void show_in_structure(int64_t frame) override { structure_.show_in_structure(frame); }
+  void show_picture(int64_t frame) override { structure_.show_picture(frame); }
+
+  [[nodiscard]] StructureWindows& structure_windows() { return structure_; }
 
  protected:
   void dragEnterEvent(QDragEnterEvent* event) override;
@@ -85,14 +94,18 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
   DocumentWindow* add_window(WindowKind kind, QWidget* view);
   void open_video_window(const QString& path);
   void fit_video_window(QSize picture_size);
+  void set_video_fit(bool on);
   void close_video_window();
   void close_analysis_windows();
   void arrange_icons();
   void show_summary();
+  [[nodiscard]] QString summary_informative() const;
+  void refresh_messages();
   void repaint_analysis_windows();
   void repaint_windows(WindowKind kind);
   [[nodiscard]] QWidget* make_view(WindowKind kind);
   void configure_chart(WindowKind chart);
+  void toggle_window(WindowKind kind);
   [[nodiscard]] int32_t minimum_y_limit(WindowKind chart) const;
   void save_information();
   void set_true_colour(bool on);
@@ -101,14 +114,19 @@ class MainWindow final : public QMainWindow, public PlaybackWindows, public View
 
   AnalysisStore& store_;
   AppSettings& settings_;
+  SaveFolderDialogs folder_dialogs_;
   DialogService& dialogs_;
   std::unique_ptr<WindowMessages> messages_;
+  MessageLog log_;
   PlaybackController controller_;
   ViewState view_state_;
+  TimingWindows timing_windows_;
   CommandTable commands_;
   QMdiArea* mdi_;
   ViewOutput output_;
   MeasureProgress measure_;
+  StructureWindows structure_;
+  RepaintPacer pacer_;
   QToolBar* toolbar_ = nullptr;
   QList<QMenu*> no_document_menus_;
   QList<QMenu*> document_menus_;

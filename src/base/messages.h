@@ -17,6 +17,8 @@ class Messages {
   virtual void out(std::string_view text) = 0;
   virtual void err(std::string_view text) = 0;
   virtual void message_box(std::string_view text) = 0;
+  // A stream is opened afresh: the texts that follow are about it alone.
+  virtual void session_started() {}
 };
 
 // Writes to the process's standard streams; message boxes go to the standard error stream.

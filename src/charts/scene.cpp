@@ -70,4 +70,14 @@ ChartHit hit_test(const ChartScene& scene, int x, int y) {
   return {};
 }
 
+int text_extent(const ChartScene& scene, const TextMetrics& metrics) {
+  int right = 0;
+  for (const Primitive& item : scene.items) {
+    if (const auto* text = std::get_if<Text>(&item)) {
+      right = std::max(right, text->x + metrics.width(text->text));
+    }
+  }
+  return right;
+}
+
 }  // namespace tavik

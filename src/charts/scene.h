@@ -43,7 +43,8 @@ struct Rectangle {
   bool operator==(const Rectangle&) const = default;
 };
 
-// Black text whose top-left corner is at (x, y), on an opaque `background` box.
+// Text whose top-left corner is at (x, y), on an opaque `background` box, in the colour
+// text_colour_on gives for it.
 struct Text {
   int x, y;
   std::string text;
@@ -71,6 +72,13 @@ struct Fill {
 };
 
 using Primitive = std::variant<Line, Rectangle, Text, Polyline, Fill>;
+
+// Black on light colours, white on dark ones (by the colour's luma), so that a legend reads
+// on its own colour. Inline: the drawing module links no layout code.
+[[nodiscard]] constexpr Rgb text_colour_on(Rgb background) {
+  const int luma = 299 * background.red + 587 * background.green + 114 * background.blue;
+  return luma < 128 * 1000 ? kWhite : kBlack;
+}
 
 // What a click or hover over a region means.
 enum class HitKind { kNone, kInformation, kStatistics, kToggle, kBar };
@@ -122,6 +130,9 @@ struct ViewRegion {
 // Appends the item only when it overlaps the region.
 void add_visible(ChartScene& scene, Primitive item, const ViewRegion& region,
                  const TextMetrics& metrics);
+
+// The right edge of the scene's rightmost text: the width that shows every text whole.
+[[nodiscard]] int text_extent(const ChartScene& scene, const TextMetrics& metrics);
 
 // The first region containing (x, y) in chart coordinates, or kNone.
 [[nodiscard]] ChartHit hit_test(const ChartScene& scene, int x, int y);

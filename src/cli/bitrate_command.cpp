@@ -28,20 +28,6 @@ struct BitrateOptions {
   bool all_sequences = false;
 };
 
-// "5s" (seconds) or "25f" (pictures), a positive whole number; nullopt for anything else.
-std::optional<MovingWindow> parse_window(std::string_view text) {
-  if (text.size() < 2 || (text.back() != 's' && text.back() != 'f')) return std::nullopt;
-  MovingWindow window;
-  window.pictures = text.back() == 'f';
-  const std::string_view digits = text.substr(0, text.size() - 1);
-  const auto [end, error] =
-      std::from_chars(digits.data(), digits.data() + digits.size(), window.length);
-  if (error != std::errc() || end != digits.data() + digits.size() || window.length <= 0) {
-    return std::nullopt;
-  }
-  return window;
-}
-
 std::string kbit_text(double kbit_s) {
   return number_text(kbit_s, "%.3f");
 }
@@ -101,13 +87,6 @@ std::string rows_text(const BitrateOptions& options, const PictureTimeline& time
   if (options.per == "picture") return table(kPictureHeader, picture_rows(timeline, report));
   header[0] = options.per;
   return table(header, span_rows(options.per == "gop" ? report.per_gop : report.per_second));
-}
-
-// The nominal rate of the sequence header in bit/s; -1 for MPEG-1's variable rate.
-int64_t nominal_bit_rate(const SequenceValues& s) {
-  constexpr int64_t kMpeg1VariableBitRate = 0x3FFFF;
-  if (!s.mpeg2 && s.bit_rate_value == kMpeg1VariableBitRate) return -1;
-  return s.bit_rate_value * 400;
 }
 
 struct NamedSummary {
@@ -192,8 +171,7 @@ nlohmann::ordered_json report_json(const BitrateOptions& options, const PictureT
 int run_bitrate(const BitrateOptions& options) {
   const std::optional<MovingWindow> window = parse_window(options.window);
   if (!window) {
-    return usage_fail("--window " + options.window +
-                      ": give a whole number of seconds (5s) or of pictures (25f)");
+    return usage_fail("--window " + options.window + kWindowUsage);
   }
   AnalysisStore store;
   const bool data_on_stdout = options.format != "table";

@@ -33,11 +33,7 @@ void CliMessages::message_box(std::string_view text) {
 }
 
 void CliMessages::keep(std::string_view text) {
-  if (!keep_) return;
-  if (text.ends_with('\n')) text.remove_suffix(1);
-  const int64_t frame =
-      store_.read([](const StoreData& data) { return int64_t{data.frame_count()}; });
-  kept_.push_back({std::string(text), frame});
+  if (keep_) kept_.push_back(raised_message(store_, text));
 }
 
 }  // namespace tavik::cli

@@ -6,16 +6,10 @@
 #include <vector>
 
 #include "analysis/analysis_store.h"
+#include "analysis/raised_message.h"
 #include "base/messages.h"
 
 namespace tavik::cli {
-
-// One text of the engine and the frame being read when it came: the number of frames recorded
-// so far.
-struct RaisedMessage {
-  std::string text;
-  int64_t frame = 0;
-};
 
 // The engine's texts on the command line. Warnings and message box texts go to the standard
 // error stream; notices and traces to the standard output, or to the standard error stream

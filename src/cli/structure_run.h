@@ -3,17 +3,11 @@
 #include <memory>
 #include <string>
 
-#include "input/random_access.h"
-#include "structure/stream_index.h"
+#include "structure/file_structure.h"
 
 namespace tavik::cli {
 
-// The structure of a file, from a headers walk over it.
-struct BuiltStructure {
-  StreamIndex index;
-  std::unique_ptr<RandomAccessFile> file;
-  std::string error;  // the stream's error that ended the walk (the structure goes up to it)
-};
+using BuiltStructure = FileStructure;
 
 // Walks the file named `path` and builds its structure. Returns the text to print on the
 // standard error stream and fail with when the file cannot be read as a stream at all (empty

@@ -1,5 +1,6 @@
 #include "cli/timing_run.h"
 
+#include <charconv>
 #include <cstdio>
 
 #include "cli/analysis_run.h"
@@ -38,6 +39,19 @@ nlohmann::ordered_json timing_warnings_json(const PictureTimeline& timeline) {
     warnings.push_back({{"index", warning.index}, {"text", warning.text}});
   }
   return warnings;
+}
+
+std::optional<MovingWindow> parse_window(std::string_view text) {
+  if (text.size() < 2 || (text.back() != 's' && text.back() != 'f')) return std::nullopt;
+  MovingWindow window;
+  window.pictures = text.back() == 'f';
+  const std::string_view digits = text.substr(0, text.size() - 1);
+  const auto [end, error] =
+      std::from_chars(digits.data(), digits.data() + digits.size(), window.length);
+  if (error != std::errc() || end != digits.data() + digits.size() || window.length <= 0) {
+    return std::nullopt;
+  }
+  return window;
 }
 
 std::string number_text(double value, const char* format) {

@@ -3,8 +3,10 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "cli/cli_messages.h"
+#include "timing/bitrate.h"
 #include "timing/picture_timeline.h"
 
 namespace tavik::cli {
@@ -22,6 +24,12 @@ void print_timing_warnings(const PictureTimeline& timeline);
 
 // The same as a JSON array of {"index", "text"}.
 [[nodiscard]] nlohmann::ordered_json timing_warnings_json(const PictureTimeline& timeline);
+
+// "5s" (seconds) or "25f" (pictures), a positive whole number; nullopt for anything else, whose
+// usage error ends with kWindowUsage.
+[[nodiscard]] std::optional<MovingWindow> parse_window(std::string_view text);
+inline constexpr const char* kWindowUsage =
+    ": give a whole number of seconds (5s) or of pictures (25f)";
 
 // A number as text with the printf format given.
 [[nodiscard]] std::string number_text(double value, const char* format);

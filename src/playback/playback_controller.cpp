@@ -7,7 +7,12 @@
 #include <utility>
 
 #include "base/fatal_error.h"
+#include "decoder/syntax/stream_info.h"
 #include "results/stream_description.h"
+#include "results/summary.h"
+#include "structure/index_builder.h"
+#include "structure/seek_plan.h"
+#include "structure/video_ranges_input.h"
 
 namespace tavik {
 
@@ -59,9 +64,17 @@ class PlaybackController::Listener final : public SessionListener {
   explicit Listener(PlaybackController& owner) : owner_(owner) {}
   void frame_ready(const FramePlanes& frame, const FrameGeometry& geometry,
                    const DecodingVariables& vars) override {
+    using Phase = SeekPhase;
+    Phase& phase = owner_.seek_phase_;
+    if (phase == Phase::kSkipping && owner_.seek_skip_-- == 0) phase = Phase::kTarget;
+    if (phase == Phase::kSkipping || phase == Phase::kShown) return;
     owner_.publish_frame(frame, geometry, vars);
   }
   void picture_ready(PaletteImage& image) override {
+    using Phase = SeekPhase;
+    Phase& phase = owner_.seek_phase_;
+    if (phase == Phase::kSkipping || phase == Phase::kShown) return;
+    if (phase == Phase::kTarget) phase = Phase::kShown;
     owner_.publish_picture(image);
     owner_.repaint_after_picture();
   }
@@ -129,6 +142,10 @@ void PlaybackController::set_input(const std::string& path) {
   }
   store_.set_filters(false, false, false);
   for (auto& flag : show_preference_) flag = true;
+  {
+    std::lock_guard lock(structure_mutex_);
+    structure_.reset();
+  }
   apply(PlaybackEvent::kFileChosen);
   windows_.post_state_changed();
 }
@@ -174,6 +191,10 @@ void PlaybackController::close_video() {
   {
     std::lock_guard lock(picture_mutex_);
     shown_ = ShownPicture{};
+  }
+  {
+    std::lock_guard lock(structure_mutex_);
+    structure_.reset();
   }
   windows_.post_state_changed();
 }
@@ -259,11 +280,18 @@ void PlaybackController::measure_worker() {
     std::lock_guard lock(decode_mutex_);
     store_.zero_arrays();
     SessionListener quiet;
+    auto structure = std::make_shared<FileStructure>();
+    IndexBuilder builder(structure->index);
     SessionOptions options;
     options.decode_pictures = false;
+    PictureTimeline timeline;
+    options.timeline = &timeline;
+    options.header_observer = &builder;
+    options.payload_observer = &builder;
+    options.container_observer = &builder;
     DecodingSession walk(store_, messages_, quiet, options);
+    const std::string path = input_path();
     try {
-      const std::string path = input_path();
       try {
         walk.open_stream(path);
       } catch (const std::exception&) {
@@ -277,16 +305,76 @@ void PlaybackController::measure_worker() {
         const auto scanned = store_.read([](const StoreData& data) { return data.bytes_scanned; });
         const int percent = static_cast<int>(std::min(99.0, 100.0 * double(scanned) / size));
         if (percent != reported) windows_.post_measure_progress(reported = percent);
+        if (timing_charted()) timing_->publish(timeline, false);
       }
+      timing_->publish(timeline, true);
       completed = walking();
     } catch (const std::exception& error) {
+      structure->error = error.what();
       windows_.post_fatal_error(error.what());
+    }
+    structure->file = RandomAccessFile::open(path);
+    if (structure->file) {
+      const StreamInfo& info = walk.stream_info();
+      builder.finish(info.container, structure->file->size(), info.skipped_bytes, structure->error);
+      std::lock_guard publish(structure_mutex_);
+      structure_ = std::move(structure);
+      structure_complete_ = completed;
     }
     store_.current_picture_type = 0;
     apply(PlaybackEvent::kMeasureDone);
   }
   windows_.post_measure_done(completed);
   windows_.post_state_changed();
+}
+
+std::shared_ptr<const FileStructure> PlaybackController::structure() const {
+  std::lock_guard lock(structure_mutex_);
+  return structure_;
+}
+
+bool PlaybackController::structure_complete() const {
+  std::lock_guard lock(structure_mutex_);
+  return structure_ != nullptr && structure_complete_;
+}
+
+bool PlaybackController::show_picture(uint32_t picture) {
+  const PlaybackStatus now = status();
+  if (!now.file_loaded() || now.measuring() || !structure_complete()) return false;
+  std::shared_ptr<const FileStructure> structure = this->structure();
+  const std::optional<SeekPlan> plan = plan_seek(structure->index, picture);
+  if (!plan) return false;
+  pause();
+  join_worker();
+  {
+    std::lock_guard lock(decode_mutex_);
+    const StreamIndex& index = structure->index;
+    const std::vector<VideoRange> ranges = seek_ranges(index, plan->start_picture);
+    seek_store_.zero_arrays();
+    session_.reset();
+    seek_structure_ = structure;
+    seeking_session_ = true;
+    session_ =
+        std::make_unique<DecodingSession>(seek_store_, messages_, *listener_, session_options());
+    try {
+      session_->open_inputs(std::make_unique<VideoRangesInput>(index, *structure->file, ranges),
+                            std::make_unique<VideoRangesInput>(index, *structure->file, ranges));
+    } catch (const std::exception& error) {
+      fail(error.what());
+      return false;
+    }
+    // A session that was open (a play after the measure) is replaced; one that was not opens.
+    apply(PlaybackEvent::kSessionOpened);
+    if (apply(PlaybackEvent::kStep)) {
+      seek_phase_ = SeekPhase::kSkipping;
+      seek_skip_ = plan->frames_before;
+      while (seek_phase_ != SeekPhase::kShown && status().session_open()) step();
+      seek_phase_ = SeekPhase::kNone;
+      apply(PlaybackEvent::kStepDone);
+    }
+  }
+  windows_.post_state_changed();
+  return true;
 }
 
 void PlaybackController::toggle_filter(PictureType type) {
@@ -319,7 +407,18 @@ void PlaybackController::set_show_preference(WindowKind chart, bool shown) {
 void PlaybackController::window_opened(WindowKind kind) {
   set_show_preference(kind, true);
   set_flag(window_open_[index_of(kind)], true);
+  // A timing window gets what the session read while none was open, unless a step is running:
+  // that step publishes it. Without a session the share holds the last measure's timing.
+  if ((kind == WindowKind::kBitrate || kind == WindowKind::kVbv) && status().session_open()) {
+    if (std::unique_lock lock(decode_mutex_, std::try_to_lock); lock) {
+      timing_->publish(timeline_, true);
+    }
+  }
   windows_.post_state_changed();
+}
+
+bool PlaybackController::timing_charted() const {
+  return window_open_[index_of(WindowKind::kBitrate)] || window_open_[index_of(WindowKind::kVbv)];
 }
 
 void PlaybackController::window_closed(WindowKind kind) {
@@ -359,17 +458,15 @@ PlaybackState PlaybackController::state() const {
 void PlaybackController::restart() {
   store_.zero_arrays();
   try {
-    SessionOptions options;
-    {
-      std::lock_guard lock(options_mutex_);
-      options.lower_layer_pattern = pattern_beside(input_path(), lower_layer_pattern_);
-      options.threads = threads_;
-    }
-    if (!session_ || options.lower_layer_pattern != session_pattern_ ||
+    SessionOptions options = session_options();
+    options.timeline = &timeline_;
+    if (!session_ || seeking_session_ || options.lower_layer_pattern != session_pattern_ ||
         options.threads != session_threads_) {
       session_pattern_ = options.lower_layer_pattern;
       session_threads_ = options.threads;
       session_ = std::make_unique<DecodingSession>(store_, messages_, *listener_, options);
+      seeking_session_ = false;
+      seek_structure_.reset();
     }
     // A new session may decode into buffers where an old one kept records.
     frame_macroblocks_ = FrameMacroblocks{};
@@ -379,6 +476,7 @@ void PlaybackController::restart() {
       statistics_.clear();
     }
     session_->open_stream(input_path());
+    timing_->publish(timeline_, true);
   } catch (const std::exception& error) {
     store_.clear_measurements();
     fail(error.what());
@@ -398,6 +496,14 @@ void PlaybackController::restart() {
   }
 }
 
+SessionOptions PlaybackController::session_options() const {
+  SessionOptions options;
+  std::lock_guard lock(options_mutex_);
+  options.lower_layer_pattern = pattern_beside(input_path(), lower_layer_pattern_);
+  options.threads = threads_;
+  return options;
+}
+
 // One decoding step, with decode_mutex_ held; the end of the stream and fatal errors end
 // the playback.
 void PlaybackController::step() {
@@ -410,9 +516,12 @@ void PlaybackController::step() {
     session_->set_macroblock_records(records);
   }
   try {
-    if (session_->decode_step()) return;
+    const bool more = session_->decode_step();
+    if (!more || timing_charted()) timing_->publish(timeline_, !more);
+    if (more) return;
     end_playback();
-    windows_.post_end_of_stream(pending_summary_);
+    // A session opened part-way measured only its own part: the summary is the store's.
+    windows_.post_end_of_stream(seeking_session_ ? BuildSummary(store_) : pending_summary_);
   } catch (const std::exception& error) {
     fail(error.what());
   }

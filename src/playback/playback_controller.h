@@ -17,9 +17,11 @@
 #include "display/dither.h"
 #include "display/true_colour.h"
 #include "playback/playback_machine.h"
+#include "playback/timing_share.h"
 #include "playback/window_kind.h"
 #include "session/decoding_session.h"
 #include "session/frame_macroblocks.h"
+#include "structure/file_structure.h"
 
 namespace tavik {
 
@@ -105,6 +107,15 @@ class PlaybackController {
   // of its own, without decoding; playing afterwards starts from the beginning.
   void measure_whole_file();
   void cancel_measuring();
+  // The structure the last "Measure whole file" built (null before one), and whether it covers
+  // the whole file.
+  [[nodiscard]] std::shared_ptr<const FileStructure> structure() const;
+  [[nodiscard]] bool structure_complete() const;
+  // Shows the frame of coded picture `picture` in the video window, decoded from the nearest
+  // picture that makes it decodable, found in the structure of a whole-file measure. The store
+  // keeps the measure's figures: the new session measures into a store of its own, and playing
+  // goes on from there. False when there is no such structure or picture.
+  bool show_picture(uint32_t picture);
   void toggle_filter(PictureType type);
   // The Show commands of the three charts (frame_chart, gop_chart, slice_chart).
   void toggle_show(WindowKind chart);
@@ -137,6 +148,10 @@ class PlaybackController {
   // records were asked for.
   [[nodiscard]] std::optional<PictureStatistics> picture_statistics(int64_t picture) const;
 
+  // The timing of the pictures read so far, by the session or by "Measure whole file"; it
+  // outlives the controller for the workers that still read it.
+  [[nodiscard]] std::shared_ptr<const TimingShare> timing() const { return timing_; }
+
   // Runs fn(const ShownPicture&) under the picture's lock.
   template <typename Fn>
   decltype(auto) read_picture(Fn&& fn) const {
@@ -153,11 +168,15 @@ class PlaybackController {
   bool apply(PlaybackEvent event);
   void set_flag(Flag& flag, bool value);
   void restart();
+  [[nodiscard]] SessionOptions session_options() const;
   void step();
   void end_playback();
   void fail(const std::string& text);
   void start_repaint(WindowKind kind);
   void repaint_after_picture();
+  // A Bitrate or VBV buffer window is open: the timing is published as it grows, not only when
+  // a session opens or ends.
+  [[nodiscard]] bool timing_charted() const;
   void gop_closed();
   void play_worker();
   // The display time of what the session has read so far, in seconds; 0 without a frame rate.
@@ -175,6 +194,8 @@ class PlaybackController {
   Messages& messages_;
   PlaybackWindows& windows_;
   std::unique_ptr<Listener> listener_;
+  // The structure a session opened part-way reads its input through: it outlives the session.
+  std::shared_ptr<const FileStructure> seek_structure_;
   std::unique_ptr<DecodingSession> session_;
   std::string pending_summary_;
 
@@ -202,7 +223,20 @@ class PlaybackController {
   std::string session_pattern_;
   int session_threads_ = 1;
 
+  mutable std::mutex structure_mutex_;
+  std::shared_ptr<const FileStructure> structure_;
+  bool structure_complete_ = false;
+  // A session opened part-way by show_picture measures into seek_store_. The seek phase
+  // (decoding thread, under decode_mutex_) passes over the frames before the one to show and
+  // everything after it in the same step.
+  AnalysisStore seek_store_;
+  bool seeking_session_ = false;
+  enum class SeekPhase { kNone, kSkipping, kTarget, kShown } seek_phase_ = SeekPhase::kNone;
+  uint64_t seek_skip_ = 0;
+
   std::mutex decode_mutex_;
+  PictureTimeline timeline_;  // the session's, guarded by decode_mutex_
+  const std::shared_ptr<TimingShare> timing_ = std::make_shared<TimingShare>();
   std::thread worker_;
   std::thread measurer_;
 

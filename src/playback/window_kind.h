@@ -12,11 +12,16 @@ enum class WindowKind : int {
   kSliceChart = 5,
   kSliceList = 6,
   kStatistics = 7,
+  kBitrate = 8,
+  kVbv = 9,
   kPicture = 10,
+  kStructure = 11,
+  kBytes = 12,
+  kMessages = 13,
 };
 
 // One past the highest kind.
-inline constexpr int kWindowKinds = 11;
+inline constexpr int kWindowKinds = 14;
 
 [[nodiscard]] constexpr int index_of(WindowKind kind) {
   return static_cast<int>(kind);

@@ -49,7 +49,7 @@ struct ItemPainter {
     const QFontMetrics metrics = painter.fontMetrics();
     painter.fillRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height(),
                      to_qcolor(text.background));
-    use(Pen{kBlack, 1});
+    use(Pen{text_colour_on(text.background), 1});
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
   void operator()(const Polyline& polyline) const {

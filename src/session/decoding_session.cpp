@@ -151,6 +151,7 @@ class DecodingSession::Impl {
   void start(std::unique_ptr<ByteInput> decoder_input, std::unique_ptr<ByteInput> scanner_input) {
     decoder_input_ = std::move(decoder_input);
     scanner_input_ = std::move(scanner_input);
+    messages_.session_started();
     ctx_ = std::make_unique<DecoderContext>(messages_);
     ctx_->trace_enabled = options_.trace_enabled;
     info_ = StreamInfo{};

@@ -140,6 +140,13 @@ void IndexBuilder::header_read(const HeaderRecord& record) {
       group_open_ = false;
       level_ = Level::kNone;
       break;
+    case HeaderKind::kPictureCodingExtension:
+      if (level_ == Level::kPicture) {
+        index_.pictures.back().structure =
+            uint8_t(record.value(elements::picture_coding_extension::kPictureStructure));
+      }
+      add_to_level(record);
+      break;
     default:
       add_to_level(record);
       break;

@@ -52,7 +52,8 @@ struct PictureEntry {
   uint32_t group = 0;
   uint32_t sequence_header = kNoIndex;  // the sequence header in force
   uint16_t header_count = 0;
-  uint8_t type = 0;  // picture_coding_type
+  uint8_t type = 0;       // picture_coding_type
+  uint8_t structure = 3;  // picture_structure: 3 a frame, 1 or 2 a field
 };
 
 // Increasing packet numbers, each kept as its distance from the one before in one byte (a

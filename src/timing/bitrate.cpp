@@ -99,6 +99,12 @@ std::vector<RateSample> moving(const std::vector<PictureTiming>& pictures, doubl
 
 }  // namespace
 
+int64_t nominal_bit_rate(const SequenceValues& s) {
+  constexpr int64_t kMpeg1VariableBitRate = 0x3FFFF;
+  if (!s.mpeg2 && s.bit_rate_value == kMpeg1VariableBitRate) return -1;
+  return s.bit_rate_value * 400;
+}
+
 BitrateReport bitrate_report(const PictureTimeline& timeline, MovingWindow window) {
   BitrateReport report;
   const std::vector<PictureTiming>& pictures = timeline.pictures();

@@ -46,6 +46,9 @@ struct BitrateReport {
   double measured_kbit_s = 0;  // all the bits over the duration
 };
 
+// The nominal rate of the sequence header in bit/s; -1 for MPEG-1's variable rate.
+[[nodiscard]] int64_t nominal_bit_rate(const SequenceValues& s);
+
 // The bitrate of a timeline whose times are known (its problem() empty).
 [[nodiscard]] BitrateReport bitrate_report(const PictureTimeline& timeline, MovingWindow window);
 

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <utility>
 
+#include "charts/bar_mark.h"
 #include "render/scene_painter.h"
 #include "views/chart_area.h"
 
@@ -85,8 +86,21 @@ BarChart BarChartView::build(int scroll_x) {
     apply_chart_limits(kind_, built, stored);
     return built;
   });
+  if (kind_ == ChartKind::kFrame) mark_bar(chart.scene, state_.marked_frame);
   x_extent_ = chart.next_x_extent;
   return chart;
+}
+
+QSize BarChartView::sizeHint() const {
+  const ChartWindow window{kChartHintWidth, kChartHintHeight, initial_x_extent(kind_),
+                           kChartHintRegion};
+  // One frame measured: the chart draws its axes, captions and legend.
+  StoreData one;
+  one.last_frame = 0;
+  const QtTextMetrics metrics(font());
+  const int width =
+      text_extent(build_bar_chart(kind_, one, state_.chosen, window, metrics).scene, metrics);
+  return chart_hint(*this, width);
 }
 
 void BarChartView::zoom_at(double factor, int pointer_x) {
@@ -102,32 +116,19 @@ void BarChartView::zoom_at(double factor, int pointer_x) {
 }
 
 void BarChartView::wheelEvent(QWheelEvent* event) {
-  if (!(event->modifiers() & Qt::ControlModifier) || event->angleDelta().y() == 0) {
+  if (const std::optional<double> factor = zoom_step(*event)) {
+    zoom_at(*factor, int(event->position().x()));
+  } else {
     QAbstractScrollArea::wheelEvent(event);
-    return;
   }
-  zoom_at(event->angleDelta().y() > 0 ? 1.25 : 0.8, int(event->position().x()));
 }
 
 void BarChartView::keyPressEvent(QKeyEvent* event) {
-  const int middle = viewport()->width() / 2;
-  if (event->modifiers() & Qt::ControlModifier) {
-    switch (event->key()) {
-      case Qt::Key_Plus:
-      case Qt::Key_Equal:
-        zoom_at(1.25, middle);
-        return;
-      case Qt::Key_Minus:
-        zoom_at(0.8, middle);
-        return;
-      case Qt::Key_0:
-        zoom_at(1.0 / zoom_, middle);
-        return;
-      default:
-        break;
-    }
+  if (const std::optional<double> factor = zoom_step(*event, zoom_)) {
+    zoom_at(*factor, viewport()->width() / 2);
+  } else {
+    QAbstractScrollArea::keyPressEvent(event);
   }
-  QAbstractScrollArea::keyPressEvent(event);
 }
 
 void BarChartView::paintEvent(QPaintEvent* /*event*/) {
@@ -209,7 +210,15 @@ void BarChartView::export_picture(bool svg) {
 }
 
 void BarChartView::contextMenuEvent(QContextMenuEvent* event) {
-  show_export_menu(*this, this, event->globalPos());
+  MenuEntries entries;
+  const ChartHit hit = hit_at(event->pos());
+  if (kind_ == ChartKind::kFrame && hit.kind == HitKind::kBar) {
+    entries.append({QStringLiteral("Show in structure"),
+                    [this, frame = hit.index] { actions_.show_in_structure(frame); }});
+    entries.append({QStringLiteral("Show this picture"),
+                    [this, frame = hit.index] { actions_.show_picture(frame); }});
+  }
+  show_export_menu(*this, this, event->globalPos(), entries);
 }
 
 }  // namespace tavik::gui

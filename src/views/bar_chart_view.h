@@ -22,6 +22,8 @@ class BarChartView final : public QAbstractScrollArea, public ExportableView {
   // Horizontal zoom: the bars drawn `factor` times wider, the bar at pointer_x kept in place.
   void zoom_at(double factor, int pointer_x);
   [[nodiscard]] double zoom() const { return zoom_; }
+  // Wide enough for the legend and every caption, as tall as the chart needs them.
+  [[nodiscard]] QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

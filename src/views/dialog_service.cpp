@@ -4,10 +4,12 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QPushButton>
@@ -28,15 +30,35 @@ void ModalDialogs::show_message(QWidget* parent, MessageIcon icon, const QString
   show_message_informing(parent, icon, text, {});
 }
 
-void ModalDialogs::show_message_informing(QWidget* parent, MessageIcon icon, const QString& text,
+std::unique_ptr<QDialog> make_message_box(QWidget* parent, MessageIcon icon, const QString& text,
                                           const QString& informative) {
   const QMessageBox::Icon box_icon = icon == MessageIcon::kNone          ? QMessageBox::NoIcon
                                      : icon == MessageIcon::kInformation ? QMessageBox::Information
                                      : icon == MessageIcon::kWarning     ? QMessageBox::Warning
                                                                          : QMessageBox::Critical;
-  QMessageBox box(box_icon, QStringLiteral("Tavik"), text, QMessageBox::Ok, parent);
-  box.setInformativeText(informative);
-  box.exec();
+  auto box = std::make_unique<QMessageBox>(box_icon, QStringLiteral("Tavik"), QString(),
+                                           QMessageBox::Ok, parent);
+  box->setInformativeText(informative);
+  constexpr int kLongText = 1500;  // characters: some 20 lines of a box
+  if (text.size() <= kLongText) {
+    box->setText(text);
+    return box;
+  }
+  // The text in a scrolling box that wraps anywhere (a frame sequence has no spaces), placed
+  // where the box's own text would be.
+  auto* scrolled = new QPlainTextEdit(text, box.get());
+  scrolled->setReadOnly(true);
+  scrolled->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  scrolled->setMinimumSize(560, 320);
+  if (auto* grid = qobject_cast<QGridLayout*>(box->layout())) {
+    grid->addWidget(scrolled, 0, 2);
+  }
+  return box;
+}
+
+void ModalDialogs::show_message_informing(QWidget* parent, MessageIcon icon, const QString& text,
+                                          const QString& informative) {
+  make_message_box(parent, icon, text, informative)->exec();
 }
 
 bool ModalDialogs::confirm(QWidget* parent, const QString& text) {

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
 class QDialog;
 class QWidget;
@@ -39,6 +40,12 @@ class DialogService {
 // The About box's text: the program's name and the application's version, what it is, and
 // the credits.
 [[nodiscard]] QString about_text();
+
+// The message box ModalDialogs shows: a QMessageBox, or for a text too long for the screen (a
+// long frame sequence) one that scrolls the text in a box of a usable size.
+[[nodiscard]] std::unique_ptr<QDialog> make_message_box(QWidget* parent, MessageIcon icon,
+                                                        const QString& text,
+                                                        const QString& informative);
 
 // The real modal windows.
 class ModalDialogs final : public DialogService {

@@ -42,6 +42,14 @@ StatisticsChart StatisticsView::build(int scroll_x) const {
   return build_statistics_chart(result_, window, QtTextMetrics(font()));
 }
 
+QSize StatisticsView::sizeHint() const {
+  const ChartWindow window{kChartHintWidth, kChartHintHeight, kStatisticsInitialExtent,
+                           kChartHintRegion};
+  const QtTextMetrics metrics(font());
+  return chart_hint(*this,
+                    text_extent(build_statistics_chart(result_, window, metrics).scene, metrics));
+}
+
 void StatisticsView::resizeEvent(QResizeEvent* event) {
   resized_ = true;
   QAbstractScrollArea::resizeEvent(event);

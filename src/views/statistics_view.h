@@ -21,6 +21,8 @@ class StatisticsView final : public QAbstractScrollArea, public ExportableView {
 
   // Computes the picture the settings ask for and repaints.
   void recompute();
+  // Wide enough for the heading and the axis titles.
+  [[nodiscard]] QSize sizeHint() const override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;

@@ -31,6 +31,11 @@ void VideoView::set_overlays(unsigned layers) {
   update();
 }
 
+void VideoView::set_fit(bool on) {
+  fit_ = on;
+  update();
+}
+
 QSize VideoView::sizeHint() const {
   return picture_size_.isValid() ? picture_size_ : QSize(352, 288);
 }
@@ -47,7 +52,16 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
   if (image_.isNull()) return;
-  painter.drawImage(0, 0, image_);
+  if (fit_ && picture_size_.isValid()) {
+    // Nearest-sample scaling: cheap enough for every picture of a fast playback. The overlays
+    // are laid out in picture samples and scaled with it.
+    const QSize scaled = picture_size_.scaled(size(), Qt::KeepAspectRatio);
+    painter.scale(double(scaled.width()) / picture_size_.width(),
+                  double(scaled.height()) / picture_size_.height());
+    painter.drawImage(QPoint(0, 0), image_, QRect(QPoint(0, 0), picture_size_));
+  } else {
+    painter.drawImage(0, 0, image_);
+  }
   if (overlays_ == 0) return;
   if (overlay_stale_) {
     overlay_ = macroblock_overlay(pictures_, image_.width(), image_.height(), overlays_);
@@ -57,12 +71,20 @@ void VideoView::paintEvent(QPaintEvent* /*event*/) {
   paint_scene(painter, overlay_);
 }
 
+QPoint VideoView::picture_point(QPoint window_point) const {
+  if (!fit_ || !picture_size_.isValid()) return window_point;
+  const QSize scaled = picture_size_.scaled(size(), Qt::KeepAspectRatio);
+  if (scaled.isEmpty()) return window_point;
+  return {window_point.x() * picture_size_.width() / scaled.width(),
+          window_point.y() * picture_size_.height() / scaled.height()};
+}
+
 void VideoView::mousePressEvent(QMouseEvent* event) {
   if (!(event->modifiers() & Qt::ControlModifier)) {
     QWidget::mousePressEvent(event);
     return;
   }
-  const QString text = macroblock_at(event->position().toPoint());
+  const QString text = macroblock_at(picture_point(event->position().toPoint()));
   QToolTip::showText(event->globalPosition().toPoint(),
                      text.isEmpty() ? QStringLiteral("No macroblock record: turn an overlay on "
                                                      "and decode a picture")

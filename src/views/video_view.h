@@ -11,9 +11,10 @@
 
 namespace tavik::gui {
 
-// The video window: the latest picture handed to the display, at 1:1, with the macroblock
-// overlays asked for drawn over it. Its first paint opens the session and decodes the first
-// picture; the window is then sized to the picture. Ctrl+click on a macroblock shows its record.
+// The video window: the latest picture handed to the display, at 1:1 or scaled to fit the
+// window, with the macroblock overlays asked for drawn over it. Its first paint opens the session
+// and decodes the first picture; the window is then sized to the picture. Ctrl+click on a
+// macroblock shows its record.
 class VideoView final : public QWidget {
   Q_OBJECT
 
@@ -23,10 +24,15 @@ class VideoView final : public QWidget {
   void set_true_colour(bool on);
   // The OverlayLayer bits drawn over the picture (0: none).
   void set_overlays(unsigned layers);
+  // Scaled to fit the window (proportions kept), or at 1:1.
+  void set_fit(bool on);
+  [[nodiscard]] bool fit() const { return fit_; }
   // The picture as the window paints it, without overlays (for tests and printing).
   [[nodiscard]] QImage current_image();
   // The record of the macroblock at (x, y) of the picture as text; empty when it has none.
   [[nodiscard]] QString macroblock_at(QPoint position);
+  // The picture's sample under a point of the window, through the fit's scaling.
+  [[nodiscard]] QPoint picture_point(QPoint window_point) const;
   [[nodiscard]] QSize sizeHint() const override;
 
  signals:
@@ -45,6 +51,7 @@ class VideoView final : public QWidget {
   PlaybackController& controller_;
   bool true_colour_ = false;
   unsigned overlays_ = 0;
+  bool fit_ = false;
   QImage image_;  // RGB32, top-down
   uint64_t serial_ = 0;
   QSize picture_size_;

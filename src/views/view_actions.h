@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QList>
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <functional>
+#include <utility>
 
 class QWidget;
 
@@ -15,8 +18,9 @@ namespace tavik::gui {
 
 // What the analysis views share and what they ask of the main window.
 struct ViewState {
-  ChosenFrame chosen;       // the frame whose slices the Bytes/slice chart and list show
-  StatSettings statistics;  // the Statistics dialog's choices
+  ChosenFrame chosen;         // the frame whose slices the Bytes/slice chart and list show
+  int64_t marked_frame = -1;  // the frame of the picture selected in the Structure window
+  StatSettings statistics;    // the Statistics dialog's choices
   bool statistics_histogram = true;
 };
 
@@ -27,8 +31,10 @@ class ExportableView {
   virtual void export_picture(bool svg) = 0;
 };
 
-// The context menu of an exportable view.
-void show_export_menu(ExportableView& view, QWidget* parent, QPoint global_position);
+// The context menu of an exportable view, after the view's own entries.
+using MenuEntries = QList<std::pair<QString, std::function<void()>>>;
+void show_export_menu(ExportableView& view, QWidget* parent, QPoint global_position,
+                      const MenuEntries& entries = {});
 
 class ViewActions {
  public:
@@ -44,6 +50,10 @@ class ViewActions {
   // Asks for a PNG or SVG file name and writes the picture the view shows there.
   virtual void export_picture(const ChartScene& scene, QSize size, QPoint scroll, bool svg) = 0;
   [[nodiscard]] virtual QString input_path() const = 0;
+  // A frame bar's context menu: the frame's picture selected in the Structure and Bytes
+  // windows, or shown in the video window.
+  virtual void show_in_structure(int64_t /*frame*/) {}
+  virtual void show_picture(int64_t /*frame*/) {}
 };
 
 }  // namespace tavik::gui

@@ -29,8 +29,18 @@ QString analysis_window_title(WindowKind kind, const StoreData& data) {
       return text_of(list_title(ListKind::kSlices));
     case WindowKind::kStatistics:
       return QStringLiteral("Statistics");
+    case WindowKind::kBitrate:
+      return QStringLiteral("Bitrate");
+    case WindowKind::kVbv:
+      return QStringLiteral("VBV buffer");
     case WindowKind::kPicture:
       return QStringLiteral("Picture");
+    case WindowKind::kStructure:
+      return QStringLiteral("Structure");
+    case WindowKind::kBytes:
+      return QStringLiteral("Bytes");
+    case WindowKind::kMessages:
+      return QStringLiteral("Messages");
     case WindowKind::kVideo:
       break;
   }

@@ -19,11 +19,13 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <functional>
 #include <map>
 #include <set>
@@ -38,6 +40,7 @@
 #include "support/stream_tools.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
+#include "views/timing_chart_view.h"
 #include "views/picture_view.h"
 #include "views/video_view.h"
 
@@ -131,7 +134,7 @@ TEST_F(MainWindowTest, StartsWithTheNoDocumentMenusAndAHiddenStatusBar) {
     icons.insert(QByteArray(reinterpret_cast<const char*>(image.constBits()), image.sizeInBytes()));
   }
   EXPECT_EQ(shown, CommandTable::toolbar_layout());
-  EXPECT_EQ(icons.size(), 19u);
+  EXPECT_EQ(icons.size(), 21u);
   EXPECT_EQ(action(Command::kPlay)->toolTip(), "Play");
   EXPECT_EQ(action(Command::kGoToBeginning)->toolTip(), "Go to the begining");
 
@@ -565,6 +568,56 @@ TEST_F(MainWindowTest, ConfigurationRepaintsItsChart) {
   }
 }
 
+// The Bitrate and VBV buffer windows open from the Show menu, chart the whole file once it is
+// measured, say what a click hits (a GOP, as the Bitrate configuration asks), export their
+// picture and follow the stream as it plays.
+TEST_F(MainWindowTest, TimingWindowsChartTheMeasureAndAnswerClicks) {
+  open_sample();
+  action(Command::kMeasureWholeFile)->trigger();
+  ASSERT_TRUE(process_until([this] { return !window->controller().state().measuring; }));
+  const struct {
+    Command show;
+    WindowKind kind;
+    const char* message;
+  } cases[] = {
+      {Command::kShowBitrate, WindowKind::kBitrate, "Gop:  0\nTime:  00:00:00.000\nBits:  "},
+      {Command::kShowVbv, WindowKind::kVbv, "Picture:  0 (I)\nTime:  00:00:00."}};
+  dialogs.dialog_script = fill_and_ok({{"window_length", "10"}}, {{"per_gop", true}});
+  action(Command::kBitrateGraphic)->trigger();
+  for (const auto& c : cases) {
+    action(c.show)->trigger();
+    ASSERT_EQ(window->windows_of(c.kind).size(), 1);
+    EXPECT_TRUE(action(c.show)->isChecked());
+    auto* view = qobject_cast<TimingChartView*>(window->windows_of(c.kind).constFirst()->widget());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(process_until([view] { return view->pictures_shown() == 100; }));
+    view->viewport()->repaint();
+    // In the first second's bar, just above the time axis.
+    const QPointF point(kTimingChartLeft + 5, view->height() - 70);
+    QMouseEvent click(QEvent::MouseButtonPress, point, view->viewport()->mapToGlobal(point),
+                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(view->viewport(), &click);
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_TRUE(dialogs.messages.back().text.startsWith(c.message))
+        << dialogs.messages.back().text.toStdString();
+  }
+
+  // The buffer chart as a picture.
+  DocumentWindow* buffer = window->windows_of(WindowKind::kVbv).constFirst();
+  window->mdi_area()->setActiveSubWindow(buffer);
+  const QString svg = temp.filePath(QStringLiteral("vbv.svg"));
+  dialogs.save_answers = {svg};
+  action(Command::kExportSvg)->trigger();
+  EXPECT_NE(file_text(svg).find("Buffer 1015 kbit, variable rate 2000 kbit/s"), std::string::npos);
+
+  // Measured afresh from the first picture, the window follows the stream to its end.
+  auto* view = static_cast<TimingChartView*>(buffer->widget());
+  action(Command::kPlayFrame)->trigger();
+  ASSERT_TRUE(process_until([view] { return view->pictures_shown() < 100; }));
+  action(Command::kPlay)->trigger();
+  EXPECT_TRUE(process_until([view] { return view->pictures_shown() == 100; }));
+}
+
 // The decoding options are kept in the settings; OK refuses a pattern with other conversions.
 TEST_F(MainWindowTest, DecodingOptionsAreKeptAndABadPatternIsRefused) {
   QAction* options = nullptr;
@@ -608,7 +661,9 @@ TEST_F(MainWindowTest, SaveInformationFromAListWindowWritesItsList) {
     EXPECT_EQ(dialogs.dialogs_run, 0);
     EXPECT_EQ(dialogs.save_filters.value(0), "Frame Files (*.frm)");
     EXPECT_EQ(dialogs.save_suffix, "frm");
-    EXPECT_EQ(dialogs.save_dir, QCoreApplication::applicationDirPath());
+    // The second save starts in the folder the first one saved to.
+    EXPECT_EQ(dialogs.save_dir,
+              kind == WindowKind::kGopList ? QCoreApplication::applicationDirPath() : temp.path());
     EXPECT_EQ(file_text(list), store.read([&, document = document](const StoreData& data) {
       return document_list_text(document, data, input);
     }));
@@ -663,6 +718,94 @@ TEST_F(MainWindowTest, TheSummaryBoxNamesTheContainerUnderTheReport) {
   ASSERT_EQ(dialogs.messages.size(), 1u);
   EXPECT_TRUE(dialogs.messages[0].text.startsWith("SUMMARY:\n\n- Total number of Bytes read: "));
   EXPECT_EQ(dialogs.messages[0].informative, "MPEG-1 system stream, video stream 0xE0");
+}
+
+// A damaged stream's texts are listed with their frames and counted under the summary; a new
+// session lists its own.
+TEST_F(MainWindowTest, TheMessagesWindowListsTheStreamsErrorsWithTheirFrames) {
+  std::vector<uint8_t> bytes = test::read_file(test::sample_path("testsrc-mpeg2.m2v"));
+  for (size_t i = bytes.size() / 3; i < bytes.size() / 3 + 3000; i += 7) bytes[i] ^= 0x5A;
+  const QString damaged = temp.filePath(QStringLiteral("damaged.m2v"));
+  test::write_file(damaged.toStdString(), bytes);
+  dialogs.open_answers = {damaged};
+  action(Command::kOpen)->trigger();
+  ASSERT_TRUE(process_until([this] { return window->controller().video_shown(); }));
+  action(Command::kShowMessages)->trigger();
+  ASSERT_EQ(window->windows_of(WindowKind::kMessages).size(), 1);
+  EXPECT_TRUE(action(Command::kShowMessages)->isChecked());
+  auto* list =
+      qobject_cast<QTreeWidget*>(window->windows_of(WindowKind::kMessages).constFirst()->widget());
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->topLevelItemCount(), 0);
+
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  process_until([list] { return list->topLevelItemCount() > 0; });
+  const int rows = list->topLevelItemCount();
+  ASSERT_GT(rows, 0);
+  EXPECT_TRUE(dialogs.messages[0].informative.endsWith(
+      QStringLiteral("%1 stream error%2; see Messages").arg(rows).arg(rows == 1 ? "" : "s")));
+  const QTreeWidgetItem* first = list->topLevelItem(0);
+  EXPECT_GT(first->text(0).toInt(), 0);
+  EXPECT_LT(first->text(0).toInt(), 100);
+  EXPECT_FALSE(first->text(1).isEmpty());
+  EXPECT_FALSE(first->text(1).endsWith('\n'));
+
+  action(Command::kGoToBeginning)->trigger();
+  ASSERT_TRUE(process_until([list] { return list->topLevelItemCount() == 0; }));
+}
+
+// Windows open where they can be used: the main window at its last size, a chart reopened from
+// Show and the statistics wide enough for their texts, a picture larger than the workspace
+// scaled to fit it (and 1:1 on demand).
+TEST_F(MainWindowTest, WindowsOpenAtUsableSizes) {
+  EXPECT_GE(window->width(), window->screen()->availableSize().width() * 8 / 10);
+  window->resize(700, 500);
+  window->close();
+  EXPECT_EQ(MainWindow(store, settings, dialogs).size(), QSize(700, 500));
+
+  window->show();
+  open_sample();
+  EXPECT_FALSE(action(Command::kFitVideo)->isChecked());
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  for (Command show : {Command::kShowFrame, Command::kShowFrame}) action(show)->trigger();
+  window->run_statistics();
+  dialogs.dialog_script = [](QDialog& dialog) { dialog.accept(); };
+  window->run_statistics();
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kStatistics}) {
+    const QWidget* view = window->windows_of(kind).constFirst()->widget();
+    EXPECT_GE(view->width(), view->sizeHint().width()) << index_of(kind);
+    EXPECT_GT(view->sizeHint().width(), 400) << index_of(kind);
+  }
+
+  const QString big = QString::fromStdString(
+      test::make_ffmpeg_stream("big.m2v", "-c:v mpeg2video -frames:v 2",
+                               "-f lavfi -i testsrc2=size=1280x720:rate=25 -t 1")
+          .string());
+  window->open_path(big);
+  ASSERT_TRUE(process_until([this] { return action(Command::kFitVideo)->isChecked(); }));
+  const QWidget* video = window->windows_of(WindowKind::kVideo).constFirst()->widget();
+  const QSize room = window->mdi_area()->viewport()->size();
+  EXPECT_LE(video->width(), room.width());
+  EXPECT_LE(video->height(), room.height());
+  EXPECT_NEAR(video->width() * 720.0 / video->height(), 1280, 8);
+  action(Command::kFitVideo)->trigger();
+  EXPECT_EQ(video->size(), QSize(1280, 720));
+}
+
+// Playback's repaint requests are gathered until the next tick of the display: one paint per
+// window however many pictures came.
+TEST(RepaintPacer, GathersTheRequestsOfOneTick) {
+  std::multiset<int> repainted;
+  RepaintPacer pacer([&](WindowKind kind) { repainted.insert(index_of(kind)); }, nullptr);
+  for (WindowKind kind : {WindowKind::kFrameChart, WindowKind::kVideo, WindowKind::kFrameChart,
+                          WindowKind::kFrameChart}) {
+    pacer.request(kind);
+  }
+  EXPECT_TRUE(repainted.empty());
+  ASSERT_TRUE(process_until([&] { return !repainted.empty(); }));
+  EXPECT_EQ(repainted, (std::multiset<int>{0, 1}));
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,22 @@ TEST(BarChart, XLabelSpacingByBarWidth) {
     EXPECT_EQ(labels[0], (Text{25, 440, "0"}));
     EXPECT_EQ(labels[1], (Text{25 + c.pitch, 440, c.second}));
   }
+}
+
+// The legend's texts are written in white on the dark colours and black on the light ones.
+TEST(BarChart, LegendTextsReadOnTheirColours) {
+  const ChartScene scene =
+      build_bar_chart(ChartKind::kFrame, store_with_frames({700}), {}, window(), kMetrics).scene;
+  std::map<std::string, Rgb> written;
+  for (const Text& text : texts_at_y(scene, 460)) {
+    written[text.text] = text_colour_on(text.background);
+  }
+  EXPECT_EQ(
+      written,
+      (std::map<std::string, Rgb>{
+          {"I type", kWhite}, {"P type", kWhite}, {"B type", kBlack}, {"Non detected", kWhite}}));
+  EXPECT_EQ(text_colour_on(kLightGrey), kBlack);
+  EXPECT_EQ(text_colour_on(kWhite), kBlack);
 }
 
 TEST(BarChart, ClicksOnBarsAndBoxes) {

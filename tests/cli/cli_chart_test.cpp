@@ -47,6 +47,23 @@ TEST(CliChart, WritesPngOfTheWindowSizeAndValidSvg) {
   EXPECT_TRUE(QSvgRenderer(QString::fromStdString(svg.string())).isValid());
 }
 
+// The timing charts of the sample: 2000 kbit/s nominal, a variable-rate buffer of 1015 kbit.
+TEST(CliChart, DrawsTheBitrateAndVbvCharts) {
+  const struct {
+    const char* options;
+    const char* legend;
+  } cases[] = {{"--chart bitrate --per gop --window 50f", "Nominal 2000 kbit/s"},
+               {"--chart vbv --scale 100", "Buffer 1015 kbit, variable rate 2000 kbit/s"}};
+  for (const auto& c : cases) {
+    const fs::path svg = test::scratch_dir() / "timing.svg";
+    const test::CliResult result = test::run_cli(chart_command(c.options, svg));
+    ASSERT_EQ(result.status, 0) << result.err;
+    const std::vector<uint8_t> bytes = test::read_file(svg);
+    EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(c.legend), std::string::npos)
+        << c.options;
+  }
+}
+
 TEST(CliChart, RefusesToFilterEveryFrameType) {
   const fs::path png = test::scratch_dir() / "none.png";
   const test::CliResult result = test::run_cli(

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/cli_run.h"
+#include "support/field_picture_writer.h"
 #include "support/stream_tools.h"
 
 namespace tavik {
@@ -83,6 +84,28 @@ ReferenceModel reference_model(const std::vector<ReferencePicture>& pictures, do
   return model;
 }
 
+// C.3.2 at variable rate: the buffer fills at the rate while it is not full; the first frame is
+// decoded when it is first full (or holds the whole stream), the others a frame period apart.
+ReferenceModel variable_reference_model(const std::vector<ReferencePicture>& pictures, double rate,
+                                        double size) {
+  ReferenceModel model;
+  double total = 0;
+  for (const ReferencePicture& p : pictures) total += double(p.bits);
+  double level = std::min(size, total);
+  double arrived = level;
+  for (size_t n = 0; n < pictures.size(); ++n) {
+    if (n > 0) {
+      const double fill = std::min({rate / kFramesPerSecond, size - level, total - arrived});
+      level += fill;
+      arrived += fill;
+    }
+    model.occupancy_before.push_back(level);
+    level -= double(pictures[n].bits);
+    if (model.first_underflow < 0 && level < -0.5) model.first_underflow = int64_t(n);
+  }
+  return model;
+}
+
 nlohmann::json vbv_json(const fs::path& stream, int expected_status) {
   const test::CliResult result = run_cli("vbv --format json " + quoted(stream));
   EXPECT_EQ(result.status, expected_status) << result.err;
@@ -105,6 +128,43 @@ TEST(CliTiming, ConstantRateStreamComplies) {
   EXPECT_EQ(json["bit_rate"], kRate);
   EXPECT_TRUE(json["violations"].empty()) << json["violations"].dump();
   expect_model(json, reference_model(reference_pictures(stream), double(kRate)));
+}
+
+TEST(CliTiming, VariableRateStreamFollowsTheReference) {
+  const fs::path stream =
+      test::make_ffmpeg_stream("vbr.m2v", "-c:v mpeg2video -b:v 800k -maxrate 1200k -bufsize 600k",
+                               "-f lavfi -i testsrc2=size=352x288:rate=25 -t 3");
+  const nlohmann::json json = vbv_json(stream, 0);
+  EXPECT_EQ(json["mode"], "variable");
+  EXPECT_EQ(json["bit_rate"], 1200000);
+  const ReferenceModel model =
+      variable_reference_model(reference_pictures(stream), json["bit_rate"].get<double>(),
+                               json["buffer_size_bits"].get<double>());
+  EXPECT_EQ(model.first_underflow, -1);
+  expect_model(json, model);
+}
+
+// Field pictures (the test writer's): a field period apart, each pair of fields one of
+// ffprobe's packets.
+TEST(CliTiming, FieldPicturesAreAFieldPeriodApart) {
+  const fs::path stream = test::scratch_dir() / "fields.m2v";
+  test::write_file(stream, test::write_field_picture_stream(test::make_moving_frames(176, 144, 10),
+                                                            176, 144, test::FieldStreamOptions{}));
+  const nlohmann::json json =
+      nlohmann::json::parse(run_cli("bitrate --per picture --format json " + quoted(stream)).out);
+  const std::vector<ReferencePicture> packets = reference_pictures(stream);
+  const nlohmann::json& rows = json["rows"];
+  ASSERT_EQ(rows.size(), 20u) << json.dump();
+  for (size_t n = 1; n < rows.size(); ++n) {
+    EXPECT_NEAR(rows[n]["decode_time"].get<double>() - rows[n - 1]["decode_time"].get<double>(),
+                0.02, 1e-9)
+        << "picture " << n;
+  }
+  for (size_t k = 0; k < 10; ++k) {
+    EXPECT_EQ(rows[2 * k]["bits"].get<int64_t>() + rows[2 * k + 1]["bits"].get<int64_t>(),
+              packets[k].bits)
+        << "frame " << k;
+  }
 }
 
 // The sequence header's bit_rate rewritten to a third: the buffer then fills too slowly.

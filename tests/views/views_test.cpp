@@ -5,7 +5,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QWheelEvent>
@@ -17,6 +19,7 @@
 #include "support/stream_tools.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
+#include "views/dialog_service.h"
 #include "views/statistics_view.h"
 #include "views/video_view.h"
 
@@ -305,6 +308,29 @@ TEST(VideoView, ShowsThePaletteColoursOfThePictureTopDownAndTrueColourAsConverte
     }
   });
   controller.close_video();
+}
+
+// A summary with a long frame sequence scrolls in a box of a usable size; a short one is a
+// plain message box.
+TEST(MessageBox, ALongTextScrollsInABoxOfAUsableSize) {
+  const QString sequence = QStringLiteral("IBBPBBPBBPBB").repeated(2000);
+  for (const QString& text : {QStringLiteral("SUMMARY:\n\n- Total number of Frames: 12"),
+                              QStringLiteral("SUMMARY:\n\n") + sequence}) {
+    const std::unique_ptr<QDialog> box =
+        make_message_box(nullptr, MessageIcon::kInformation, text, QStringLiteral("origin"));
+    box->show();
+    auto* scrolled = box->findChild<QPlainTextEdit*>();
+    const bool long_text = text.size() > 1500;
+    ASSERT_EQ(scrolled != nullptr, long_text);
+    if (long_text) {
+      EXPECT_EQ(scrolled->toPlainText(), text);
+      EXPECT_LE(box->width(), 1000);
+      EXPECT_LE(box->height(), 800);
+      EXPECT_GT(scrolled->verticalScrollBar()->maximum(), 0);
+    } else {
+      EXPECT_EQ(qobject_cast<QMessageBox*>(box.get())->text(), text);
+    }
+  }
 }
 
 }  // namespace
