@@ -5,6 +5,7 @@
 #include <QPolygon>
 #include <QSvgGenerator>
 #include <algorithm>
+#include <optional>
 
 namespace tavik {
 
@@ -25,13 +26,21 @@ QPen to_qpen(const Pen& pen) {
 
 struct ItemPainter {
   QPainter& painter;
+  // The pen last set: a scene's lines mostly share theirs, and setting one is not free.
+  mutable std::optional<Pen> pen;
+
+  void use(const Pen& wanted) const {
+    if (pen == wanted) return;
+    painter.setPen(to_qpen(wanted));
+    pen = wanted;
+  }
 
   void operator()(const Line& line) const {
-    painter.setPen(to_qpen(line.pen));
+    use(line.pen);
     painter.drawLine(line.x0, line.y0, line.x1, line.y1);
   }
   void operator()(const Rectangle& rect) const {
-    painter.setPen(to_qpen(rect.pen));
+    use(rect.pen);
     painter.setBrush(to_qcolor(rect.fill));
     painter.drawRect(QRect(QPoint(rect.left, rect.top), QPoint(rect.right, rect.bottom)));
     painter.setBrush(Qt::NoBrush);
@@ -41,14 +50,14 @@ struct ItemPainter {
     const QFontMetrics metrics = painter.fontMetrics();
     painter.fillRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height(),
                      to_qcolor(text.background));
-    painter.setPen(to_qcolor(text_colour_on(text.background)));
+    use(Pen{text_colour_on(text.background), 1});
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
   void operator()(const Polyline& polyline) const {
     // A wide pen's stroke of a long line costs far more than its length: stroked in pieces
     // that share their end points, thousands of points paint in a few milliseconds.
     constexpr size_t kPiece = 64;
-    painter.setPen(to_qpen(polyline.pen));
+    use(polyline.pen);
     const std::vector<Point>& points = polyline.points;
     for (size_t first = 0; first == 0 || first + 1 < points.size(); first += kPiece) {
       const size_t end = std::min(points.size(), first + kPiece + 1);

@@ -868,7 +868,9 @@ TEST_F(MainWindowTest, MacroblockOverlaysAndThePictureWindow) {
   const QImage plain = video->current_image();
   const QImage shown = video->grab().toImage();
   EXPECT_NE(shown.pixel(100, 100), plain.pixel(100, 100));
-  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).startsWith("Macroblock 138 (column 6, row 6)"))
+  // The records are those of the frame shown: frame 1, the stream's third picture (a B).
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100))
+                  .startsWith("Macroblock 138 (column 6, row 6) of picture 2, "))
       << video->macroblock_at(QPoint(100, 100)).toStdString();
   action(Command::kOverlayTypes)->trigger();
   action(Command::kOverlayGrid)->trigger();
