@@ -7,6 +7,7 @@
 #include "charts/info_list.h"
 #include "charts/statistics.h"
 #include "charts/timing_chart.h"
+#include "long_timing.h"
 
 namespace {
 
@@ -71,39 +72,13 @@ void frame_statistics(benchmark::State& state) {
 // 1: histogram of 50 intervals; 0: autocorrelation with 100 points.
 BENCHMARK(frame_statistics)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// Two hours at 25 pictures a second, 20 Mbit/s on average, in a buffer of 9.8 Mbit.
-struct LongTiming {
-  tavik::BitrateReport bitrate;
-  tavik::VbvReport vbv;
-};
-
-const LongTiming& long_timing() {
-  static const LongTiming timing = [] {
-    LongTiming t;
-    t.vbv.buffer_size_bits = 9781248;
-    t.vbv.bit_rate = 20000000;
-    double level = 8000000;
-    for (int i = 0; i < kFrames; ++i) {
-      const double time = i / 25.0;
-      const int64_t bits = 200000 + int64_t(i) * 7919 % 1200000;
-      t.vbv.pictures.push_back({i, 1 + i % 3, time, bits, level, level - double(bits)});
-      level = std::min(level - double(bits) + 800000, 9781248.0);
-      t.bitrate.moving.push_back(
-          {i, std::max(0.0, time - 5), std::min(time, 5.0) + 0.04, bits * 25, double(bits) / 40});
-      if (i % 25 == 0) t.bitrate.per_second.push_back({i / 25, time, 1, bits * 25, bits / 40.0});
-    }
-    return t;
-  }();
-  return timing;
-}
-
 // Either chart scrolled to the middle of the stream in a 1200 x 700 window, 20 pixels a second.
 void timing_chart(benchmark::State& state) {
   const PitchMetrics metrics;
   const tavik::TimingChartSettings settings;
   const int middle = tavik::kTimingChartLeft + kFrames / 25 / 2 * settings.pixels_per_second;
   const tavik::ChartWindow window{1200, 700, 0, {middle, 0, 1180, 680}};
-  const LongTiming& timing = long_timing();
+  static const tavik::bench::LongTiming timing = tavik::bench::make_long_timing(kFrames);
   for (auto _ : state) {
     const tavik::ChartScene scene =
         state.range(0) == 0

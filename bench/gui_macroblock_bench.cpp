@@ -87,7 +87,8 @@ void BM_Decode(benchmark::State& state) {
   state.counters["cpu_ms"] = best * 1e3;
   if (g_records_off_seconds > 0) state.counters["x_off"] = g_records_off_seconds / best;
 }
-BENCHMARK(BM_Decode)->ArgName("records")->Arg(0)->Arg(1)->Iterations(5)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Decode)->ArgName("records")->Arg(0)->Arg(1)->Iterations(5)->Unit(
+    benchmark::kMillisecond);
 
 void BM_PaintOverlay(benchmark::State& state) {
   if (!have_stream()) {
@@ -108,20 +109,37 @@ void BM_PaintOverlay(benchmark::State& state) {
   QImage picture(1920, 1088, QImage::Format_RGB32);
   picture.fill(Qt::darkGray);
   QImage target(picture.size(), QImage::Format_RGB32);
-  const unsigned all = tavik::kOverlayGrid | tavik::kOverlayTypes | tavik::kOverlayVectors |
-                       tavik::kOverlayQuantiser | tavik::kOverlayBits;
+  const auto layers = unsigned(state.range(0));
   size_t items = 0;
+  double layout_seconds = 0;
   for (auto _ : state) {
     QPainter painter(&target);
     painter.drawImage(0, 0, picture);
-    tavik::ChartScene scene = tavik::macroblock_overlay(pictures, 1920, 1088, all);
-    tavik::add_type_legend(scene, tavik::QtTextMetrics(painter.font()));
+    const double start = thread_cpu_seconds();
+    tavik::ChartScene scene = tavik::macroblock_overlay(pictures, 1920, 1088, layers);
+    if (layers & tavik::kOverlayTypes) {
+      tavik::add_type_legend(scene, tavik::QtTextMetrics(painter.font()));
+    }
+    layout_seconds += thread_cpu_seconds() - start;
     tavik::paint_scene(painter, scene);
     items = scene.items.size();
   }
   state.counters["items"] = double(items);
+  state.counters["layout_ms"] = layout_seconds / double(state.iterations()) * 1e3;
 }
-BENCHMARK(BM_PaintOverlay)->Unit(benchmark::kMillisecond);
+// The layers one by one, types and vectors (as played in the window), and all of them.
+BENCHMARK(BM_PaintOverlay)
+    ->ArgName("layers")
+    ->Apply([](benchmark::internal::Benchmark* b) {
+      for (const unsigned layer :
+           {tavik::kOverlayGrid, tavik::kOverlayTypes, tavik::kOverlayVectors,
+            tavik::kOverlayQuantiser, tavik::kOverlayBits}) {
+        b->Arg(layer);
+      }
+    })
+    ->Arg(tavik::kOverlayTypes | tavik::kOverlayVectors)
+    ->Arg(31)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

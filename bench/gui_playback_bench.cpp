@@ -41,7 +41,7 @@ class CountingDialogs final : public tavik::gui::DialogService {
   }
   bool run_dialog(QDialog&) override { return false; }
   void show_about(QWidget*) override {}
-  void print_preview(QWidget*, QWidget*) override {}
+  void print_preview(QWidget*, const std::function<void(QPrinter&)>&) override {}
   int messages = 0;
 };
 

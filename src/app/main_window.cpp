@@ -670,7 +670,7 @@ void MainWindow::open_video_window(const QString& path) {
   if (state.show_slice_chart) open_window(WindowKind::kSliceChart);
 }
 
-// A picture larger than the workspace is scaled to fit it; one that fits is shown at 1:1.
+// A picture larger than the workspace is scaled to fit its window; one that fits is shown at 1:1.
 void MainWindow::fit_video_window(QSize picture_size) {
   for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
     const QSize room = mdi_->viewport()->size() - (window->size() - window->widget()->size());
@@ -683,10 +683,11 @@ void MainWindow::set_video_fit(bool on) {
   for (DocumentWindow* window : windows_of(WindowKind::kVideo)) {
     auto* view = qobject_cast<VideoView*>(window->widget());
     if (view == nullptr) continue;
+    // Fitted into the window's place in the area (its tile after Mosaic), within the area.
     const QSize frame = window->size() - view->size();
+    const QSize room = view->size().boundedTo(mdi_->viewport()->size() - frame);
     view->set_fit(on);
-    window->resize(frame + video_view_size(view->sizeHint(), mdi_->viewport()->size() - frame, on));
-    if (on) window->move(0, 0);
+    window->resize(frame + video_view_size(view->sizeHint(), room, on));
   }
 }
 

@@ -44,8 +44,9 @@ void SaveFolderDialogs::show_about(QWidget* parent) {
   dialogs_.show_about(parent);
 }
 
-void SaveFolderDialogs::print_preview(QWidget* parent, QWidget* view) {
-  dialogs_.print_preview(parent, view);
+void SaveFolderDialogs::print_preview(QWidget* parent,
+                                      const std::function<void(QPrinter&)>& print) {
+  dialogs_.print_preview(parent, print);
 }
 
 }  // namespace tavik::gui

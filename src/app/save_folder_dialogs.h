@@ -20,7 +20,7 @@ class SaveFolderDialogs final : public DialogService {
                          const QString& start_dir) override;
   bool run_dialog(QDialog& dialog) override;
   void show_about(QWidget* parent) override;
-  void print_preview(QWidget* parent, QWidget* view) override;
+  void print_preview(QWidget* parent, const std::function<void(QPrinter&)>& print) override;
 
  private:
   DialogService& dialogs_;

@@ -1,12 +1,15 @@
 #include "app/view_output.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QPrinter>
 
 #include "playback/playback_controller.h"
 #include "render/scene_painter.h"
 #include "views/dialog_service.h"
+#include "views/printing.h"
 #include "views/view_actions.h"
 
 namespace tavik::gui {
@@ -42,9 +45,15 @@ void ViewOutput::export_scene(const ChartScene& scene, QSize size, QPoint scroll
 
 void ViewOutput::print_active() {
   QMdiSubWindow* active = area_.activeSubWindow();
-  if (active != nullptr && active->widget() != nullptr) {
-    dialogs_.print_preview(&parent_, active->widget());
-  }
+  auto* view = active != nullptr ? dynamic_cast<PrintableView*>(active->widget()) : nullptr;
+  if (view == nullptr) return;
+  const PrintedView printed = view->printed();
+  const QString heading = QFileInfo(QString::fromStdString(controller_.input_path())).fileName();
+  const QString date = QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+  const QFont font = active->widget()->font();
+  dialogs_.print_preview(&parent_, [printed, heading, date, font](QPrinter& printer) {
+    print_view(printer, printed, heading, date, font);
+  });
 }
 
 }  // namespace tavik::gui

@@ -19,7 +19,8 @@ constexpr Rgb kBarBlue{100, 149, 237};
 constexpr Rgb kBarSteel{70, 110, 180};
 constexpr Rgb kNominalGreen{0, 128, 0};
 
-// The plot's geometry: time to x, value to y.
+// The plot's geometry: time to x, value to y (values below zero, an underflow's occupancy, on
+// the time axis; the red marks tell them).
 struct Axes {
   double pixels_per_second;
   int baseline;
@@ -31,7 +32,7 @@ struct Axes {
   }
   [[nodiscard]] int y(double value) const {
     const double plot = baseline - kTop;
-    return int(std::clamp(std::round(baseline - value * plot / limit), 0.0, double(baseline + 10)));
+    return int(std::clamp(std::round(baseline - value * plot / limit), 0.0, double(baseline)));
   }
   [[nodiscard]] double time_at(int column) const { return (column - kLeft) / pixels_per_second; }
 };
@@ -129,6 +130,27 @@ void add_bars(ChartScene& scene, std::span<const RateSample> all, const Axes& ax
   }
 }
 
+// Of each run of points in one pixel column only the first, the highest, the lowest and the
+// last, in their order: the line then covers the same span of each column (a wide pen's joins
+// aside), and a zoomed-out view of thousands of pictures paints a few points a column.
+void thin_columns(std::vector<Point>& points) {
+  size_t out = 0;
+  for (size_t a = 0; a < points.size();) {
+    size_t b = a + 1;
+    size_t top = a;
+    size_t bottom = a;
+    for (; b < points.size() && points[b].x == points[a].x; ++b) {
+      if (points[b].y < points[top].y) top = b;
+      if (points[b].y > points[bottom].y) bottom = b;
+    }
+    for (size_t i = a; i < b; ++i) {
+      if (b - a <= 4 || i == a || i == top || i == bottom || i == b - 1) points[out++] = points[i];
+    }
+    a = b;
+  }
+  points.resize(out);
+}
+
 // Each moving average at the end of its window, one point beyond the window on either side.
 void add_moving_line(ChartScene& scene, std::span<const RateSample> all, const Axes& axes,
                      const ViewRegion& region, const TextMetrics& metrics) {
@@ -142,6 +164,7 @@ void add_moving_line(ChartScene& scene, std::span<const RateSample> all, const A
   for (size_t i = begin; i < end; ++i) {
     line.points.push_back({axes.x(all[i].start + all[i].length), axes.y(all[i].kbit_s)});
   }
+  thin_columns(line.points);
   add_visible(scene, std::move(line), region, metrics);
 }
 
@@ -188,6 +211,7 @@ Polyline occupancy_line(const VbvReport& report, size_t begin, size_t end, const
     time = p.decode_time;
     level = p.occupancy_after;
   }
+  thin_columns(line.points);
   return line;
 }
 

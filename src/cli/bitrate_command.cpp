@@ -120,31 +120,39 @@ std::string summary_text(const PictureTimeline& timeline, const BitrateReport& r
   return text + "\n";
 }
 
+const std::vector<RateSample>& samples(const BitrateOptions& options, const BitrateReport& report) {
+  return options.per == "gop" ? report.per_gop : report.per_second;
+}
+
+size_t row_count(const BitrateOptions& options, const BitrateReport& report) {
+  return options.per == "picture" ? report.per_picture.size() : samples(options, report).size();
+}
+
+nlohmann::ordered_json row_json(const BitrateOptions& options, const PictureTimeline& timeline,
+                                const BitrateReport& report, size_t i) {
+  if (options.per == "picture") {
+    const PictureTiming& p = timeline.pictures()[i];
+    return {{"index", i},
+            {"type", std::string(type_letter(p.type, "?"))},
+            {"decode_time", p.decode_time},
+            {"presentation_time", p.presentation_time},
+            {"pts", stamp_json(p.stamps.pts)},
+            {"dts", stamp_json(p.stamps.dts)},
+            {"bits", report.per_picture[i].bits},
+            {"kbit_s", report.per_picture[i].kbit_s},
+            {"moving_kbit_s", report.moving[i].kbit_s}};
+  }
+  const RateSample& s = samples(options, report)[i];
+  return {{"index", s.index},
+          {"start", s.start},
+          {"length", s.length},
+          {"bits", s.bits},
+          {"kbit_s", s.kbit_s}};
+}
+
+// The document with its rows array empty: json_text_with_items fills it.
 nlohmann::ordered_json report_json(const BitrateOptions& options, const PictureTimeline& timeline,
                                    const BitrateReport& report, const MovingWindow& window) {
-  nlohmann::ordered_json rows = nlohmann::ordered_json::array();
-  if (options.per == "picture") {
-    for (size_t i = 0; i < report.per_picture.size(); ++i) {
-      const PictureTiming& p = timeline.pictures()[i];
-      rows.push_back({{"index", i},
-                      {"type", std::string(type_letter(p.type, "?"))},
-                      {"decode_time", p.decode_time},
-                      {"presentation_time", p.presentation_time},
-                      {"pts", stamp_json(p.stamps.pts)},
-                      {"dts", stamp_json(p.stamps.dts)},
-                      {"bits", report.per_picture[i].bits},
-                      {"kbit_s", report.per_picture[i].kbit_s},
-                      {"moving_kbit_s", report.moving[i].kbit_s}});
-    }
-  } else {
-    for (const RateSample& s : options.per == "gop" ? report.per_gop : report.per_second) {
-      rows.push_back({{"index", s.index},
-                      {"start", s.start},
-                      {"length", s.length},
-                      {"bits", s.bits},
-                      {"kbit_s", s.kbit_s}});
-    }
-  }
   nlohmann::ordered_json summary = nlohmann::ordered_json::object();
   for (const NamedSummary& named : summaries(report)) {
     summary[named.key] = {{"average", named.summary->average},
@@ -163,7 +171,7 @@ nlohmann::ordered_json report_json(const BitrateOptions& options, const PictureT
           {"measured_kbit_s", report.measured_kbit_s},
           {"window", {{"length", window.length}, {"unit", window.pictures ? "pictures" : "s"}}},
           {"per", options.per},
-          {"rows", rows},
+          {"rows", nlohmann::ordered_json::array()},
           {"summary", summary},
           {"warnings", timing_warnings_json(timeline)}};
 }
@@ -184,7 +192,9 @@ int run_bitrate(const BitrateOptions& options) {
   if (!json) print_timing_warnings(*timeline);
   std::string text;
   if (json) {
-    text = json_text(report_json(options, *timeline, report, *window));
+    text = json_text_with_items(report_json(options, *timeline, report, *window), "rows",
+                                row_count(options, report),
+                                [&](size_t i) { return row_json(options, *timeline, report, i); });
   } else if (!timeline->problem().empty()) {
     text = options.format == "csv" ? "" : "Bitrate not measured: " + timeline->problem() + "\n";
   } else {

@@ -94,6 +94,29 @@ std::string json_text(const nlohmann::ordered_json& json) {
   return json.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
 }
 
+std::string json_text_with_items(const nlohmann::ordered_json& json, std::string_view key,
+                                 size_t count,
+                                 const std::function<nlohmann::ordered_json(size_t)>& item) {
+  const std::string text = json_text(json);
+  const std::string marker = "\n  \"" + std::string(key) + "\": [";
+  const size_t at = text.find(marker);
+  if (count == 0 || at == std::string::npos) return text;
+  // The items two levels in, as the dump of the whole tree indents them.
+  const size_t open = at + marker.size();
+  std::string out = text.substr(0, open) + "\n";
+  for (size_t i = 0; i < count; ++i) {
+    const std::string one = item(i).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+    out += "    ";
+    for (const char c : one) {
+      out += c;
+      if (c == '\n') out += "    ";
+    }
+    out += i + 1 < count ? ",\n" : "\n  ";
+  }
+  out.append(text, open, std::string::npos);
+  return out;
+}
+
 std::string measurements_json(const StoreData& data, std::string_view input_path,
                               std::string_view summary, const std::vector<StreamField>& stream,
                               const std::vector<RaisedMessage>& messages,

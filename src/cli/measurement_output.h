@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
@@ -19,6 +20,13 @@ inline constexpr int kJsonSchema = 1;
 // The JSON as written: two blanks of indent, a line end after it; bytes of a path that are not
 // UTF-8 are replaced.
 [[nodiscard]] std::string json_text(const nlohmann::ordered_json& json);
+
+// The same text as json_text of `json` with its top-level array `key` (empty in `json`) holding
+// `count` items, made one at a time by `item`: a long array of objects never exists as a tree,
+// whose nodes take several times the bytes of their text.
+[[nodiscard]] std::string json_text_with_items(
+    const nlohmann::ordered_json& json, std::string_view key, size_t count,
+    const std::function<nlohmann::ordered_json(size_t)>& item);
 
 // The measurements printed by the analyze command. Each takes a snapshot of the store (valid
 // entries only).

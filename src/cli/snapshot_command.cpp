@@ -138,7 +138,8 @@ std::string write_with_overlay(const FrameSnapshot& snapshot, const SnapshotOpti
   const auto renderer = load_chart_renderer(error);
   if (!renderer) return error;
   const std::vector<PictureMacroblocks> pictures = snapshot.pictures();
-  const ChartScene scene = macroblock_overlay(pictures, width, height, layers);
+  ChartScene scene = macroblock_overlay(pictures, width, height, layers);
+  if (layers & kOverlayTypes) add_type_legend(scene, renderer->metrics());
   if (!renderer->save_over(scene, width, height, image_pixels(snapshot, options.true_colour),
                            options.output)) {
     return "cannot write " + options.output;

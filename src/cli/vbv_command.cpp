@@ -79,22 +79,23 @@ std::string report_text(const VbvReport& report) {
   return text + "\n" + aligned_table(kHeader, picture_rows(report));
 }
 
+nlohmann::ordered_json picture_json(const VbvPicture& p) {
+  return {{"index", p.index},
+          {"type", type_text(p.type)},
+          {"decode_time", p.decode_time},
+          {"bits", p.bits},
+          {"occupancy_before", rounded(p.occupancy_before)},
+          {"occupancy_after", rounded(p.occupancy_after)},
+          {"vbv_delay", p.vbv_delay},
+          {"vbv_delay_expected", p.vbv_delay_expected < 0
+                                     ? nlohmann::ordered_json(nullptr)
+                                     : nlohmann::ordered_json(p.vbv_delay_expected)}};
+}
+
+// The document with its pictures array empty: json_text_with_items fills it.
 nlohmann::ordered_json report_json(const VbvOptions& options, const PictureTimeline& timeline,
                                    const VbvReport& report) {
   const bool modelled = report.problem.empty();
-  nlohmann::ordered_json pictures = nlohmann::ordered_json::array();
-  for (const VbvPicture& p : report.pictures) {
-    pictures.push_back({{"index", p.index},
-                        {"type", type_text(p.type)},
-                        {"decode_time", p.decode_time},
-                        {"bits", p.bits},
-                        {"occupancy_before", rounded(p.occupancy_before)},
-                        {"occupancy_after", rounded(p.occupancy_after)},
-                        {"vbv_delay", p.vbv_delay},
-                        {"vbv_delay_expected",
-                         p.vbv_delay_expected < 0 ? nlohmann::ordered_json(nullptr)
-                                                  : nlohmann::ordered_json(p.vbv_delay_expected)}});
-  }
   nlohmann::ordered_json violations = nlohmann::ordered_json::array();
   for (const VbvViolation& v : report.violations) {
     violations.push_back(
@@ -109,7 +110,7 @@ nlohmann::ordered_json report_json(const VbvOptions& options, const PictureTimel
           {"low_delay", report.low_delay},
           {"buffer_size_bits", report.buffer_size_bits},
           {"bit_rate", report.bit_rate},
-          {"pictures", pictures},
+          {"pictures", nlohmann::ordered_json::array()},
           {"violations", violations},
           {"warnings", timing_warnings_json(timeline)}};
 }
@@ -126,7 +127,9 @@ int run_vbv(const VbvOptions& options) {
   if (options.format != "json") print_timing_warnings(*timeline);
   std::string text;
   if (options.format == "json") {
-    text = json_text(report_json(options, *timeline, report));
+    text = json_text_with_items(report_json(options, *timeline, report), "pictures",
+                                report.pictures.size(),
+                                [&](size_t i) { return picture_json(report.pictures[i]); });
   } else if (options.format == "csv") {
     if (modelled) text = csv_table(kHeader, picture_rows(report));
     for (const VbvViolation& v : report.violations) fail(violation_text(v));

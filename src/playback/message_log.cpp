@@ -28,6 +28,7 @@ void MessageLog::session_started() {
   {
     std::lock_guard lock(mutex_);
     kept_.clear();
+    count_ = 0;
     ++session_;
     notify = !std::exchange(notified_, true);
   }
@@ -35,12 +36,13 @@ void MessageLog::session_started() {
 }
 
 void MessageLog::keep(std::string_view text) {
-  // Read before taking the lock: the store has a lock of its own.
+  // Read before taking the log's lock: the store has a lock of its own.
   RaisedMessage message = raised_message(store_, text);
   bool notify = false;
   {
     std::lock_guard lock(mutex_);
-    kept_.push_back(std::move(message));
+    ++count_;
+    if (kept_.size() < kKept) kept_.push_back(std::move(message));
     notify = !std::exchange(notified_, true);
   }
   if (notify) added_();
@@ -59,7 +61,7 @@ MessageLog::News MessageLog::news(uint64_t session, size_t seen) {
 
 size_t MessageLog::size() const {
   std::lock_guard lock(mutex_);
-  return kept_.size();
+  return count_;
 }
 
 }  // namespace tavik

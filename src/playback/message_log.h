@@ -32,7 +32,12 @@ class MessageLog final : public Messages {
     std::vector<RaisedMessage> added;
   };
   [[nodiscard]] News news(uint64_t session, size_t seen);
+  // Every text of the session, those past the kept ones included.
   [[nodiscard]] size_t size() const;
+
+  // A badly damaged stream can raise a text per macroblock: the first ones are kept, the
+  // others counted.
+  static constexpr size_t kKept = 100000;
 
  private:
   void keep(std::string_view text);
@@ -42,6 +47,7 @@ class MessageLog final : public Messages {
   const std::function<void()> added_;
   mutable std::mutex mutex_;
   std::vector<RaisedMessage> kept_;
+  size_t count_ = 0;
   uint64_t session_ = 1;
   bool notified_ = false;
 };

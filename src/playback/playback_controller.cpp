@@ -305,7 +305,7 @@ void PlaybackController::measure_worker() {
         const auto scanned = store_.read([](const StoreData& data) { return data.bytes_scanned; });
         const int percent = static_cast<int>(std::min(99.0, 100.0 * double(scanned) / size));
         if (percent != reported) windows_.post_measure_progress(reported = percent);
-        timing_->publish(timeline, false);
+        if (timing_charted()) timing_->publish(timeline, false);
       }
       timing_->publish(timeline, true);
       completed = walking();
@@ -407,7 +407,18 @@ void PlaybackController::set_show_preference(WindowKind chart, bool shown) {
 void PlaybackController::window_opened(WindowKind kind) {
   set_show_preference(kind, true);
   set_flag(window_open_[index_of(kind)], true);
+  // A timing window gets what the session read while none was open, unless a step is running:
+  // that step publishes it. Without a session the share holds the last measure's timing.
+  if ((kind == WindowKind::kBitrate || kind == WindowKind::kVbv) && status().session_open()) {
+    if (std::unique_lock lock(decode_mutex_, std::try_to_lock); lock) {
+      timing_->publish(timeline_, true);
+    }
+  }
   windows_.post_state_changed();
+}
+
+bool PlaybackController::timing_charted() const {
+  return window_open_[index_of(WindowKind::kBitrate)] || window_open_[index_of(WindowKind::kVbv)];
 }
 
 void PlaybackController::window_closed(WindowKind kind) {
@@ -506,7 +517,7 @@ void PlaybackController::step() {
   }
   try {
     const bool more = session_->decode_step();
-    timing_->publish(timeline_, !more);
+    if (!more || timing_charted()) timing_->publish(timeline_, !more);
     if (more) return;
     end_playback();
     // A session opened part-way measured only its own part: the summary is the store's.

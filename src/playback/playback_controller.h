@@ -174,6 +174,9 @@ class PlaybackController {
   void fail(const std::string& text);
   void start_repaint(WindowKind kind);
   void repaint_after_picture();
+  // A Bitrate or VBV buffer window is open: the timing is published as it grows, not only when
+  // a session opens or ends.
+  [[nodiscard]] bool timing_charted() const;
   void gop_closed();
   void play_worker();
   // The display time of what the session has read so far, in seconds; 0 without a frame rate.

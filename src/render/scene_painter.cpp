@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QSvgGenerator>
+#include <algorithm>
+#include <optional>
 
 namespace tavik {
 
@@ -24,13 +26,21 @@ QPen to_qpen(const Pen& pen) {
 
 struct ItemPainter {
   QPainter& painter;
+  // The pen last set: a scene's lines mostly share theirs, and setting one is not free.
+  mutable std::optional<Pen> pen;
+
+  void use(const Pen& wanted) const {
+    if (pen == wanted) return;
+    painter.setPen(to_qpen(wanted));
+    pen = wanted;
+  }
 
   void operator()(const Line& line) const {
-    painter.setPen(to_qpen(line.pen));
+    use(line.pen);
     painter.drawLine(line.x0, line.y0, line.x1, line.y1);
   }
   void operator()(const Rectangle& rect) const {
-    painter.setPen(to_qpen(rect.pen));
+    use(rect.pen);
     painter.setBrush(to_qcolor(rect.fill));
     painter.drawRect(QRect(QPoint(rect.left, rect.top), QPoint(rect.right, rect.bottom)));
     painter.setBrush(Qt::NoBrush);
@@ -40,14 +50,22 @@ struct ItemPainter {
     const QFontMetrics metrics = painter.fontMetrics();
     painter.fillRect(text.x, text.y, metrics.horizontalAdvance(string), metrics.height(),
                      to_qcolor(text.background));
-    painter.setPen(to_qcolor(text_colour_on(text.background)));
+    use(Pen{text_colour_on(text.background), 1});
     painter.drawText(text.x, text.y + metrics.ascent(), string);
   }
   void operator()(const Polyline& polyline) const {
-    QPolygon polygon;
-    for (const Point& point : polyline.points) polygon << QPoint(point.x, point.y);
-    painter.setPen(to_qpen(polyline.pen));
-    painter.drawPolyline(polygon);
+    // A wide pen's stroke of a long line costs far more than its length: stroked in pieces
+    // that share their end points, thousands of points paint in a few milliseconds.
+    constexpr size_t kPiece = 64;
+    use(polyline.pen);
+    const std::vector<Point>& points = polyline.points;
+    for (size_t first = 0; first == 0 || first + 1 < points.size(); first += kPiece) {
+      const size_t end = std::min(points.size(), first + kPiece + 1);
+      QPolygon polygon;
+      polygon.reserve(int(end - first));
+      for (size_t i = first; i < end; ++i) polygon << QPoint(points[i].x, points[i].y);
+      painter.drawPolyline(polygon);
+    }
   }
   void operator()(const Fill& fill) const {
     QColor color = to_qcolor(fill.color);

@@ -142,10 +142,23 @@ void PictureTimeline::coding_extension_read(const HeaderRecord& h, const Sequenc
 void PictureTimeline::stream_end(int64_t byte) {
   if (pictures_.empty()) return;
   close_last_picture(byte);
+  // Whole fields are summed over each run of one frame rate before the division, as the
+  // stream's description counts them: the durations then agree to the last bit.
   duration_ = 0;
+  int64_t fields = 0;
+  double rate = 0;
+  const auto add_run = [&] {
+    if (rate > 0) duration_ += double(fields) / (2 * rate);
+  };
   for (const PictureTiming& p : pictures_) {
-    if (p.frame_rate > 0) duration_ += p.fields / (2 * p.frame_rate);
+    if (p.frame_rate != rate) {
+      add_run();
+      fields = 0;
+      rate = p.frame_rate;
+    }
+    fields += p.fields;
   }
+  add_run();
   presentation_times();
   check_stamps();
 }

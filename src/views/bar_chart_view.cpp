@@ -209,6 +209,11 @@ void BarChartView::export_picture(bool svg) {
   actions_.export_picture(scene, viewport()->size(), QPoint(scroll_x, 0), svg);
 }
 
+PrintedView BarChartView::printed() {
+  const int scroll_x = horizontalScrollBar()->value();
+  return {build(scroll_x).scene, viewport()->size(), QPoint(scroll_x, 0), {}, {}};
+}
+
 void BarChartView::contextMenuEvent(QContextMenuEvent* event) {
   MenuEntries entries;
   const ChartHit hit = hit_at(event->pos());

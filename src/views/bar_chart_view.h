@@ -4,17 +4,19 @@
 
 #include "analysis/analysis_store.h"
 #include "charts/bar_chart.h"
+#include "views/printing.h"
 #include "views/view_actions.h"
 
 namespace tavik::gui {
 
 // The Bytes/frame, Bytes/gop and Bytes/slice charts: a horizontally scrolling view that paints
 // what the chart layout builds for the part in view, and answers clicks on its bars and boxes.
-class BarChartView final : public QAbstractScrollArea, public ExportableView {
+class BarChartView final : public QAbstractScrollArea, public ExportableView, public PrintableView {
   Q_OBJECT
 
  public:
   void export_picture(bool svg) override;
+  [[nodiscard]] PrintedView printed() override;
   BarChartView(ChartKind kind, AnalysisStore& store, ViewState& state, ViewActions& actions,
                QWidget* parent = nullptr);
 

@@ -11,8 +11,10 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace tavik::gui {
@@ -114,18 +116,16 @@ void ModalDialogs::show_about(QWidget* parent) {
   dialog.exec();
 }
 
-void ModalDialogs::print_preview(QWidget* parent, QWidget* view) {
+void ModalDialogs::print_preview(QWidget* parent, const std::function<void(QPrinter&)>& print) {
   QPrinter printer(QPrinter::HighResolution);
   QPrintPreviewDialog preview(&printer, parent);
-  QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, view, [view](QPrinter* to) {
-    QPainter painter(to);
-    const QRect page = painter.viewport();
-    QSize size = view->size();
-    size.scale(page.size(), Qt::KeepAspectRatio);
-    painter.setViewport(page.x(), page.y(), size.width(), size.height());
-    painter.setWindow(view->rect());
-    view->render(&painter);
-  });
+  QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                   [&print](QPrinter* to) { print(*to); });
+  // Large enough to read a page: most of the screen, the page as wide as the preview.
+  if (const QScreen* screen = parent != nullptr ? parent->screen() : nullptr) {
+    preview.resize(screen->availableSize() * 0.8);
+  }
+  if (auto* pages = preview.findChild<QPrintPreviewWidget*>()) pages->fitToWidth();
   preview.exec();
 }
 

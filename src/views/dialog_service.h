@@ -2,9 +2,11 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 class QDialog;
+class QPrinter;
 class QWidget;
 
 namespace tavik::gui {
@@ -33,8 +35,8 @@ class DialogService {
   // Runs a dialog modally; true when it ended with OK.
   virtual bool run_dialog(QDialog& dialog) = 0;
   virtual void show_about(QWidget* parent) = 0;
-  // Print preview of a widget's painting, from which the user may print.
-  virtual void print_preview(QWidget* parent, QWidget* view) = 0;
+  // Print preview of what `print` prints, from which the user may print.
+  virtual void print_preview(QWidget* parent, const std::function<void(QPrinter&)>& print) = 0;
 };
 
 // The About box's text: the program's name and the application's version, what it is, and
@@ -59,7 +61,7 @@ class ModalDialogs final : public DialogService {
                          const QString& start_dir) override;
   bool run_dialog(QDialog& dialog) override;
   void show_about(QWidget* parent) override;
-  void print_preview(QWidget* parent, QWidget* view) override;
+  void print_preview(QWidget* parent, const std::function<void(QPrinter&)>& print) override;
 };
 
 }  // namespace tavik::gui

@@ -67,6 +67,19 @@ MenuEntries InformationListView::menu_entries(QPoint point) {
   return entries;
 }
 
+PrintedView InformationListView::printed() {
+  PrintedView view;
+  const std::string path = actions_.input_path().toStdString();
+  store_.read([&](const StoreData& stored) {
+    view.lines << QString::fromStdString(list_header(kind_, path));
+    const int64_t count = list_line_count(kind_, stored, state_.chosen);
+    for (int64_t line = 0; line < count; ++line) {
+      view.lines << QString::fromStdString(list_line(kind_, stored, state_.chosen, line));
+    }
+  });
+  return view;
+}
+
 void InformationListView::contextMenuEvent(QContextMenuEvent* event) {
   QMenu menu(this);
   for (const auto& [text, run] : menu_entries(event->pos())) menu.addAction(text, run);

@@ -27,4 +27,14 @@ void MessagesView::refresh() {
   if (!rows.isEmpty() && rows.size() == topLevelItemCount()) resizeColumnToContents(0);
 }
 
+PrintedView MessagesView::printed() {
+  refresh();
+  PrintedView view;
+  for (int row = 0; row < topLevelItemCount(); ++row) {
+    const QTreeWidgetItem* item = topLevelItem(row);
+    view.lines << QStringLiteral("Frame %1: %2").arg(item->text(0), item->text(1));
+  }
+  return view;
+}
+
 }  // namespace tavik::gui

@@ -4,12 +4,13 @@
 #include <cstdint>
 
 #include "playback/message_log.h"
+#include "views/printing.h"
 
 namespace tavik::gui {
 
 // The Messages window: every warning and error of the session being played, with the frame
 // being read when it came, in the order they came.
-class MessagesView final : public QTreeWidget {
+class MessagesView final : public QTreeWidget, public PrintableView {
   Q_OBJECT
 
  public:
@@ -17,6 +18,8 @@ class MessagesView final : public QTreeWidget {
 
   // Adds what the log has gained since the last refresh (starting over after a new session).
   void refresh();
+  // Every text with its frame.
+  [[nodiscard]] PrintedView printed() override;
 
  private:
   MessageLog& log_;

@@ -92,6 +92,11 @@ void StatisticsView::mouseMoveEvent(QMouseEvent* event) {
   QAbstractScrollArea::mouseMoveEvent(event);
 }
 
+PrintedView StatisticsView::printed() {
+  const int scroll_x = horizontalScrollBar()->value();
+  return {build(scroll_x).scene, viewport()->size(), QPoint(scroll_x, 0), {}, {}};
+}
+
 void StatisticsView::export_picture(bool svg) {
   const int scroll_x = horizontalScrollBar()->value();
   const ChartScene scene = build(scroll_x).scene;

@@ -5,17 +5,21 @@
 #include "analysis/analysis_store.h"
 #include "charts/statistics.h"
 #include "charts/statistics_chart.h"
+#include "views/printing.h"
 #include "views/view_actions.h"
 
 namespace tavik::gui {
 
 // The Statistics window: the histogram or the autocorrelation of the chosen sequence, computed
 // when the window opens, when the Statistics command is confirmed and when its box is clicked.
-class StatisticsView final : public QAbstractScrollArea, public ExportableView {
+class StatisticsView final : public QAbstractScrollArea,
+                             public ExportableView,
+                             public PrintableView {
   Q_OBJECT
 
  public:
   void export_picture(bool svg) override;
+  [[nodiscard]] PrintedView printed() override;
   StatisticsView(const AnalysisStore& store, ViewState& state, ViewActions& actions,
                  QWidget* parent = nullptr);
 

@@ -138,6 +138,13 @@ QString VideoView::macroblock_at(QPoint position) {
       macroblock_text(pictures_, tavik::macroblock_at(pictures_, position.x(), position.y())));
 }
 
+PrintedView VideoView::printed() {
+  PrintedView view;
+  view.image = current_image();
+  if (picture_size_.isValid()) view.image = view.image.copy(QRect(QPoint(0, 0), picture_size_));
+  return view;
+}
+
 QImage VideoView::current_image() {
   take_picture();
   return image_;

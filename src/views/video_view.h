@@ -9,6 +9,7 @@
 
 #include "charts/scene.h"
 #include "playback/playback_controller.h"
+#include "views/printing.h"
 
 namespace tavik::gui {
 
@@ -16,7 +17,7 @@ namespace tavik::gui {
 // window, with the macroblock overlays asked for drawn over it. Its first paint opens the session
 // and decodes the first picture; the window is then sized to the picture. Ctrl+click on a
 // macroblock shows its record.
-class VideoView final : public QWidget {
+class VideoView final : public QWidget, public PrintableView {
   Q_OBJECT
 
  public:
@@ -40,6 +41,8 @@ class VideoView final : public QWidget {
   // The picture's sample under a point of the window, through the fit's scaling.
   [[nodiscard]] QPoint picture_point(QPoint window_point) const;
   [[nodiscard]] QSize sizeHint() const override;
+  // The picture at its display size.
+  [[nodiscard]] PrintedView printed() override;
 
  signals:
   // The first picture of a session is shown; the window wants horizontal_size x vertical_size.

@@ -16,9 +16,11 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QPrinter>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -808,6 +810,42 @@ TEST(RepaintPacer, GathersTheRequestsOfOneTick) {
   EXPECT_EQ(repainted, (std::multiset<int>{0, 1}));
 }
 
+// Print: a list prints every line over as many pages as needed, a chart a vector drawing on
+// one page (no picture in the file), the video its picture.
+TEST_F(MainWindowTest, PrintsEveryLineOfAListAndChartsAsDrawings) {
+  open_sample();
+  action(Command::kPlay)->trigger();
+  ASSERT_TRUE(process_until([this] { return !dialogs.messages.empty(); }));
+  window->open_window(WindowKind::kFrameList);
+  const struct {
+    WindowKind kind;
+    bool several_pages;
+    bool image;
+  } cases[] = {{WindowKind::kFrameList, true, false},
+               {WindowKind::kFrameChart, false, false},
+               {WindowKind::kVideo, false, true}};
+  for (const auto& c : cases) {
+    window->mdi_area()->setActiveSubWindow(window->windows_of(c.kind).constFirst());
+    dialogs.printed = nullptr;
+    action(Command::kPrint)->trigger();
+    ASSERT_TRUE(dialogs.printed) << index_of(c.kind);
+    const QString pdf = temp.filePath(QStringLiteral("printed.pdf"));
+    {
+      QPrinter printer(QPrinter::HighResolution);
+      printer.setOutputFileName(pdf);
+      dialogs.printed(printer);
+    }
+    QFile file(pdf);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    const qsizetype pages =
+        QString::fromLatin1(bytes).count(QRegularExpression("/Type\\s*/Page\\b"));
+    EXPECT_EQ(pages > 1, c.several_pages) << index_of(c.kind) << " pages " << pages;
+    EXPECT_GE(pages, 1);
+    EXPECT_EQ(bytes.contains("/Subtype /Image"), c.image) << index_of(c.kind);
+  }
+}
+
 }  // namespace
 }  // namespace tavik::gui
 
@@ -830,7 +868,9 @@ TEST_F(MainWindowTest, MacroblockOverlaysAndThePictureWindow) {
   const QImage plain = video->current_image();
   const QImage shown = video->grab().toImage();
   EXPECT_NE(shown.pixel(100, 100), plain.pixel(100, 100));
-  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100)).startsWith("Macroblock 138 (column 6, row 6)"))
+  // The records are those of the frame shown: frame 1, the stream's third picture (a B).
+  EXPECT_TRUE(video->macroblock_at(QPoint(100, 100))
+                  .startsWith("Macroblock 138 (column 6, row 6) of picture 2, "))
       << video->macroblock_at(QPoint(100, 100)).toStdString();
   action(Command::kOverlayTypes)->trigger();
   action(Command::kOverlayGrid)->trigger();

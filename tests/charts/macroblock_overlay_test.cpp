@@ -74,8 +74,8 @@ TEST(MacroblockOverlay, LayersOfAFramePicture) {
     EXPECT_EQ(items_of<Fill>(macroblock_overlay(pictures, 32, 32, c.layer)), c.fills);
   }
   const ChartScene grid = macroblock_overlay(pictures, 32, 32, kOverlayGrid);
-  EXPECT_EQ(items_of<Line>(grid), (std::vector<Line>{{16, 0, 16, 31, Pen{kGridColour, 1}},
-                                                     {0, 16, 31, 16, Pen{kGridColour, 1}}}));
+  EXPECT_EQ(items_of<Fill>(grid),
+            (std::vector<Fill>{{16, 0, 16, 31, kGridColour}, {0, 16, 31, 16, kGridColour}}));
   // The forward vector from the centre (24, 8), in whole samples rounded away from zero, then
   // two strokes of its head; the skipped macroblock's zero vector draws nothing.
   const std::vector<Line> vectors =

@@ -114,11 +114,72 @@ std::string ffmpeg_label(const nlohmann::json& mb) {
   return type + std::string(motion == "16x8" ? "-=" : " =");
 }
 
+// The luminance of every frame ffmpeg decodes (176x144), through a filter.
+std::vector<uint8_t> ffmpeg_luminance(const std::string& stream, const std::string& filter) {
+  const auto out = test::scratch_dir() / "mb-luminance.y";
+  const std::string command =
+      "ffmpeg -nostdin -loglevel error -y -flags2 +export_mvs -i " + stream + " -vf " + filter +
+      " -fps_mode passthrough -f rawvideo -pix_fmt gray " + test::quoted(out);
+  EXPECT_EQ(test::run_command(command), 0) << command;
+  std::vector<uint8_t> luminance = test::read_file(out);
+  std::filesystem::remove(out);
+  return luminance;
+}
+
+// ffmpeg exports its vectors only as side data, which its codecview filter draws: a line from
+// each block's centre (of each half, with field motion) to where its prediction is taken from
+// (the vector in half samples, halved towards zero). Every non-zero vector of ours in a frame
+// picture must end on (or next to) a pixel that the filter changed. ffmpeg exports nothing for
+// the frame it outputs last.
+int expect_vectors_drawn(const std::string& stream, const nlohmann::json& ours) {
+  constexpr int kWidth = 176;
+  constexpr int kHeight = 144;
+  const std::vector<uint8_t> plain = ffmpeg_luminance(stream, "null");
+  const std::vector<uint8_t> drawn = ffmpeg_luminance(stream, "codecview=mv=pf+bf+bb");
+  const size_t frames = plain.size() / (kWidth * kHeight);
+  EXPECT_EQ(drawn.size(), plain.size());
+  const auto changed = [&](size_t frame, int x, int y) {
+    if (x < 0 || y < 0 || x >= kWidth || y >= kHeight) return false;
+    const size_t i = (frame * kHeight + size_t(y)) * kWidth + size_t(x);
+    return drawn[i] != plain[i];
+  };
+  int checked = 0;
+  for (const auto& mb : ours["macroblocks"]) {
+    const size_t frame = mb["frame"];
+    if (frame + 1 >= frames || mb["skipped"] || mb["intra"]) continue;
+    const bool field = mb["motion_type"] == "field";
+    for (const char* direction : {"forward_vectors", "backward_vectors"}) {
+      const auto& vectors = mb[direction];
+      for (size_t v = 0; v < vectors.size(); ++v) {
+        const int dx = vectors[v]["x"];
+        const int dy = vectors[v]["y"].get<int>() * (field ? 2 : 1);
+        const int x = 16 * mb["column"].get<int>() + 8;
+        const int y = 16 * mb["row"].get<int>() + (field ? 4 + 8 * int(v) : 8);
+        const int end_x = x + dx / 2;
+        const int end_y = y + dy / 2;
+        if ((dx == 0 && dy == 0) || y >= kHeight || end_x < 0 || end_y < 0 || end_x >= kWidth ||
+            end_y >= kHeight) {
+          continue;
+        }
+        bool found = false;
+        for (int a = -1; a <= 1; ++a) {
+          for (int b = -1; b <= 1; ++b) found = found || changed(frame, end_x + a, end_y + b);
+        }
+        EXPECT_TRUE(found) << "frame " << frame << " address " << mb["address"] << " " << direction
+                           << " (" << dx << ", " << dy << ")";
+        ++checked;
+      }
+    }
+  }
+  return checked;
+}
+
 // Every macroblock of every frame ffmpeg prints has our type, partition and quantiser, on each
-// picture structure. Conventions: ffmpeg prints MPEG-1's quantiser doubled (as the MPEG-2 linear
-// scale), and labels a skipped B macroblock of a frame picture as the macroblock before it,
-// while it (as we do, by its decoded pixels) predicts it frame-based from that one's vectors.
-TEST(CliMacroblocks, TypesAndQuantisersEqualFfmpegs) {
+// picture structure, and our vectors end where ffmpeg draws its own (frame pictures). Conventions:
+// ffmpeg prints MPEG-1's quantiser doubled (as the MPEG-2 linear scale), and labels a skipped B
+// macroblock of a frame picture as the macroblock before it, while it (as we do, by its decoded
+// pixels) predicts it frame-based from that one's vectors.
+TEST(CliMacroblocks, TypesQuantisersAndVectorsEqualFfmpegs) {
   const std::string fields = (test::scratch_dir() / "mb-fields.m2v").string();
   test::write_file(fields, test::write_field_picture_stream(test::make_moving_frames(176, 144, 10),
                                                             176, 144, test::FieldStreamOptions{}));
@@ -162,6 +223,8 @@ TEST(CliMacroblocks, TypesAndQuantisersEqualFfmpegs) {
     }
     EXPECT_GT(compared["B skipped"], 0);
     EXPECT_GT(compared["P"], 0);
+    // Field pictures: ffmpeg draws no vector of a frame whose first field is intra.
+    if (s.stream != fields) EXPECT_GT(expect_vectors_drawn(test::quoted(s.stream), ours), 300);
   }
 }
 

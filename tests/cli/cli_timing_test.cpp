@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/cli_run.h"
@@ -61,27 +62,51 @@ std::vector<ReferencePicture> reference_pictures(const fs::path& stream) {
   return pictures;
 }
 
-// ISO/IEC 13818-2 C.3 at constant rate, frames decoded one frame period apart: the first at
-// its vbv_delay after the arrival of its start code; B(n) = R t(n) - sum of d(k), k < n.
+// ISO/IEC 13818-2 C.3 at constant rate: the first picture is decoded at its vbv_delay after the
+// arrival of its start code, the others `offsets` seconds after it; B(n) = R t(n) - sum of d(k),
+// k < n. With low delay a picture not all arrived waits whole frame periods.
 struct ReferenceModel {
   std::vector<double> occupancy_before;
+  std::vector<double> decode_time;
   int64_t first_underflow = -1;
+  int64_t first_overflow = -1;
 };
 
-ReferenceModel reference_model(const std::vector<ReferencePicture>& pictures, double rate) {
+ReferenceModel reference_model(const std::vector<ReferencePicture>& pictures, double rate,
+                               const std::vector<double>& offsets, bool low_delay = false,
+                               double size = 1e18) {
   ReferenceModel model;
   double total = 0;
   for (const ReferencePicture& p : pictures) total += double(p.bits);
   const double first = double(pictures[0].start_code_end) / rate + pictures[0].vbv_delay / 90000.0;
   double removed = 0;
+  double waited = 0;
   for (size_t n = 0; n < pictures.size(); ++n) {
-    const double t = first + double(n) / kFramesPerSecond;
+    double t = first + offsets[n] + waited;
+    while (low_delay && removed + double(pictures[n].bits) > rate * t + 0.5) {
+      t += 1.0 / kFramesPerSecond;
+      waited += 1.0 / kFramesPerSecond;
+    }
     const double arrived = std::min(rate * t, total);
+    model.decode_time.push_back(t);
     model.occupancy_before.push_back(arrived - removed);
     removed += double(pictures[n].bits);
     if (model.first_underflow < 0 && arrived + 0.5 < removed) model.first_underflow = int64_t(n);
+    if (model.first_overflow < 0 && arrived - (removed - double(pictures[n].bits)) > size + 0.5) {
+      model.first_overflow = int64_t(n);
+    }
   }
   return model;
+}
+
+// I and P pictures only: each is decoded when the reference picture before it has been shown
+// (the first one's own display duration after it); `fields` are the display durations.
+std::vector<double> reference_offsets(const std::vector<int>& fields) {
+  std::vector<double> offsets(fields.size(), 0.0);
+  for (size_t n = 1; n < fields.size(); ++n) {
+    offsets[n] = offsets[n - 1] + fields[n < 2 ? 0 : n - 2] / (2.0 * kFramesPerSecond);
+  }
+  return offsets;
 }
 
 // C.3.2 at variable rate: the buffer fills at the rate while it is not full; the first frame is
@@ -106,6 +131,27 @@ ReferenceModel variable_reference_model(const std::vector<ReferencePicture>& pic
   return model;
 }
 
+// Calls `edit` on the bytes after each start code 00 00 01 `code`, in order.
+template <typename Edit>
+void edit_headers(std::vector<uint8_t>& bytes, uint8_t code, Edit edit) {
+  for (size_t i = 0; i + 10 < bytes.size(); ++i) {
+    if (bytes[i] == 0 && bytes[i + 1] == 0 && bytes[i + 2] == 1 && bytes[i + 3] == code) {
+      edit(&bytes[i + 4]);
+    }
+  }
+}
+
+// bit_rate_value: the 18 bits after the sizes, aspect ratio and frame rate codes.
+void set_bit_rate(std::vector<uint8_t>& bytes, uint32_t value) {
+  edit_headers(bytes, 0xB3, [value](uint8_t* h) {
+    h[4] = uint8_t(value >> 10);
+    h[5] = uint8_t(value >> 2);
+    h[6] = uint8_t((h[6] & 0x3F) | (value & 3) << 6);
+  });
+}
+
+constexpr uint32_t kThird = kRate / 400 / 3;
+
 nlohmann::json vbv_json(const fs::path& stream, int expected_status) {
   const test::CliResult result = run_cli("vbv --format json " + quoted(stream));
   EXPECT_EQ(result.status, expected_status) << result.err;
@@ -127,7 +173,9 @@ TEST(CliTiming, ConstantRateStreamComplies) {
   EXPECT_EQ(json["mode"], "constant");
   EXPECT_EQ(json["bit_rate"], kRate);
   EXPECT_TRUE(json["violations"].empty()) << json["violations"].dump();
-  expect_model(json, reference_model(reference_pictures(stream), double(kRate)));
+  const std::vector<ReferencePicture> pictures = reference_pictures(stream);
+  expect_model(json, reference_model(pictures, double(kRate),
+                                     reference_offsets(std::vector<int>(pictures.size(), 2))));
 }
 
 TEST(CliTiming, VariableRateStreamFollowsTheReference) {
@@ -170,18 +218,13 @@ TEST(CliTiming, FieldPicturesAreAFieldPeriodApart) {
 // The sequence header's bit_rate rewritten to a third: the buffer then fills too slowly.
 TEST(CliTiming, ThirdOfTheBitRateUnderflowsAtTheNamedPicture) {
   std::vector<uint8_t> bytes = test::read_file(constant_rate_stream());
-  constexpr uint32_t kThird = kRate / 400 / 3;
-  for (size_t i = 0; i + 8 < bytes.size(); ++i) {
-    if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1 || bytes[i + 3] != 0xB3) continue;
-    // bit_rate_value: the 18 bits after the sizes, aspect ratio and frame rate codes.
-    bytes[i + 8] = uint8_t(kThird >> 10);
-    bytes[i + 9] = uint8_t(kThird >> 2);
-    bytes[i + 10] = uint8_t((bytes[i + 10] & 0x3F) | (kThird & 3) << 6);
-  }
+  set_bit_rate(bytes, kThird);
   const fs::path stream = test::scratch_dir() / "third.m2v";
   test::write_file(stream, bytes);
   const nlohmann::json json = vbv_json(stream, 3);
-  const ReferenceModel model = reference_model(reference_pictures(stream), kThird * 400.0);
+  const std::vector<ReferencePicture> pictures = reference_pictures(stream);
+  const ReferenceModel model = reference_model(
+      pictures, kThird * 400.0, reference_offsets(std::vector<int>(pictures.size(), 2)));
   ASSERT_GE(model.first_underflow, 0);
   expect_model(json, model);
   ASSERT_FALSE(json["violations"].empty());
@@ -192,6 +235,70 @@ TEST(CliTiming, ThirdOfTheBitRateUnderflowsAtTheNamedPicture) {
   EXPECT_NE(table.out.find("underflow at picture " + std::to_string(model.first_underflow)),
             std::string::npos);
 }
+
+// The constant-rate stream's flags rewritten: low delay at a third of the bit rate (a big
+// picture waits whole frame periods instead of underflowing), and 3:2 pulldown on the frames
+// of an interlaced sequence. Against the reference model and the duration info gives.
+struct FlagsCase {
+  const char* name;
+  bool low_delay;
+  // top_field_first and repeat_first_field of successive pictures; none keeps the stream's.
+  std::vector<std::pair<uint8_t, uint8_t>> field_flags;
+};
+
+class CliTimingFlags : public testing::TestWithParam<FlagsCase> {};
+
+TEST_P(CliTimingFlags, FollowsTheReference) {
+  const FlagsCase& c = GetParam();
+  std::vector<uint8_t> bytes = test::read_file(constant_rate_stream());
+  if (c.low_delay) set_bit_rate(bytes, kThird);
+  const bool pulldown = !c.field_flags.empty();
+  std::vector<int> fields;
+  edit_headers(bytes, 0xB5, [&](uint8_t* h) {
+    if (h[0] >> 4 == 1) {  // sequence extension
+      if (c.low_delay) h[5] |= 0x80;
+      if (pulldown) h[1] &= 0xF7;  // progressive_sequence 0
+    } else if (h[0] >> 4 == 8) {   // picture coding extension
+      if (!pulldown) return fields.push_back(2);
+      const auto [top_first, repeat] = c.field_flags[fields.size() % c.field_flags.size()];
+      h[3] = uint8_t((h[3] & 0x7D) | top_first << 7 | repeat << 1);
+      h[4] |= 0x80;  // progressive_frame
+      fields.push_back(2 + repeat);
+    }
+  });
+  const fs::path stream = test::scratch_dir() / (std::string(c.name) + ".m2v");
+  test::write_file(stream, bytes);
+
+  const std::vector<ReferencePicture> pictures = reference_pictures(stream);
+  ASSERT_EQ(fields.size(), pictures.size());
+  const test::CliResult vbv = run_cli("vbv --format json " + quoted(stream));
+  const nlohmann::json json = nlohmann::json::parse(vbv.out);
+  const ReferenceModel model =
+      reference_model(pictures, json["bit_rate"].get<double>(), reference_offsets(fields),
+                      c.low_delay, json["buffer_size_bits"].get<double>());
+  EXPECT_EQ(model.first_underflow, -1);
+  EXPECT_EQ(vbv.status, model.first_overflow < 0 ? 0 : 3) << vbv.err;
+  expect_model(json, model);
+  for (size_t n = 0; n < pictures.size(); ++n) {
+    EXPECT_NEAR(json["pictures"][n]["decode_time"].get<double>(), model.decode_time[n], 1e-6)
+        << "picture " << n;
+  }
+
+  const double duration =
+      nlohmann::json::parse(run_cli("bitrate --format json " + quoted(stream)).out)["duration"];
+  const nlohmann::json info =
+      nlohmann::json::parse(run_cli("info --format json " + quoted(stream)).out);
+  EXPECT_DOUBLE_EQ(duration, info["stream"]["duration"].get<double>());
+  int shown = 0;
+  for (const int f : fields) shown += f;
+  EXPECT_NEAR(duration, shown / (2.0 * kFramesPerSecond), 1e-9);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliTimingFlags,
+    testing::Values(FlagsCase{"low_delay", true, {}},
+                    FlagsCase{"pulldown", false, {{1, 1}, {0, 0}, {0, 1}, {1, 0}}}),
+    [](const testing::TestParamInfo<FlagsCase>& info) { return std::string(info.param.name); });
 
 // About 1.5 seconds: two windows, the last divided by its own length; the duration is info's.
 TEST(CliTiming, PartialLastSecondIsDividedByItsLength) {
@@ -213,12 +320,7 @@ TEST(CliTiming, PartialLastSecondIsDividedByItsLength) {
 // Bad headers give a statement, not a figure: bit_rate 0.
 TEST(CliTiming, ZeroBitRateIsNotModelled) {
   std::vector<uint8_t> bytes = test::read_file(constant_rate_stream());
-  for (size_t i = 0; i + 8 < bytes.size(); ++i) {
-    if (bytes[i] != 0 || bytes[i + 1] != 0 || bytes[i + 2] != 1 || bytes[i + 3] != 0xB3) continue;
-    bytes[i + 8] = 0;
-    bytes[i + 9] = 0;
-    bytes[i + 10] &= 0x3F;
-  }
+  set_bit_rate(bytes, 0);
   const fs::path stream = test::scratch_dir() / "zero.m2v";
   test::write_file(stream, bytes);
   const test::CliResult result = run_cli("vbv " + quoted(stream));

@@ -50,7 +50,11 @@ class ScriptedDialogs final : public gui::DialogService {
     return dialog.result() == QDialog::Accepted;
   }
   void show_about(QWidget*) override { ++about_shown; }
-  void print_preview(QWidget*, QWidget*) override { ++previews; }
+  // Kept for the test to print.
+  void print_preview(QWidget*, const std::function<void(QPrinter&)>& print) override {
+    ++previews;
+    printed = print;
+  }
 
   QList<bool> confirm_answers;
   QStringList open_answers;  // empty string = cancel
@@ -64,6 +68,7 @@ class ScriptedDialogs final : public gui::DialogService {
   int dialogs_run = 0;
   int about_shown = 0;
   int previews = 0;
+  std::function<void(QPrinter&)> printed;
 };
 
 }  // namespace tavik::test

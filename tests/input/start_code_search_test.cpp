@@ -12,13 +12,25 @@ namespace {
 using Find = const uint8_t* (*)(const uint8_t*, const uint8_t*);
 
 // Offset of the prefix that `find` finds in bytes[begin, end).
+// find_start_code and each vector version this processor can run.
+std::vector<Find> vector_finds() {
+  std::vector<Find> finds = {&find_start_code};
+#if defined(__SSE2__)
+  finds.push_back(&find_start_code_sse2);
+  if (__builtin_cpu_supports("avx2")) finds.push_back(&find_start_code_avx2);
+#endif
+  return finds;
+}
+
 ptrdiff_t offset(Find find, const std::vector<uint8_t>& bytes, size_t begin, size_t end) {
   return find(bytes.data() + begin, bytes.data() + end) - bytes.data();
 }
 
 TEST(StartCodeSearch, FindsTheFirstWholePrefix) {
   const std::vector<uint8_t> bytes = {7, 0, 0, 0, 1, 0xB3, 0, 0, 1, 0};
-  for (const Find find : {&find_start_code_plain, &find_start_code}) {
+  std::vector<Find> finds = vector_finds();
+  finds.push_back(&find_start_code_plain);
+  for (const Find find : finds) {
     EXPECT_EQ(offset(find, bytes, 0, 10), 2);  // 00 00 00 01: the prefix is the last three
     EXPECT_EQ(offset(find, bytes, 3, 10), 6);
     EXPECT_EQ(offset(find, bytes, 2, 4), 4);  // cut before its 01: none
@@ -31,8 +43,10 @@ TEST(StartCodeSearch, FindsTheFirstWholePrefix) {
     std::vector<uint8_t> long_bytes(200, 0x80);
     long_bytes[place + 2] = 1;
     long_bytes[place] = long_bytes[place + 1] = 0;
-    EXPECT_EQ(offset(find_start_code, long_bytes, 0, 200), ptrdiff_t(place));
-    EXPECT_EQ(offset(find_start_code, long_bytes, 0, place + 2), ptrdiff_t(place + 2));
+    for (const Find find : vector_finds()) {
+      EXPECT_EQ(offset(find, long_bytes, 0, 200), ptrdiff_t(place));
+      EXPECT_EQ(offset(find, long_bytes, 0, place + 2), ptrdiff_t(place + 2));
+    }
   }
 }
 
@@ -54,8 +68,10 @@ TEST(StartCodeSearch, VectorAndPlainAgreeOnRandomBytes) {
       // Follow every prefix to the end, as the callers do.
       for (;;) {
         const ptrdiff_t expected = offset(find_start_code_plain, bytes, begin, end);
-        ASSERT_EQ(offset(find_start_code, bytes, begin, end), expected)
-            << "round " << round << " bytes [" << begin << ", " << end << ")";
+        for (const Find find : vector_finds()) {
+          ASSERT_EQ(offset(find, bytes, begin, end), expected)
+              << "round " << round << " bytes [" << begin << ", " << end << ")";
+        }
         if (expected == ptrdiff_t(end)) break;
         begin = size_t(expected) + 1;
       }

@@ -7,6 +7,7 @@
 #include "analysis/analysis_store.h"
 #include "base/fatal_error.h"
 #include "base/messages.h"
+#include "decoder/picture/macroblock_statistics.h"
 #include "decoder/syntax/decoder_state.h"
 #include "display/dither.h"
 #include "session/decoding_session.h"
@@ -35,15 +36,18 @@ class TouchingListener final : public SessionListener {
     ASSERT_LE(size, image.pixels.size());
     if (size != 0) sum += image.pixels[0] + image.pixels[size - 1];
   }
+  void macroblocks_decoded(const PictureMacroblocks& picture) override {
+    sum += uint64_t(picture_statistics(picture).macroblocks);
+  }
   uint64_t sum = 0;
   int frames = 0;
 };
 
 // Every input that once crashed, hung or misbehaved in the fuzzers (kept small in tests/data)
 // runs to its end, its lower layer served from its own bytes as the decoding fuzzer does, decoding
-// pictures and walking headers only; a FatalError is an allowed ending. The step bound catches a
-// session that never ends (each step reads at least one picture start code, and the files are a few
-// kilobytes).
+// pictures (with their macroblock records and statistics) and walking headers only; a FatalError is
+// an allowed ending. The step bound catches a session that never ends (each step reads at least one
+// picture start code, and the files are a few kilobytes).
 TEST(FuzzRegression, EveryFindingRunsToItsEnd) {
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(
@@ -62,7 +66,8 @@ TEST(FuzzRegression, EveryFindingRunsToItsEnd) {
       DecodingSession session(store, messages, listener,
                               {.decode_pictures = decode_pictures,
                                .lower_layer_pattern = test::InputLowerLayer::kPattern,
-                               .lower_layer_files = &lower_layer});
+                               .lower_layer_files = &lower_layer,
+                               .macroblock_records = decode_pictures});
       int steps = 0;
       try {
         session.open_memory(bytes);

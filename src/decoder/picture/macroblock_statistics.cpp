@@ -40,7 +40,8 @@ PictureStatistics picture_statistics(const PictureMacroblocks& picture) {
   const int directions = picture.picture_coding_type == 3 ? 2 : picture.picture_coding_type == 2;
   for (int s = 0; s < directions; ++s) {
     for (int t = 0; t < 2; ++t) {
-      if (picture.r_size[s][t] >= 14) continue;
+      // A forbidden f_code of 0, or 15 (unused), allows no vectors.
+      if (picture.r_size[s][t] < 0 || picture.r_size[s][t] >= 14) continue;
       stats.vectors[s][t].allowed = true;
       stats.vectors[s][t].allowed_min = -(16 << picture.r_size[s][t]);
       stats.vectors[s][t].allowed_max = (16 << picture.r_size[s][t]) - 1;
