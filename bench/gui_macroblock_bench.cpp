@@ -18,6 +18,7 @@
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
 #include "charts/macroblock_overlay.h"
+#include "gui_bench_support.h"
 #include "render/scene_painter.h"
 #include "session/decoding_session.h"
 #include "session/frame_macroblocks.h"
@@ -144,10 +145,5 @@ BENCHMARK(BM_PaintOverlay)
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return tavik::bench::run_painting_benchmarks<QGuiApplication>(argc, argv);
 }

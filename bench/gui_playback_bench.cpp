@@ -21,6 +21,7 @@
 #include "app/document_window.h"
 #include "app/main_window.h"
 #include "charts/macroblock_overlay.h"
+#include "gui_bench_support.h"
 
 namespace {
 
@@ -44,15 +45,6 @@ class CountingDialogs final : public tavik::gui::DialogService {
   void print_preview(QWidget*, const std::function<void(QPrinter&)>&) override {}
   int messages = 0;
 };
-
-long resident_kib() {
-  long pages = 0, resident = 0;
-  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(statm);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 void play_in_window(benchmark::State& state, bool every_window) {
   if (!std::filesystem::exists(kStream) && std::system(kMakeStream) != 0) {
@@ -98,7 +90,7 @@ void play_in_window(benchmark::State& state, bool every_window) {
     while (dialogs.messages == ends) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     ticker.stop();
     frames += store.read([](const tavik::StoreData& data) { return data.last_frame + 1; });
-    last_rss = resident_kib();
+    last_rss = tavik::bench::resident_kib();
     if (first_rss == 0) first_rss = last_rss;
   }
   state.counters["frames_per_s"] =
@@ -132,10 +124,5 @@ BENCHMARK(BM_PlayWithEveryWindow)
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return tavik::bench::run_painting_benchmarks<QApplication>(argc, argv);
 }

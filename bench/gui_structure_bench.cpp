@@ -19,6 +19,7 @@
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
 #include "decoder/syntax/stream_info.h"
+#include "gui_bench_support.h"
 #include "session/decoding_session.h"
 #include "structure/index_builder.h"
 #include "views/bytes_view.h"
@@ -44,15 +45,6 @@ void show_exposed(QWidget& window) {
   while (window.windowHandle() == nullptr || !window.windowHandle()->isExposed()) {
     QApplication::processEvents();
   }
-}
-
-long resident_kib() {
-  long pages = 0, resident = 0;
-  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2) resident = 0;
-    std::fclose(statm);
-  }
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
 }
 
 // The headers walk of the stream, building its structure when asked.
@@ -89,14 +81,14 @@ uint64_t count_nodes(tavik::StructureTree& tree, tavik::NodeId node) {
 
 void BM_HeadersWalk(benchmark::State& state) {
   const bool structure = state.range(0) != 0;
-  const long before = resident_kib();
+  const long before = tavik::bench::resident_kib();
   std::shared_ptr<tavik::FileStructure> built;
   for (auto _ : state) built = walk(structure);
   state.SetBytesProcessed(state.iterations() * int64_t(built->file->size()));
   if (structure) {
     state.counters["pictures"] = double(built->index.pictures.size());
     state.counters["index_bytes"] = double(built->index.memory_bytes());
-    state.counters["rss_growth_kib"] = double(resident_kib() - before);
+    state.counters["rss_growth_kib"] = double(tavik::bench::resident_kib() - before);
   }
 }
 BENCHMARK(BM_HeadersWalk)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "charts/timing_chart.h"
+#include "gui_bench_support.h"
 #include "long_timing.h"
 #include "render/scene_painter.h"
 
@@ -52,10 +53,5 @@ BENCHMARK(BM_PaintTimingChart)
 }  // namespace
 
 int main(int argc, char** argv) {
-  setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  QGuiApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
+  return tavik::bench::run_painting_benchmarks<QGuiApplication>(argc, argv);
 }
