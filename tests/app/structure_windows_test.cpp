@@ -205,8 +205,8 @@ TEST_F(StructureWindowsTest, InformationListsShowTheirLineInStructure) {
     ASSERT_EQ(entries.size(), 2);
     EXPECT_EQ(entries[0].first, QStringLiteral("Show in structure"));
     entries[0].second();
-    ASSERT_TRUE(
-        process_until([&] { return window->structure_windows().link().selected() == node; }));
+    ASSERT_TRUE(process_until(
+        [&, node = node] { return window->structure_windows().link().selected() == node; }));
     EXPECT_NE(view_of<StructureView>(WindowKind::kStructure), nullptr);
   }
 }
