@@ -163,6 +163,9 @@ MainWindow::~MainWindow() {
   // class destroys them (closed windows waiting for their deletion too) must not reach it.
   disconnect(mdi_, nullptr, this, nullptr);
   for (QObject* inside : mdi_->findChildren<QObject*>()) disconnect(inside, nullptr, this, nullptr);
+  // The views read this object's members (the structure, the message log, the view state) as
+  // they hide: they go while those are still there, not with the base class after them.
+  delete mdi_;
 }
 
 void MainWindow::build_toolbar() {
@@ -328,7 +331,8 @@ void MainWindow::connect_commands() {
   on(Command::kGoToFrame, [this] { structure_.go_to_frame(); });
   on(Command::kSummary, [this] { show_summary(); });
   on(Command::kStatistics, [this] { run_statistics(); });
-  on(Command::kCascade, [this] { mdi_->cascadeSubWindows(); });
+  on(Command::kCascade,
+     [this] { cascade_windows(*mdi_, commands_[Command::kFitVideo]->isChecked()); });
   on(Command::kMosaic, [this] { mdi_->tileSubWindows(); });
   on(Command::kArrangeIcons, [this] { arrange_icons(); });
   on(Command::kAbout, [this] { dialogs_.show_about(this); });

@@ -2,6 +2,7 @@
 
 #include <QSize>
 
+class QMdiArea;
 class QScreen;
 class QWidget;
 
@@ -17,5 +18,11 @@ namespace tavik::gui {
 // The video view's size: the picture at 1:1 when `fit` is off or it fits the room, else scaled
 // down into the room with its proportions.
 [[nodiscard]] QSize video_view_size(QSize picture, QSize room, bool fit);
+
+// Cascades the area's windows (minimised ones stay where they are), each at its usable size within
+// the area, a title bar lower and to the right of the one before; a window that would pass the
+// area's edge starts again at the top-left corner. The video is fitted into the area when
+// `fit_video` holds.
+void cascade_windows(QMdiArea& area, bool fit_video);
 
 }  // namespace tavik::gui

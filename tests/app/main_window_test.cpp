@@ -42,8 +42,8 @@
 #include "support/stream_tools.h"
 #include "views/bar_chart_view.h"
 #include "views/chart_settings_dialog.h"
-#include "views/timing_chart_view.h"
 #include "views/picture_view.h"
+#include "views/timing_chart_view.h"
 #include "views/video_view.h"
 
 namespace tavik::gui {
@@ -794,6 +794,41 @@ TEST_F(MainWindowTest, WindowsOpenAtUsableSizes) {
   EXPECT_NEAR(video->width() * 720.0 / video->height(), 1280, 8);
   action(Command::kFitVideo)->trigger();
   EXPECT_EQ(video->size(), QSize(1280, 720));
+}
+
+// Cascade keeps every window whole in the area at its usable size (a chart as large as it asks,
+// at least 400x300), each a title bar lower than the one before unless it starts a new cascade.
+TEST_F(MainWindowTest, CascadeKeepsTheWindowsUsable) {
+  open_sample();
+  for (Command show : {Command::kShowBitrate, Command::kShowStructure, Command::kShowBytes}) {
+    action(show)->trigger();
+  }
+  action(Command::kCascade)->trigger();
+  const QRect area(QPoint(), window->mdi_area()->viewport()->size());
+  int last_top = -1;
+  for (QMdiSubWindow* sub : window->mdi_area()->subWindowList(QMdiArea::StackingOrder)) {
+    const QWidget* view = sub->widget();
+    const QSize room = area.size() - (sub->size() - view->size());
+    const QSize usable = static_cast<DocumentWindow*>(sub)->kind() == WindowKind::kVideo
+                             ? view->sizeHint()
+                             : view->sizeHint().expandedTo(QSize(400, 300));
+    EXPECT_TRUE(area.contains(sub->geometry())) << sub->windowTitle().toStdString();
+    EXPECT_EQ(view->size(), usable.boundedTo(room)) << sub->windowTitle().toStdString();
+    EXPECT_TRUE(sub->y() > last_top || sub->pos() == QPoint()) << sub->windowTitle().toStdString();
+    last_top = sub->y();
+  }
+}
+
+// The main window goes with every kind of window open: no view reads a part of it already gone
+// as the windows hide (which the sanitizer build sees).
+TEST_F(MainWindowTest, ClosesWithEveryWindowOpen) {
+  open_sample();
+  for (Command show : {Command::kShowBitrate, Command::kShowVbv, Command::kShowStructure,
+                       Command::kShowBytes, Command::kShowMessages, Command::kShowPicture}) {
+    action(show)->trigger();
+  }
+  EXPECT_EQ(window->mdi_area()->subWindowList().size(), 10);
+  window.reset();
 }
 
 // Playback's repaint requests are gathered until the next tick of the display: one paint per
