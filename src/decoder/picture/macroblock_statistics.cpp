@@ -37,8 +37,8 @@ PictureStatistics picture_statistics(const PictureMacroblocks& picture) {
   stats.picture_coding_type = picture.picture_coding_type;
   stats.picture_structure = picture.picture_structure;
   stats.macroblocks = static_cast<int>(picture.records.size());
-  const int directions = picture.picture_coding_type == 3 ? 2 : picture.picture_coding_type == 2;
-  for (int s = 0; s < directions; ++s) {
+  const int predicted = picture.picture_coding_type == 3 ? 2 : picture.picture_coding_type == 2;
+  for (int s = 0; s < predicted; ++s) {
     for (int t = 0; t < 2; ++t) {
       // A forbidden f_code of 0, or 15 (unused), allows no vectors.
       if (picture.r_size[s][t] < 0 || picture.r_size[s][t] >= 14) continue;
@@ -62,10 +62,10 @@ PictureStatistics picture_statistics(const PictureMacroblocks& picture) {
       ++quantised;
     }
     if (category == MacroblockCategory::kIntra) continue;
-    const bool directions[2] = {record.forward(picture.picture_coding_type),
-                                record.has(kMbRecordBackward)};
+    const bool used[2] = {record.forward(picture.picture_coding_type),
+                          record.has(kMbRecordBackward)};
     for (int s = 0; s < 2; ++s) {
-      if (!directions[s]) continue;
+      if (!used[s]) continue;
       for (int r = 0; r < vectors_used(record, picture.picture_structure); ++r) {
         widen(stats.vectors[s][0], record.vectors[r][s][0]);
         widen(stats.vectors[s][1], record.vectors[r][s][1]);
