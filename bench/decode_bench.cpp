@@ -29,6 +29,7 @@
 
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
+#include "bench_streams.h"
 #include "decoder/dsp/dsp.h"
 #include "display/dither_row.h"
 #include "session/decoding_session.h"
@@ -42,10 +43,7 @@ struct BenchStream {
 };
 
 const BenchStream kStreams[] = {
-    {"1080i_20M", "/tmp/tavik-1080i.m2v",
-     "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 8 "
-     "-c:v mpeg2video -b:v 20M -maxrate 20M -bufsize 10M -flags +ilme+ildct -top 1 -g 12 -bf 2 "
-     "/tmp/tavik-1080i.m2v"},
+    {"1080i_20M", tavik::bench::k1080iStream, tavik::bench::kMake1080iStream},
     {"576i_6M", "/tmp/tavik-576i.m2v",
      "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=720x576:rate=25 -t 20 "
      "-c:v mpeg2video -b:v 6M -maxrate 6M -bufsize 2M -flags +ilme+ildct -top 1 -g 12 -bf 2 "
@@ -94,23 +92,17 @@ double best_cpu_seconds(const std::string& command, int runs) {
   return best;
 }
 
-double thread_cpu_seconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
 // Times the dithering: the session calls frame_ready just before it dithers a frame and
 // picture_ready right after.
 class DitherClock final : public tavik::SessionListener {
  public:
   void frame_ready(const tavik::FramePlanes&, const tavik::FrameGeometry&,
                    const tavik::DecodingVariables&) override {
-    started_ = thread_cpu_seconds();
+    started_ = tavik::bench::thread_cpu_seconds();
   }
   void picture_ready(tavik::PaletteImage&) override {
     if (started_ < 0) return;  // the second field of a frame dithered before
-    total_ += thread_cpu_seconds() - started_;
+    total_ += tavik::bench::thread_cpu_seconds() - started_;
     started_ = -1;
     ++frames_;
   }
@@ -166,7 +158,7 @@ void decode(benchmark::State& state, const BenchStream* stream, Display mode,
   int dithered = 0;
   double best_seconds = 1e30;
   for (auto _ : state) {
-    const double start = thread_cpu_seconds();
+    const double start = tavik::bench::thread_cpu_seconds();
     tavik::AnalysisStore store;
     tavik::CollectedMessages messages;
     DitherClock listener;
@@ -177,7 +169,7 @@ void decode(benchmark::State& state, const BenchStream* stream, Display mode,
     frames = session.picture_counter();
     dither_seconds += listener.total();
     dithered += listener.frames();
-    best_seconds = std::min(best_seconds, thread_cpu_seconds() - start);
+    best_seconds = std::min(best_seconds, tavik::bench::thread_cpu_seconds() - start);
   }
   const double run_seconds = best_seconds;
   state.counters["cpu_ms"] = run_seconds * 1e3;

@@ -17,6 +17,7 @@
 
 #include "analysis/analysis_store.h"
 #include "base/messages.h"
+#include "bench_streams.h"
 #include "charts/macroblock_overlay.h"
 #include "gui_bench_support.h"
 #include "render/scene_painter.h"
@@ -25,17 +26,8 @@
 
 namespace {
 
-constexpr const char* kStream = "/tmp/tavik-1080i.m2v";
-constexpr const char* kMakeStream =
-    "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 8 "
-    "-c:v mpeg2video -b:v 20M -maxrate 20M -bufsize 10M -flags +ilme+ildct -top 1 -g 12 -bf 2 "
-    "/tmp/tavik-1080i.m2v";
-
-double thread_cpu_seconds() {
-  timespec t{};
-  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-  return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
+constexpr const char* kStream = tavik::bench::k1080iStream;
+constexpr const char* kMakeStream = tavik::bench::kMake1080iStream;
 
 // Keeps the records of every frame and, when asked, those of one frame shown.
 class Recorder final : public tavik::SessionListener {
@@ -73,16 +65,18 @@ void BM_Decode(benchmark::State& state) {
   const bool records = state.range(0) != 0;
   double best = 1e30;
   for (auto _ : state) {
-    const double start = thread_cpu_seconds();
+    const double start = tavik::bench::thread_cpu_seconds();
     tavik::AnalysisStore store;
     tavik::CollectedMessages messages;
     Recorder recorder;
-    tavik::DecodingSession session(store, messages, recorder,
-                                   {.display_disabled = true, .macroblock_records = records});
+    tavik::SessionOptions options;
+    options.display_disabled = true;
+    options.macroblock_records = records;
+    tavik::DecodingSession session(store, messages, recorder, options);
     session.open_stream(kStream);
     while (session.decode_step()) {
     }
-    best = std::min(best, thread_cpu_seconds() - start);
+    best = std::min(best, tavik::bench::thread_cpu_seconds() - start);
   }
   if (!records) g_records_off_seconds = best;
   state.counters["cpu_ms"] = best * 1e3;
@@ -100,8 +94,10 @@ void BM_PaintOverlay(benchmark::State& state) {
   tavik::AnalysisStore store;
   tavik::CollectedMessages messages;
   Recorder recorder(4);
-  tavik::DecodingSession session(store, messages, recorder,
-                                 {.display_disabled = true, .macroblock_records = true});
+  tavik::SessionOptions options;
+  options.display_disabled = true;
+  options.macroblock_records = true;
+  tavik::DecodingSession session(store, messages, recorder, options);
   session.open_stream(kStream);
   while (recorder.kept.empty() && session.decode_step()) {
   }
@@ -116,12 +112,12 @@ void BM_PaintOverlay(benchmark::State& state) {
   for (auto _ : state) {
     QPainter painter(&target);
     painter.drawImage(0, 0, picture);
-    const double start = thread_cpu_seconds();
+    const double start = tavik::bench::thread_cpu_seconds();
     tavik::ChartScene scene = tavik::macroblock_overlay(pictures, 1920, 1088, layers);
     if (layers & tavik::kOverlayTypes) {
       tavik::add_type_legend(scene, tavik::QtTextMetrics(painter.font()));
     }
-    layout_seconds += thread_cpu_seconds() - start;
+    layout_seconds += tavik::bench::thread_cpu_seconds() - start;
     tavik::paint_scene(painter, scene);
     items = scene.items.size();
   }

@@ -20,16 +20,14 @@
 
 #include "app/document_window.h"
 #include "app/main_window.h"
+#include "bench_streams.h"
 #include "charts/macroblock_overlay.h"
 #include "gui_bench_support.h"
 
 namespace {
 
-constexpr const char* kStream = "/tmp/tavik-1080i.m2v";
-constexpr const char* kMakeStream =
-    "ffmpeg -nostdin -loglevel error -y -f lavfi -i testsrc2=size=1920x1080:rate=25 -t 8 "
-    "-c:v mpeg2video -b:v 20M -maxrate 20M -bufsize 10M -flags +ilme+ildct -top 1 -g 12 -bf 2 "
-    "/tmp/tavik-1080i.m2v";
+constexpr const char* kStream = tavik::bench::k1080iStream;
+constexpr const char* kMakeStream = tavik::bench::kMake1080iStream;
 
 // Counts the end-of-stream boxes instead of showing them.
 class CountingDialogs final : public tavik::gui::DialogService {
