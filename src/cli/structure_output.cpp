@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <nlohmann/json.hpp>
+#include <vector>
 
 #include "base/messages.h"
 #include "input/video_origin.h"
@@ -53,6 +54,34 @@ bool has_range(const PictureRange& range) {
   return range.first != 0 || range.last != UINT64_MAX;
 }
 
+// Which children of `node` the range shows. A sequence's headers in front of its first group
+// and after its last go with the sequence; those between groups (a repeated sequence header and
+// its extensions) go with the group that follows them.
+std::vector<bool> shown_rows(StructureTree& tree, NodeId node, const PictureRange& range) {
+  const uint64_t count = tree.child_count(node);
+  std::vector<bool> rows(count, true);
+  if (!has_range(range)) return rows;
+  bool next_group_shown = true;
+  uint64_t first_group = count;
+  for (uint64_t row = count; row-- > 0;) {
+    const NodeId child = tree.child(node, row);
+    const NodeKind kind = child.kind();
+    if (kind == NodeKind::kPicture || kind == NodeKind::kGroup || kind == NodeKind::kSequence) {
+      rows[row] = shown(tree, child, range);
+      if (kind == NodeKind::kGroup) {
+        next_group_shown = rows[row];
+        first_group = row;
+      }
+    } else {
+      rows[row] = next_group_shown;
+    }
+  }
+  for (uint64_t row = 0; row < first_group; ++row) {
+    if (tree.child(node, row).kind() != NodeKind::kPicture) rows[row] = true;
+  }
+  return rows;
+}
+
 void text_lines(StructureTree& tree, NodeId node, int depth, const PictureRange& range,
                 std::string& out) {
   const NodeInfo info = tree.info(node);
@@ -61,11 +90,9 @@ void text_lines(StructureTree& tree, NodeId node, int depth, const PictureRange&
   out +=
       format_text("  [byte %lld bit %d, %llu bits]\n", static_cast<long long>(info.bit_offset / 8),
                   int(info.bit_offset % 8), static_cast<unsigned long long>(info.bits));
-  const uint64_t count = tree.child_count(node);
-  for (uint64_t row = 0; row < count; ++row) {
-    const NodeId child = tree.child(node, row);
-    if (has_range(range) && !shown(tree, child, range)) continue;
-    text_lines(tree, child, depth + 1, range, out);
+  const std::vector<bool> rows = shown_rows(tree, node, range);
+  for (uint64_t row = 0; row < rows.size(); ++row) {
+    if (rows[row]) text_lines(tree, tree.child(node, row), depth + 1, range, out);
   }
 }
 
@@ -136,23 +163,25 @@ nlohmann::ordered_json node_json(StructureTree& tree, NodeId node, const Picture
                                : nlohmann::ordered_json(tree.video_bits(node).first / 8);
   object["damaged"] =
       info.damaged ? nlohmann::ordered_json(info.meaning) : nlohmann::ordered_json();
-  const uint64_t count = tree.child_count(node);
   const bool holds_elements = kind == NodeKind::kHeader || kind == NodeKind::kSlice ||
                               kind == NodeKind::kTransportPacket || kind == NodeKind::kSystemUnit ||
                               kind == NodeKind::kMacroblock;
   nlohmann::ordered_json children = nlohmann::ordered_json::array();
-  for (uint64_t row = 0; row < count; ++row) {
-    const NodeId child = tree.child(node, row);
-    if (holds_elements) {
-      const NodeInfo element = tree.info(child);
+  if (holds_elements) {
+    const uint64_t count = tree.child_count(node);
+    for (uint64_t row = 0; row < count; ++row) {
+      const NodeInfo element = tree.info(tree.child(node, row));
       nlohmann::ordered_json e;
       e["name"] = element.name;
       e["value"] = element_value(element.value);
       e["meaning"] = text_or_null(element.meaning);
       place(e, element);
       children.push_back(std::move(e));
-    } else if (!has_range(range) || shown(tree, child, range)) {
-      children.push_back(node_json(tree, child, range));
+    }
+  } else {
+    const std::vector<bool> rows = shown_rows(tree, node, range);
+    for (uint64_t row = 0; row < rows.size(); ++row) {
+      if (rows[row]) children.push_back(node_json(tree, tree.child(node, row), range));
     }
   }
   object[holds_elements ? "elements" : "children"] = std::move(children);

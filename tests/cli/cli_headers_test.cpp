@@ -234,11 +234,23 @@ TEST(CliHeaders, FramesAndHexdumpShowOnePicture) {
   EXPECT_EQ(text.out.find("picture 3 = "), std::string::npos);
   EXPECT_NE(text.out.find("  frame_rate_code = 3 (25 fps)  [byte 7 bit 4, 4 bits]\n"),
             std::string::npos);
+  // The sequence header repeated in front of the second group goes with that group alone.
+  const auto sequence_headers = [](const std::string& out) {
+    size_t count = 0;
+    for (size_t at = out.find("\n    sequence_header  ["); at != std::string::npos;
+         at = out.find("\n    sequence_header  [", at + 1)) {
+      ++count;
+    }
+    return count;
+  };
+  EXPECT_EQ(sequence_headers(run_cli("headers " + quoted(stream)).out), 2u);
+  EXPECT_EQ(sequence_headers(text.out), 1u);
+  EXPECT_EQ(sequence_headers(run_cli("headers --frames 13 " + quoted(stream)).out), 2u);
 
   const test::CliResult dump = run_cli("hexdump --frame 2 " + quoted(stream));
   ASSERT_EQ(dump.status, 0) << dump.err;
   const uint64_t start = two[0].picture_header;
-  char row[16];
+  char row[24];
   std::snprintf(row, sizeof row, "%08llx  ", static_cast<unsigned long long>(start / 16 * 16));
   EXPECT_EQ(dump.out.find(std::string("\n") + row), dump.out.find('\n')) << dump.out;
   EXPECT_NE(dump.out.find("picture_header at +"), std::string::npos) << dump.out;
