@@ -88,7 +88,7 @@ void paint_scene(QPainter& painter, const ChartScene& scene, QPoint scroll) {
   painter.save();
   painter.setRenderHint(QPainter::Antialiasing, false);
   painter.translate(-scroll);
-  const ItemPainter item_painter{painter};
+  const ItemPainter item_painter{painter, std::nullopt};
   for (const Primitive& item : scene.items) std::visit(item_painter, item);
   painter.restore();
 }

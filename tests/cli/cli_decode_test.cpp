@@ -85,6 +85,7 @@ DecodedVideo decode_with_cli(const StreamCase& c, bool coded_size, CliResult& re
                      coded_size ? c.coded_height : c.height,
                      c.chroma_format,
                      {},
+                     "",
                      ""};
   const std::vector<uint8_t> bytes = test::read_file(out);
   for (size_t at = 0; at < bytes.size(); at += frame_bytes(video)) {

@@ -298,7 +298,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, CliTimingFlags,
     testing::Values(FlagsCase{"low_delay", true, {}},
                     FlagsCase{"pulldown", false, {{1, 1}, {0, 0}, {0, 1}, {1, 0}}}),
-    [](const testing::TestParamInfo<FlagsCase>& info) { return std::string(info.param.name); });
+    [](const testing::TestParamInfo<FlagsCase>& tested) { return std::string(tested.param.name); });
 
 // About 1.5 seconds: two windows, the last divided by its own length; the duration is info's.
 TEST(CliTiming, PartialLastSecondIsDividedByItsLength) {

@@ -41,7 +41,9 @@ struct Outcome {
 // takes more than `step_bound` steps is counted as hanging and stopped. The recorder copies
 // every frame handed over, so that the sanitizer build catches a buffer smaller than announced.
 Outcome decode(const Bytes& bytes, bool decode_pictures, int step_bound) {
-  test::RecordedSession run({.decode_pictures = decode_pictures});
+  SessionOptions options;
+  options.decode_pictures = decode_pictures;
+  test::RecordedSession run(options);
   Outcome outcome;
   try {
     run.open(bytes);

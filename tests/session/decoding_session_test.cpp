@@ -110,7 +110,9 @@ std::vector<uint8_t> one_picture_sequence(int width, int height, bool mpeg2, int
 TEST(DisplayOrder, FramesComeOutInDisplayOrder) {
   const auto stream = mpeg1_ibbp_stream();
   for (const bool display_disabled : {false, true}) {
-    RecordedSession run(SessionOptions{.display_disabled = display_disabled});
+    SessionOptions options;
+    options.display_disabled = display_disabled;
+    RecordedSession run(options);
     run.open(stream);
     const int pictures = run.run();
     ASSERT_GT(pictures, 10);
@@ -212,7 +214,7 @@ std::vector<uint8_t> without_last_field(const std::vector<uint8_t>& bytes) {
 }
 
 void expect_writer_frame(const RecordedFrame& frame, const YuvFrame& expected, size_t index) {
-  DecodedVideo geometry{kFieldWidth, kFieldHeight, 1, {}, ""};
+  DecodedVideo geometry{kFieldWidth, kFieldHeight, 1, {}, "", ""};
   std::vector<uint8_t> planar = expected.y;
   planar.insert(planar.end(), expected.cb.begin(), expected.cb.end());
   planar.insert(planar.end(), expected.cr.begin(), expected.cr.end());

@@ -140,12 +140,18 @@ class RecordingListener final : public SessionListener {
   std::string summary;
 };
 
+SessionOptions headers_only() {
+  SessionOptions options;
+  options.decode_pictures = false;
+  return options;
+}
+
 // A headers-only session with everything it reports.
 struct Walk {
   AnalysisStore store;
   CollectedMessages messages;
   RecordingListener listener;
-  DecodingSession session{store, messages, listener, SessionOptions{.decode_pictures = false}};
+  DecodingSession session{store, messages, listener, headers_only()};
   int pictures = 0;
 
   // Steps to the end; false when the session did not end within `limit` steps.

@@ -81,8 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "-f lavfi -i testsrc2=size=170x130:rate=25 -t 0.8"},
         StreamCase{"mpeg1-odd-size.m1v", "-c:v mpeg1video -q:v 3 -g 6 -bf 1 -f mpeg1video",
                    "-f lavfi -i testsrc2=size=90x66:rate=25 -t 0.8"}),
-    [](const auto& info) {
-      std::string name = info.param.name;
+    [](const auto& tested) {
+      std::string name = tested.param.name;
       for (char& ch : name) {
         if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
       }

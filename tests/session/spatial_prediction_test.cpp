@@ -255,7 +255,9 @@ TEST(SpatialPrediction, SnrAndDataPartitioningAreRefusedByName) {
     test::flat_mpeg2_frame_picture_header(w, 0);
     test::flat_rows(w, 1, 2, 0, 1, [](int, int) { return test::FlatMacroblock{200, 20, 30}; });
     hw::sequence_end(w);
-    test::RecordedSession session({.display_disabled = true});
+    SessionOptions options;
+    options.display_disabled = true;
+    test::RecordedSession session(options);
     session.open(w.bytes());
     session.run();
     EXPECT_EQ(session.messages.err_text, text);
