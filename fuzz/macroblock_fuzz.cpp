@@ -12,7 +12,7 @@
 #include "analysis/analysis_store.h"
 #include "base/fatal_error.h"
 #include "base/messages.h"
-#include "charts/macroblock_inspect.h"
+#include "charts/macroblock_lookup.h"
 #include "charts/macroblock_overlay.h"
 #include "decoder/picture/macroblock_statistics.h"
 #include "decoder/syntax/decoder_state.h"

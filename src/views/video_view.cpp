@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "charts/macroblock_inspect.h"
+#include "charts/macroblock_lookup.h"
 #include "charts/macroblock_overlay.h"
 #include "display/palette.h"
 #include "render/scene_painter.h"

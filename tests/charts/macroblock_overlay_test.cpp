@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "charts/macroblock_inspect.h"
+#include "charts/macroblock_lookup.h"
 #include "charts/picture_info.h"
 
 namespace tavik {

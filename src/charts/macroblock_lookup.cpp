@@ -1,4 +1,4 @@
-#include "charts/macroblock_inspect.h"
+#include "charts/macroblock_lookup.h"
 
 #include <cstdio>
 
