@@ -55,9 +55,7 @@ void analyse_headers_only(benchmark::State& state, double ffprobe_seconds, bool 
     tavik::SessionOptions options;
     options.decode_pictures = false;
     if (structure) {
-      options.header_observer = &builder;
-      options.payload_observer = &builder;
-      options.container_observer = &builder;
+      options.observe_structure(builder);
     }
     tavik::DecodingSession session(store, messages, listener, options);
     session.open_stream(kStream);

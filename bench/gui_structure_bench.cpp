@@ -58,9 +58,7 @@ std::shared_ptr<tavik::FileStructure> walk(bool structure) {
   options.decode_pictures = false;
   options.all_sequences = true;
   if (structure) {
-    options.header_observer = &builder;
-    options.payload_observer = &builder;
-    options.container_observer = &builder;
+    options.observe_structure(builder);
   }
   tavik::DecodingSession session(store, messages, listener, options);
   session.open_stream(stream_path());

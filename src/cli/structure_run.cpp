@@ -20,9 +20,7 @@ std::string build_structure(const std::string& path, bool all_sequences, BuiltSt
   SessionOptions options;
   options.decode_pictures = false;
   options.all_sequences = all_sequences;
-  options.header_observer = &builder;
-  options.payload_observer = &builder;
-  options.container_observer = &builder;
+  options.observe_structure(builder);
   DecodingSession session(store, messages, listener, options);
   bool opened = false;
   try {

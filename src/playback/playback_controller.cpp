@@ -286,9 +286,7 @@ void PlaybackController::measure_worker() {
     options.decode_pictures = false;
     PictureTimeline timeline;
     options.timeline = &timeline;
-    options.header_observer = &builder;
-    options.payload_observer = &builder;
-    options.container_observer = &builder;
+    options.observe_structure(builder);
     DecodingSession walk(store_, messages_, quiet, options);
     const std::string path = input_path();
     try {

@@ -51,6 +51,15 @@ struct SessionOptions {
   PictureTimeline* timeline = nullptr;
   // Hand the listener the record of every macroblock decoded, picture by picture.
   bool macroblock_records = false;
+
+  // One observer of the headers, the video's bytes and the container (a structure's index
+  // builder); it must outlive the session.
+  template <class Observer>
+  void observe_structure(Observer& observer) {
+    header_observer = &observer;
+    payload_observer = &observer;
+    container_observer = &observer;
+  }
 };
 
 struct FrameGeometry;

@@ -33,9 +33,7 @@ std::shared_ptr<FileStructure> structure_of(const std::filesystem::path& path) {
   SessionListener listener;
   SessionOptions options;
   options.decode_pictures = false;
-  options.header_observer = &builder;
-  options.payload_observer = &builder;
-  options.container_observer = &builder;
+  options.observe_structure(builder);
   DecodingSession walk(store, messages, listener, options);
   walk.open_stream(path.string());
   while (walk.decode_step()) {
